@@ -1,0 +1,45 @@
+// MIRAX: the SQP engine's entry, driven by reverse communication through the cycle flag INF.
+//
+// Every argument is passed by reference, arrays 1-based in the description, matrices by columns:
+//   N, M            in      numbers of variables (>= 1) and general constraints (>= 0)
+//   KTYPE (M)       in      0 equality, -1 c <= 0, +1 c >= 0 (worked on in place, given back)
+//   X (N)           in/out  start point; the point to evaluate on return with INF -1/-2; the result
+//   F, G (N), C (M) in      objective, gradient, constraint values at X (C needs one element if M = 0;
+//                           C(1) >= 1e30 or non-finite values on re-entry with INF = -1 mean "evaluation
+//                           failed here": the step is cut)
+//   A (LCN x M)     in      constraint gradients by columns; row N+1 is scratch; LCN > N
+//   MAXIT, ACC      in      iteration limit, convergence tolerance
+//   IPRINT          in      listing control (see the listing documentation)
+//   INF             in/out  cycle flag: 0 start, -1 / -2 requests; 1 converged; 2 .. 10 endings
+//   VF (LWVF)       in/out  engine workspace: VF(1..M) are the multipliers; LWVF >= 2M + (N+9)N/2 + 1
+//   WQP (LWQP)      work    QP workspace; LWQP >= (N+1-ME)(3(N+1-ME)+7)/2 + 3M + 4(N+1)
+//   XL, XU (N)      in      variable bounds
+//   D (N+1)         in/out  scales and Hessian control on a start; afterwards the step and the QP's ξ
+//   STEP, MODE      in      first-step control; QP mode (0 normal, 1 reliable)
+//   CVG (2)         out     convergence sum and its threshold
+//   MAXLS           in      function evaluations allowed in one line search
+// The persisting state of the iteration lives in one process-wide MxiterState record; the overload
+// taking a state record lets a caller keep several solves apart.
+#pragma once
+
+namespace vek::engine {
+
+struct MxiterState;
+
+void MIRAX(const int& N, const int& M, int* KTYPE, double* X, const double& F, const double* G, double* C,
+           double* A, const int& LCN, const int& MAXIT, const double& ACC, const int& IPRINT, int& INF,
+           double* VF, const int& LWVF, double* WQP, const int& LWQP, const double* XL, const double* XU,
+           double* D, const double& STEP, const int& MODE, double* CVG, const int& MAXLS);
+
+void MIRAX(const int& N, const int& M, int* KTYPE, double* X, const double& F, const double* G, double* C,
+           double* A, const int& LCN, const int& MAXIT, const double& ACC, const int& IPRINT, int& INF,
+           double* VF, const int& LWVF, double* WQP, const int& LWQP, const double* XL, const double* XU,
+           double* D, const double& STEP, const int& MODE, double* CVG, const int& MAXLS, MxiterState& state);
+
+// Exact minimum workspace lengths (ME = number of equality constraints).
+constexpr int mirax_min_lwvf(int N, int M) { return 2 * M + (N + 9) * N / 2 + 1; }
+constexpr int mirax_min_lwqp(int N, int M, int ME) {
+  return (N + 1 - ME) * (3 * (N + 1 - ME) + 7) / 2 + 3 * M + 4 * (N + 1);
+}
+
+}  // namespace vek::engine

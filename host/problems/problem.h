@@ -1,0 +1,42 @@
+// The bundled test-problem collection: classic small nonlinear programs (Hock-Schittkowski numbering)
+// with analytic derivatives, standard starting points and published optimal values, plus scalable ones.
+//
+// Conventions: variables and constraints are counted from 0 here; a constraint has a kind
+//   0  c(x) = 0,   -1  c(x) <= 0,   +1  c(x) >= 0
+// and an unbounded side of a variable is reported as -kInfinity / +kInfinity.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace talvir::problems {
+
+inline constexpr double kInfinity = 1.0e20;
+
+class TestProblem {
+ public:
+  virtual ~TestProblem() = default;
+  virtual std::string name() const = 0;         // "hs071", "chain", ...
+  virtual std::string description() const = 0;  // one line
+  virtual int n() const = 0;
+  virtual int m() const = 0;
+  virtual int kind(int j) const = 0;
+  virtual void bounds(double* xl, double* xu) const = 0;
+  virtual void start(double* x) const = 0;
+  virtual double objective(const double* x) const = 0;
+  virtual void gradient(const double* x, double* g) const = 0;
+  virtual void constraints(const double* x, double* c) const = 0;
+  // Dense Jacobian, row-major: jac[j * n() + i] = d c_j / d x_i.
+  virtual void jacobian(const double* x, double* jac) const = 0;
+  // Published optimal objective value; NaN when none is known.
+  virtual double known_optimum() const = 0;
+};
+
+// Names of every bundled problem, in listing order.
+std::vector<std::string> problem_names();
+// The named problem, or nullptr. `size` sets n for the scalable problems (0: their default) and is
+// ignored by the fixed-size ones.
+std::unique_ptr<TestProblem> make_problem(const std::string& name, int size = 0);
+
+}  // namespace talvir::problems
