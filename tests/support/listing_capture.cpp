@@ -1,0 +1,56 @@
+#include "support/listing_capture.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "io/units.h"
+
+namespace talvir_test {
+
+std::string temp_path(const std::string& stem) {
+  static std::atomic<int> serial{0};
+  const char* dir = std::getenv("TMPDIR");
+  std::ostringstream name;
+  name << (dir != nullptr && *dir != '\0' ? dir : "/tmp") << "/" << stem << "." << ::getpid() << "."
+       << serial++;
+  return name.str();
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string capture_listing(const std::function<void()>& body) {
+  const std::string path = temp_path("talvir_listing");
+  vek::io::connect(vek::io::kListingUnit, path.c_str());
+  body();
+  vek::io::disconnect(vek::io::kListingUnit);
+  std::string text = read_file(path);
+  std::remove(path.c_str());
+  return text;
+}
+
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string::size_type start = 0;
+  while (start < text.size()) {
+    const auto end = text.find('\n', start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace talvir_test
