@@ -31,6 +31,18 @@ class TestProblem {
   virtual void jacobian(const double* x, double* jac) const = 0;
   // Published optimal objective value; NaN when none is known.
   virtual double known_optimum() const = 0;
+
+  // Optional parts; the defaults suit a problem that offers none of them.
+  //
+  // Absolute tolerance for judging an objective value against known_optimum() (see
+  // published_tolerance). NaN when no optimum is known.
+  virtual double optimum_tolerance() const;
+  // Writes the published solution point (n values) and returns true; false, writing nothing, when
+  // none is known.
+  virtual bool solution(double* x) const;
+  // Sparse Jacobian structure: fills `rows` / `cols` with the 0-based (constraint, variable) pairs that
+  // may be non-zero and returns true; false, writing nothing, means "treat the Jacobian as dense".
+  virtual bool jacobian_structure(std::vector<int>& rows, std::vector<int>& cols) const;
 };
 
 // Names of every bundled problem, in listing order.
@@ -38,5 +50,11 @@ std::vector<std::string> problem_names();
 // The named problem, or nullptr. `size` sets n for the scalable problems (0: their default) and is
 // ignored by the fixed-size ones.
 std::unique_ptr<TestProblem> make_problem(const std::string& name, int size = 0);
+// True for the problems whose n is chosen by the caller.
+bool is_scalable(const std::string& name);
+// Absolute tolerance for a published value written as `text` (e.g. "17.014017"): 1e-6 max(1, |value|),
+// plus half a unit in the last written digit when the text has six or more significant digits (a
+// rounded value; shorter texts such as "0.25" or "-3.456" are exact).
+double published_tolerance(const std::string& text);
 
 }  // namespace talvir::problems

@@ -1,0 +1,23 @@
+// Internal to the problem library: the two scalable problems, n chosen by the caller.
+//
+//   make_chain(n)  chained Rosenbrock function with banded inequality and equality constraints that
+//                  hold at its minimiser x* = (1, ..., 1), f* = 0; n >= 2 (default 10).
+//   make_qp(n)     strictly convex quadratic with one dense linear equality, a chain of linear
+//                  inequalities of both senses and an active bound, built around a chosen KKT point
+//                  so that its minimiser and optimum are known exactly; n >= 2 (default 20).
+// Both return nullptr for n below 2.
+#pragma once
+
+#include <memory>
+
+#include "host/problems/problem.h"
+
+namespace talvir::problems {
+
+inline constexpr int kChainDefaultSize = 10;
+inline constexpr int kQpDefaultSize = 20;
+
+std::unique_ptr<TestProblem> make_chain(int n);
+std::unique_ptr<TestProblem> make_qp(int n);
+
+}  // namespace talvir::problems
