@@ -37,7 +37,9 @@ void MIRAX(const int& N, const int& M, int* KTYPE, double* X, const double& F, c
            double* D, const double& STEP, const int& MODE, double* CVG, const int& MAXLS, MxiterState& state);
 
 // Exact minimum workspace lengths (ME = number of equality constraints).
-constexpr int mirax_min_lwvf(int N, int M) { return 2 * M + (N + 9) * N / 2 + 1; }
+constexpr int mirax_min_lwvf(int N, int M) {
+  return 2 * M + (N + 9) * N / 2 + 1;
+}
 constexpr int mirax_min_lwqp(int N, int M, int ME) {
   return (N + 1 - ME) * (3 * (N + 1 - ME) + 7) / 2 + 3 * M + 4 * (N + 1);
 }

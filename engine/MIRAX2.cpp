@@ -1,0 +1,133 @@
+// MIRAX2: QP subproblem set-up with in-memory or scratch-file protection (contract in MIRAX2.h).
+#include "engine/MIRAX2.h"
+
+#include <algorithm>
+#include <new>
+#include <string_view>
+
+#include "engine/listing.h"
+#include "engine/scratch_units.h"
+#include "io/units.h"
+#include "qp/QPSUB.h"
+
+namespace vek::engine {
+
+bool partition_wqp(int N, int M, int ME, double* WQP, int LWQP, QpPartition& p) {
+  const int NQ = N + 1;
+  QpPartition q;
+  q.NQ = NQ;
+  q.NR = NQ - ME;
+  q.LIWA = qp::qpsub_min_liwa(NQ, M, ME);
+  q.LWA = qp::qpsub_min_lwa(NQ, M, ME);
+  q.minimum = 3 * NQ + q.LIWA + q.LWA;
+  q.in_memory_need = q.minimum + M + NQ * M + packed_size(NQ);
+  if (N < 1 || M < 0 || ME < 0 || ME > M || LWQP < q.minimum) return false;
+  q.in_memory = LWQP >= q.in_memory_need;
+  double* next = WQP;
+  q.lin = Vec1<double>(next, NQ);
+  next += NQ;
+  q.dl = Vec1<double>(next, NQ);
+  next += NQ;
+  q.du = Vec1<double>(next, NQ);
+  next += NQ;
+  q.iwa_storage = next;
+  next += q.LIWA;
+  q.wa = Vec1<double>(next, q.LWA);
+  next += q.LWA;
+  if (q.in_memory) {
+    q.c_copy = Vec1<double>(next, M);
+    next += M;
+    q.a_copy = ColMat1<double>(next, NQ, M);
+    next += NQ * M;
+    q.h_copy = Vec1<double>(next, packed_size(NQ));
+  }
+  p = q;
+  return true;
+}
+
+namespace {
+
+// Linear term and step bounds. The bounds are clamped to contain 0: the QP starts from D = 0 and
+// relies on it being feasible, which a point outside its bounds would break.
+void set_linear_term_and_bounds(int N, const QpPartition& p, const double* G, const double* X,
+                                const double* XL, const double* XU) {
+  for (int i = 1; i <= N; ++i) {
+    p.lin(i) = G[i - 1];
+    p.dl(i) = std::min(XL[i - 1] - X[i - 1], 0.0);
+    p.du(i) = std::max(XU[i - 1] - X[i - 1], 0.0);
+  }
+}
+
+// Storage reuse: the integer workspace lives in LIWA doubles (room for 2*LIWA ints); starting the
+// ints' lifetime here makes the reuse well defined without allocating.
+int* begin_integer_workspace(const QpPartition& p) {
+  return ::new (static_cast<void*>(p.iwa_storage)) int[p.LIWA]();
+}
+
+void solve_in_memory(int N, int M, int ME, int* KTYPE, double* C, const ColMat1<double>& A, const double* H,
+                     double* U, double* D, const QpPartition& p, int MODE, int& QPFAIL, int IPRINT) {
+  std::copy(C, C + M, p.c_copy.data());
+  for (int j = 1; j <= M; ++j) std::copy(A.column(j), A.column(j) + N, p.a_copy.column(j));
+  std::copy(H, H + p.h_copy.size(), p.h_copy.data());
+  int* iwa = begin_integer_workspace(p);
+  qp::QPSUB(p.NQ, p.NQ, M, ME, KTYPE, D, U, p.dl.data(), p.du.data(), p.c_copy.data(), p.a_copy.data(),
+            p.lin.data(), p.h_copy.data(), iwa, p.wa.data(), p.LIWA, p.LWA, MODE, QPFAIL, IPRINT);
+}
+
+// The record: the whole LCN x M block of A (contiguous, so one piece), then H, then C.
+void solve_with_scratch(int unit, std::string_view name, int M, int ME, int* KTYPE, double* C,
+                        const ColMat1<double>& A, double* H, double* U, double* D, const QpPartition& p,
+                        int MODE, int& QPFAIL, int IPRINT) {
+  const std::size_t a_count = static_cast<std::size_t>(A.ld()) * static_cast<std::size_t>(M);
+  const io::RecordPiece record[3] = {{A.data(), a_count},
+                                     {H, static_cast<std::size_t>(packed_size(p.NQ))},
+                                     {C, static_cast<std::size_t>(M)}};
+  int ierr = 0;
+  SCROPS(unit, name, "SCRATCHREWIND", ierr);
+  if (io::write_record(unit, record, 3) != 0) {
+    QPFAIL = kQpfailNoScratch;  // no copy exists: QPSUB must not destroy the engine's arrays
+    return;
+  }
+  int* iwa = begin_integer_workspace(p);
+  qp::QPSUB(p.NQ, A.ld(), M, ME, KTYPE, D, U, p.dl.data(), p.du.data(), C, A.data(), p.lin.data(), H, iwa,
+            p.wa.data(), p.LIWA, p.LWA, MODE, QPFAIL, IPRINT);
+  SCROPS(unit, name, "SCRATCHREWIND", ierr);
+  if (io::read_record(unit, record, 3) != 0) QPFAIL = kQpfailNoScratch;
+}
+
+}  // namespace
+
+void MIRAX2(int N, int M, int ME, int* KTYPE, const double* G, double* C, double* A, int LCN, int& INF,
+            int NQ, double* U, double* H, double* D, double* WQP, int LWQP, const double* X, const double* XL,
+            const double* XU, int MODE, int& QPFAIL, int IPRINT) {
+  QpPartition p;
+  if (NQ != N + 1 || !partition_wqp(N, M, ME, WQP, LWQP, p)) {
+    QPFAIL = 1;
+    return;
+  }
+  QPFAIL = 0;
+  set_linear_term_and_bounds(N, p, G, X, XL, XU);
+
+  char name[15];
+  int unit = 0;
+  int ierr = 0;
+  SCRUNI("OPTIMIZESCRATCH", name, 15, unit);
+  const std::string_view scratch_name(name, sizeof name);
+  SCROPS(unit, scratch_name, "SCRATCHUNF", ierr);
+  const bool scratch_open = ierr == 0;
+  if (!scratch_open) listing::scratch_warning(unit);
+
+  const ColMat1<double> a(A, LCN, M);
+  if (p.in_memory) {
+    solve_in_memory(N, M, ME, KTYPE, C, a, H, U, D, p, MODE, QPFAIL, IPRINT);
+  } else if (scratch_open) {
+    solve_with_scratch(unit, scratch_name, M, ME, KTYPE, C, a, H, U, D, p, MODE, QPFAIL, IPRINT);
+  } else {
+    QPFAIL = kQpfailNoScratch;
+  }
+  // A relaxation variable near zero: the linearised constraints cannot (nearly) be met.
+  INF = D[NQ - 1] < 1.0e-4 ? 6 : 0;
+  SCROPS(unit, scratch_name, "SCRATCHCLOSE", ierr);
+}
+
+}  // namespace vek::engine

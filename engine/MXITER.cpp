@@ -1,0 +1,232 @@
+// MXITER: the SQP iteration as a resumable state machine (contract in MXITER.h).
+//
+// Each call resumes at one of three points: start a solution (INF = 0), continue the line search
+// (INF = -1) or update the Hessian and start the next iteration (INF = -2).
+#include "engine/MXITER.h"
+
+#include <cmath>
+
+#include "engine/MIRAX2.h"
+#include "engine/hessian.h"
+#include "engine/linesearch.h"
+#include "engine/listing.h"
+
+namespace vek::engine {
+namespace {
+
+bool all_finite(int n, const double* v) {
+  for (int i = 0; i < n; ++i) {
+    if (!std::isfinite(v[i])) return false;
+  }
+  return true;
+}
+
+bool gradients_finite(const EngineCall& c) {
+  for (int j = 1; j <= c.M; ++j) {
+    if (!all_finite(c.N, c.A.column(j))) return false;
+  }
+  return true;
+}
+
+bool point_within_bounds(const EngineCall& c) {
+  for (int i = 1; i <= c.N; ++i) {
+    if (!(c.X(i) >= c.XL(i) && c.X(i) <= c.XU(i))) return false;
+  }
+  return true;
+}
+
+// Ends the solution with code 8 and the non-finite-value message.
+void stop_non_finite(const EngineCall& c, const MxiterState& s, const char* what) {
+  if (c.listing()) listing::non_finite(what, s.ITER);
+  *c.INF = 8;
+}
+
+// Values at the start point must be finite: there is no step to cut.
+bool start_values_finite(const EngineCall& c, const MxiterState& s) {
+  const char* bad = nullptr;
+  if (!all_finite(c.N, c.X.data())) {
+    bad = "X";
+  } else if (!std::isfinite(c.F)) {
+    bad = "F";
+  } else if (!all_finite(c.N, c.G.data())) {
+    bad = "G";
+  } else if (!all_finite(c.M, c.C.data())) {
+    bad = "C";
+  } else if (!gradients_finite(c)) {
+    bad = "A";
+  }
+  if (bad != nullptr) stop_non_finite(c, s, bad);
+  return bad == nullptr;
+}
+
+// Bounds must be numbers with XL <= XU; on a cold start every scale must be non-zero and finite
+// (B(i,i) = h / D(i)^2) and the Hessian control a number.
+bool bounds_and_scales_legal(const EngineCall& c) {
+  for (int i = 1; i <= c.N; ++i) {
+    if (!(c.XL(i) <= c.XU(i))) {
+      if (c.listing()) listing::illegal_bounds(i, c.XL(i), c.XU(i));
+      *c.INF = 8;
+      return false;
+    }
+  }
+  const double h0 = c.D(c.N + 1);
+  if (is_warm_start(h0)) return true;
+  for (int i = 1; i <= c.N + 1; ++i) {
+    const double d = c.D(i);
+    if (!std::isfinite(d) || (i <= c.N && d == 0.0)) {
+      if (c.listing()) listing::illegal_scale(i, d);
+      *c.INF = 8;
+      return false;
+    }
+  }
+  return true;
+}
+
+// The end of a solution with code 1, 2, 3, 4 or 6: its message, then the final block.
+void finish(const EngineCall& c, const MxiterState& s, int code) {
+  *c.INF = code;
+  if (c.listing()) listing::ending_message(code, s.ITER, c.MAXLS);
+  if (c.IPRINT > 0) {
+    MXPRNT(s.ITER, s.NCALL, c.N, c.M, c.X.data(), c.F, c.C.data(), c.vf.lambda.data(), c.IPRINT);
+    listing::final_block_note();
+  }
+}
+
+// Convergence sum S = |G.d| + sum |lambda_j C(j)|, with the rows of the listing. On the way: saves
+// X0, forms the Lagrangian gradient at X0 and updates the penalty weights. Returns S, sets gdot.
+double convergence_sum(const EngineCall& c, double& gdot) {
+  if (c.listing()) {
+    listing::blank_line();
+    listing::text("*** MIRAX, CONTRIBUTIONS TO CONVERGENCE SUM :");
+  }
+  gdot = 0.0;
+  for (int i = 1; i <= c.N; ++i) {
+    c.vf.x0(i) = c.X(i);
+    const double t = c.G(i) * c.D(i);
+    gdot += t;
+    if (c.listing()) listing::variable_row(i, c.G(i), c.D(i), t);
+  }
+  const ColMat1<const double> a(c.A.data(), c.A.ld(), c.M);
+  lagrangian_gradient(c.N, c.M, c.G.data(), a, c.vf.lambda.data(), c.vf.glag0.data());
+  double sum = std::fabs(gdot);
+  for (int j = 1; j <= c.M; ++j) {
+    const double u = c.vf.lambda(j);
+    c.vf.mu(j) = updated_weight(c.vf.mu(j), u);
+    const double t = u * c.C(j);
+    sum += std::fabs(t);
+    if (c.listing() && u != 0.0 && c.C(j) != 0.0) listing::multiplier_row(j, u, c.C(j), t);
+  }
+  if (c.listing()) listing::labelled("  SUM = ", sum);
+  return sum;
+}
+
+// From the accepted step: ask for gradients, or stop at the iteration limit.
+void after_acceptance(const EngineCall& c, MxiterState& s) {
+  if (s.ITER < c.MAXIT) {
+    *c.INF = -2;
+  } else {
+    finish(c, s, 2);
+  }
+}
+
+void on_line_search(const EngineCall& c, MxiterState& s, LineSearch outcome) {
+  switch (outcome) {
+    case LineSearch::trial_requested:
+      break;  // INF = -1 is set
+    case LineSearch::accepted:
+      after_acceptance(c, s);
+      break;
+    case LineSearch::exhausted:
+      finish(c, s, 3);
+      break;
+  }
+}
+
+// "Start iteration": QP subproblem, convergence test, penalties, uphill test, first trial point.
+void start_iteration(const EngineCall& c, MxiterState& s) {
+  int qpfail = 0;
+  MIRAX2(c.N, c.M, c.ME, c.KTYPE.data(), c.G.data(), c.C.data(), c.A.data(), c.LCN, *c.INF, c.N + 1,
+         c.vf.lambda.data(), c.vf.B.data(), c.D.data(), c.WQP, c.LWQP, c.X.data(), c.XL.data(), c.XU.data(),
+         c.MODE, qpfail, c.IPRINT);
+  if (qpfail != 0) {
+    *c.INF = 10;
+    return;
+  }
+  const int setup = *c.INF;
+  if (s.ITER == s.NPRINT) {
+    MXPRNT(s.ITER, s.NCALL, c.N, c.M, c.X.data(), c.F, c.C.data(), c.vf.lambda.data(), c.IPRINT);
+    s.NPRINT = s.ITER + c.IPRINT;
+  }
+  s.NCALL0 = s.NCALL;
+  double gdot = 0.0;
+  const double sum = convergence_sum(c, gdot);
+  c.CVG[0] = sum;
+  c.CVG[1] = c.ACC * std::max(std::fabs(c.F), 1.0);
+  // A point outside its bounds (possible only at a start outside them) never counts as converged.
+  if (sum <= c.CVG[1] && point_within_bounds(c)) return finish(c, s, 1);
+  const double p = start_penalties(c, s);
+  if (setup > 1) return finish(c, s, 6);
+  s.DPHI = gdot - p * c.D(c.N + 1);
+  if (!(s.DPHI < 0.0)) {
+    listing::uphill_block(s.PHI0, c.F, p, gdot, s.DPHI, c.N, c.D.data());
+    return finish(c, s, 4);
+  }
+  on_line_search(c, s, begin_line_search(c, s));
+}
+
+// "Start solution": reset the record, check the start values, initialise B and the weights.
+bool start_solution(const EngineCall& c, MxiterState& s) {
+  s = MxiterState{};
+  s.NCALL = 1;
+  s.ITER = 1;
+  s.PHIMIN = 1.0e30;
+  s.NPRINT = c.IPRINT > 0 ? c.IPRINT : 1;
+  if (!start_values_finite(c, s) || !bounds_and_scales_legal(c)) return false;
+  if (!is_warm_start(c.D(c.N + 1))) {
+    initialise_hessian(c.N, c.M, c.F, c.G.data(), c.D.data(), c.vf.B, c.vf.mu.data());
+  }
+  return true;
+}
+
+// "Update Hessian": count the iteration and update B with the accepted step.
+bool update_hessian(const EngineCall& c, MxiterState& s) {
+  s.ITER += 1;
+  if (!all_finite(c.N, c.G.data())) {
+    stop_non_finite(c, s, "G");
+    return false;
+  }
+  if (!gradients_finite(c)) {
+    stop_non_finite(c, s, "A");
+    return false;
+  }
+  const ColMat1<const double> a(c.A.data(), c.A.ld(), c.M);
+  lagrangian_gradient(c.N, c.M, c.G.data(), a, c.vf.lambda.data(), c.vf.glag_new.data());
+  damped_bfgs_update(c.N, c.vf.B, c.D.data(), c.vf.glag_new.data(), c.vf.glag0.data(), c.vf.x0.data());
+  return true;
+}
+
+Resume resume_point_after(int inf) {
+  if (inf == -1) return Resume::continue_line_search;
+  if (inf == -2) return Resume::update_hessian;
+  return Resume::start_solution;
+}
+
+}  // namespace
+
+void MXITER(const EngineCall& c, MxiterState& s) {
+  const Resume entry = *c.INF == 0 ? Resume::start_solution : s.resume;
+  switch (entry) {
+    case Resume::start_solution:
+      if (start_solution(c, s)) start_iteration(c, s);
+      break;
+    case Resume::continue_line_search:
+      on_line_search(c, s, continue_line_search(c, s));
+      break;
+    case Resume::update_hessian:
+      if (update_hessian(c, s)) start_iteration(c, s);
+      break;
+  }
+  s.resume = resume_point_after(*c.INF);
+}
+
+}  // namespace vek::engine

@@ -1,0 +1,33 @@
+// MxiterState: everything the SQP iteration keeps from one engine call to the next.
+//
+// MIRAX uses one process-wide record (mirax_process_state()); a caller that wants several solutions in
+// progress at once gives each its own record through the MIRAX overload that takes one. A solution
+// begins with INF = 0, which resets the record; nothing else about the engine persists between calls.
+#pragma once
+
+namespace vek::engine {
+
+// Where the next call resumes. With `start_solution` only INF = 0 is accepted.
+enum class Resume {
+  start_solution,        // no solution in progress: the next call must start one (INF = 0)
+  continue_line_search,  // the engine asked for F and C at a trial point (INF = -1)
+  update_hessian,        // the engine accepted a step and asked for G and A there (INF = -2)
+};
+
+struct MxiterState {
+  int ITER = 0;            // iteration counter
+  int NCALL = 0;           // calls that supplied values ("CALLS OF MIRAX")
+  int NCALL0 = 0;          // NCALL when the current line search began
+  int NPRINT = 0;          // next iteration whose block is listed
+  double PHIMIN = 1.0e30;  // least primary penalty at the start of an accepted line search
+  double PHI0 = 0.0;       // primary penalty at the start of the current line search
+  double PSI0 = 0.0;       // secondary penalty at the start of the current line search
+  double DPHI = 0.0;       // derivative of the primary penalty along the current step D
+  double ALPHA = 0.0;      // latest step factor
+  Resume resume = Resume::start_solution;
+};
+
+// The record behind the MIRAX overload without an explicit state.
+MxiterState& mirax_process_state();
+
+}  // namespace vek::engine

@@ -1,0 +1,41 @@
+// SCRUNI / SCROPS: the scratch unit manager (see scratch_units.h for the contract).
+#include "engine/scratch_units.h"
+
+#include "io/units.h"
+
+namespace vek::engine {
+namespace {
+
+std::string_view without_trailing_blanks(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+}  // namespace
+
+void SCRUNI(std::string_view /*requested*/, char* name, int name_len, int& unit) {
+  constexpr std::string_view kName = "SCRATCH";
+  for (int k = 0; k < name_len; ++k) {
+    name[k] = k < static_cast<int>(kName.size()) ? kName[k] : ' ';
+  }
+  unit = io::kScratchUnit;
+}
+
+void SCROPS(const int& unit, std::string_view /*name*/, std::string_view keyword, int& ierr) {
+  ierr = 0;
+  const bool connected = io::is_connected(unit);
+  const std::string_view key = without_trailing_blanks(keyword);
+  int status = 0;
+  if (key == "SCRATCHUNF") {
+    if (!connected) status = io::open_scratch(unit);
+  } else if (key == "SCRATCHREWIND") {
+    if (connected) status = io::rewind(unit);
+  } else if (key == "SCRATCHCLOSE") {
+    if (connected) status = io::close_scratch(unit);
+  } else {
+    status = -1;  // not an operation of the manager
+  }
+  if (status != 0) ierr = -1;
+}
+
+}  // namespace vek::engine
