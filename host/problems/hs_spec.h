@@ -44,6 +44,11 @@ inline std::vector<double> fill(int n, double v) {
   return std::vector<double>(static_cast<size_t>(n), v);
 }
 
+// m copies of a constraint kind.
+inline std::vector<int> fill_kinds(int m, int kind) {
+  return std::vector<int>(static_cast<size_t>(m), kind);
+}
+
 // The groups of the Hock-Schittkowski collection, each appending its records in numbering order.
 void add_hs001_to_hs024(std::vector<FixedSpec>& specs);
 void add_hs026_to_hs045(std::vector<FixedSpec>& specs);

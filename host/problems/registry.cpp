@@ -96,6 +96,7 @@ const std::vector<FixedSpec>& fixed_specs() {
   static const std::vector<FixedSpec> specs = [] {
     std::vector<FixedSpec> all;
     add_hs001_to_hs024(all);
+    add_hs026_to_hs045(all);
     std::sort(all.begin(), all.end(),
               [](const FixedSpec& a, const FixedSpec& b) { return std::string(a.name) < b.name; });
     return all;
