@@ -1,0 +1,31 @@
+// The reverse-communication Solve operation of a solver component.
+//
+// solve_call(state, problem, sink, mode, block, counter, request):
+//   mode     in   0 or 3: start a solve from the problem's current point; anything else continues it.
+//                 3, 4, 5 form the variant family (request 110 / 6 instead of 111 / 7 / 105).
+//   block    out  receives the address of state.block at every call
+//   counter  out  set to 0 by a start call; every engine call adds 1
+//   request  out  111/110 after a start call; 7 (6) for function values; 105 (6) for derivatives;
+//                 0 when the solve has ended
+// Returns 1 (evaluate as requested and call again), 0 (converged, or ended without an engine error
+// code), -8 (the engine ended with an error: the outcome message has been written to the sink), or -15
+// when the call is refused before anything runs: a null block, counter or request pointer; a continuing
+// call before any start call; sizes that differ from those the arrays were made for, or that cannot
+// make arrays; a Jacobian structure entry outside 1..M x 1..N. A refusal writes a message to the sink
+// (except for null pointers when there is nowhere to say it), touches no array and ends the solve.
+//
+// release_solve_state(state): frees the host's word in the block, gives the listing file name back.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/solve_state.h"
+
+namespace vek::driver {
+
+std::int32_t solve_call(SolveState& state, NLPProblem& problem, MessageSink* sink, std::int32_t mode,
+                        EvaluationBlock** block, std::int32_t* counter, std::int32_t* request);
+
+void release_solve_state(SolveState& state);
+
+}  // namespace vek::driver

@@ -1,0 +1,160 @@
+// The shared parameter table and the five ParameterList operations (contracts in plugin/parameters.h).
+#include "plugin/parameters.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "services/VEKServices.h"
+
+namespace vek::plugin {
+namespace {
+
+std::int32_t g_count = 0;
+ParameterRecord* g_records = nullptr;
+
+char ascii_lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+ParameterRecord* find_record(const char* name) {
+  if (name == nullptr) return nullptr;
+  for (std::int32_t k = 0; k < g_count; ++k) {
+    if (equal_ignoring_case(g_records[k].name, name)) return &g_records[k];
+  }
+  return nullptr;
+}
+
+// A copy for the caller, from the host's allocator; null when the source is null or memory is short.
+char* host_copy(const char* text) {
+  if (text == nullptr) return nullptr;
+  const std::size_t size = std::strlen(text) + 1;
+  char* copy = VEKServices::AllocateString(static_cast<std::int32_t>(size));
+  if (copy != nullptr) std::memcpy(copy, text, size);
+  return copy;
+}
+
+// A copy owned by the table, at least `minimum` bytes long.
+char* table_copy(const char* text, std::size_t minimum) {
+  const std::size_t length = std::strlen(text) + 1;
+  const std::size_t size = length > minimum ? length : minimum;
+  char* copy = static_cast<char*>(std::calloc(size, 1));
+  if (copy != nullptr) std::memcpy(copy, text, length);
+  return copy;
+}
+
+void fill_record(const ParameterSpec& spec, ParameterRecord& record) {
+  record.name = spec.name;
+  record.description = spec.description;
+  record.type = spec.type;
+  if (spec.type == kIntegerParameter) {
+    record.value.integer.minimum = static_cast<std::int32_t>(spec.minimum);
+    record.value.integer.maximum = static_cast<std::int32_t>(spec.maximum);
+    record.value.integer.value = static_cast<std::int32_t>(spec.default_number);
+  } else if (spec.type == kRealParameter) {
+    record.value.real.minimum = spec.minimum;
+    record.value.real.maximum = spec.maximum;
+    record.value.real.value = spec.default_number;
+  } else {
+    record.value.text.value = table_copy(spec.default_text, kPrintLevelBuffer);
+    record.value.text.options = table_copy(spec.options, 0);
+  }
+}
+
+}  // namespace
+
+bool equal_ignoring_case(const char* a, const char* b) {
+  if (a == nullptr || b == nullptr) return false;
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    if (ascii_lower(*a) != ascii_lower(*b)) return false;
+  }
+  return *a == *b;
+}
+
+void build_parameter_table() {
+  if (g_count != 0) return;  // present: the current values stay
+  auto* records = static_cast<ParameterRecord*>(std::calloc(kParameterCount, sizeof(ParameterRecord)));
+  if (records == nullptr) return;
+  for (std::int32_t k = 0; k < kParameterCount; ++k) fill_record(kParameterSpecs[k], records[k]);
+  g_records = records;
+  g_count = kParameterCount;
+}
+
+void free_parameter_table() {
+  for (std::int32_t k = 0; k < g_count; ++k) {
+    if (g_records[k].type == kTextParameter) {
+      std::free(g_records[k].value.text.value);
+      std::free(g_records[k].value.text.options);
+    }
+  }
+  std::free(g_records);
+  g_records = nullptr;
+  g_count = 0;
+}
+
+const ParameterRecord* find_parameter(const char* name) {
+  return find_record(name);
+}
+
+std::int32_t parameter_count() {
+  return g_count;
+}
+
+std::int32_t parameter_names(char** names) {
+  if (names == nullptr) return kValueOutOfRange;
+  for (std::int32_t k = 0; k < g_count; ++k) names[k] = host_copy(g_records[k].name);
+  return kOk;
+}
+
+std::int32_t parameter_info(const char* name, ParameterInfo* info) {
+  const ParameterRecord* record = find_record(name);
+  if (record == nullptr) return kNoSuchParameter;
+  if (info == nullptr) return kValueOutOfRange;
+  info->name = host_copy(record->name);
+  info->description = host_copy(record->description);
+  info->type = record->type;
+  info->value = record->value;
+  if (record->type == kTextParameter) {
+    info->value.text.value = host_copy(record->value.text.value);
+    info->value.text.options = host_copy(record->value.text.options);
+  }
+  return kOk;
+}
+
+std::int32_t get_parameter(const char* name, std::int32_t* type, ParameterValue* value) {
+  const ParameterRecord* record = find_record(name);
+  if (record == nullptr) return kNoSuchParameter;
+  if (type == nullptr || value == nullptr) return kValueOutOfRange;
+  *type = record->type;
+  if (record->type == kIntegerParameter) {
+    value->integer = record->value.integer.value;
+  } else if (record->type == kRealParameter) {
+    value->real = record->value.real.value;
+  } else {
+    value->text = host_copy(record->value.text.value);
+  }
+  return kOk;
+}
+
+std::int32_t set_parameter(const char* name, std::int32_t /*type*/, ParameterValue value) {
+  ParameterRecord* record = find_record(name);
+  if (record == nullptr) return kNoSuchParameter;
+  if (record->type == kIntegerParameter) {
+    auto& r = record->value.integer;
+    if (value.integer < r.minimum || value.integer > r.maximum) return kValueOutOfRange;
+    r.value = value.integer;
+  } else if (record->type == kRealParameter) {
+    auto& r = record->value.real;
+    // Written as "not within" so that a NaN, which compares false both ways, is refused.
+    if (!(value.real >= r.minimum && value.real <= r.maximum)) return kValueOutOfRange;
+    r.value = value.real;
+  } else {
+    if (value.text == nullptr) return kValueOutOfRange;
+    char* copy = table_copy(value.text, 0);
+    if (copy == nullptr) return kValueOutOfRange;
+    std::free(record->value.text.value);
+    record->value.text.value = copy;
+  }
+  return kOk;
+}
+
+}  // namespace vek::plugin
