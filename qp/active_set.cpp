@@ -1,0 +1,501 @@
+// The primal active-set iteration shared by QPACT and QPACTR (see active_set.h).
+#include "qp/active_set.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "io/layout.h"
+#include "qp/QPADD.h"
+#include "qp/QPCHOL.h"
+#include "qp/QPDEL.h"
+
+namespace vek::qp::detail {
+namespace {
+
+constexpr double kTieTolerance = 1e-14;  // step lengths closer than this count as equal
+
+}  // namespace
+
+ActiveSet::ActiveSet(ActiveMode mode, const ActiveSetArgs& a, int pass_limit)
+    : mode_(mode),
+      nr_(a.NR),
+      me_(a.ME),
+      mr_(a.MR),
+      iprint_(a.IPRINT),
+      iact_(a.IACT),
+      ibnd_(a.IBND),
+      ielb_(a.IELB),
+      iine_(a.IINE),
+      d_(a.D),
+      v_(a.V),
+      ui_(a.UI),
+      dl_(a.DL),
+      el_(a.EL),
+      du_(a.DU),
+      eu_(a.EU),
+      c_(a.C),
+      ae_(a.AE, a.LCN),
+      ai_(a.AI, a.LCN),
+      g_(a.G),
+      h_(a.H, a.NR),
+      h_raw_(a.H),
+      gd_(a.GD),
+      w_(a.W),
+      se_(a.SE),
+      si_(a.SI),
+      fe_(a.FE),
+      fi_(a.FI),
+      q_(a.Q, a.NR),
+      t_(a.T, a.NR),
+      t_raw_(a.T),
+      q_raw_(a.Q),
+      w_raw_(a.W),
+      gd_raw_(a.GD),
+      pass_limit_(pass_limit) {}
+
+// ---- start-up -------------------------------------------------------------------------------------
+
+void ActiveSet::scale_rows() {
+  // The last component belongs to the relaxation variable: scaled with the row, but it does not set
+  // the scale, so that a large constraint value does not flatten the row.
+  const auto row_factor = [this](const Mat1<double>& a, int j) {
+    double big = 0.01;
+    for (int i = 1; i <= nr_ - 1; ++i) big = std::max(big, std::fabs(a(i, j)));
+    return 1.0 / big;
+  };
+  for (int j = 1; j <= mr_; ++j) {
+    const double f = row_factor(ai_, j);
+    for (int i = 1; i <= nr_; ++i) ai_(i, j) *= f;
+    c_(j) *= f;
+    fi_(j) = f;
+    iine_(j) = 0;
+    ui_(j) = c_(j);
+  }
+  for (int k = 1; k <= me_; ++k) {
+    const double f = row_factor(ae_, k);
+    for (int i = 1; i <= nr_; ++i) ae_(i, k) *= f;
+    el_(k) *= f;
+    eu_(k) *= f;
+    fe_(k) = f;
+    ielb_(k) = 0;
+    v_(k) = 0.0;
+  }
+}
+
+namespace {
+
+void set_identity(const Mat1<double>& q, int n) {
+  for (int j = 1; j <= n; ++j)
+    for (int i = 1; i <= n; ++i) q(i, j) = (i == j) ? 1.0 : 0.0;
+}
+
+}  // namespace
+
+void ActiveSet::start_normal() {
+  set_identity(q_, nr_);
+  for (int i = 1; i <= nr_; ++i) {
+    d_(i) = 0.0;
+    ibnd_(i) = 0;
+  }
+  // With no active constraint the U part of T is the whole Hessian in the same packing.
+  const std::ptrdiff_t len = static_cast<std::ptrdiff_t>(nr_) * (nr_ + 1) / 2;
+  std::copy(h_raw_, h_raw_ + len, t_raw_);
+  QPCHOL(nr_, t_raw_, 0, iprint_);
+  q_count_ = 0;
+}
+
+void ActiveSet::start_reliable() {
+  set_identity(q_, nr_);
+  const std::ptrdiff_t len = static_cast<std::ptrdiff_t>(nr_) * (nr_ + 1) / 2;
+  std::fill(t_raw_, t_raw_ + len, 0.0);
+  for (int i = 1; i <= nr_; ++i) {
+    t_.r(i, i) = 1.0;  // R = I: the artificial normals are the unit vectors
+    ibnd_(i) = 3;
+    iact_(i) = -i;
+    d_(i) = 0.0;
+  }
+  q_count_ = nr_;
+}
+
+// ---- codes of the active list ------------------------------------------------------------------------
+
+Constraint ActiveSet::decode(int code) const {
+  if (mode_ == ActiveMode::normal) {
+    if (code > 0) return {Kind::inequality, code};
+    if (code < -nr_) return {Kind::elimination, -code - nr_};
+    return {Kind::bound, -code};
+  }
+  if (code < 0) return {Kind::artificial, -code};
+  if (code <= mr_) return {Kind::inequality, code};
+  if (code <= mr_ + me_) return {Kind::elimination, code - mr_};
+  return {Kind::bound, code - mr_ - me_};
+}
+
+int ActiveSet::encode(Kind kind, int index) const {
+  const bool normal = mode_ == ActiveMode::normal;
+  switch (kind) {
+    case Kind::inequality:
+      return index;
+    case Kind::elimination:
+      return normal ? -(nr_ + index) : mr_ + index;
+    case Kind::bound:
+      return normal ? -index : mr_ + me_ + index;
+    case Kind::artificial:
+      break;
+  }
+  return -index;
+}
+
+// Residual of an active constraint at the current D, in its normal'D + constant >= 0 form.
+double ActiveSet::residual(int code) const {
+  const Constraint c = decode(code);
+  switch (c.kind) {
+    case Kind::inequality:
+      return dot_range(1, nr_, ai_.col(c.index), d_) + c_(c.index);
+    case Kind::elimination: {
+      const double v = dot_range(1, nr_, ae_.col(c.index), d_);
+      return ielb_(c.index) == 1 ? -(v + el_(c.index)) : v + eu_(c.index);
+    }
+    case Kind::bound:
+      return ibnd_(c.index) == 1 ? d_(c.index) - dl_(c.index) : du_(c.index) - d_(c.index);
+    case Kind::artificial:
+      break;
+  }
+  return d_(c.index);
+}
+
+void ActiveSet::free_constraint(int code) {
+  const Constraint c = decode(code);
+  switch (c.kind) {
+    case Kind::inequality:
+      iine_(c.index) = 0;
+      break;
+    case Kind::elimination:
+      ielb_(c.index) = 0;
+      break;
+    case Kind::bound:
+    case Kind::artificial:
+      ibnd_(c.index) = 0;
+      break;
+  }
+}
+
+// An active constraint's slope along the direction raises the zero tolerance, so that it cannot block.
+void ActiveSet::raise(double slope) {
+  const double factor = mode_ == ActiveMode::normal ? 10.0 : 5.0;
+  tau_ = std::max(tau_, factor * std::fabs(slope));
+}
+
+// ---- main loop ---------------------------------------------------------------------------------------
+
+int ActiveSet::run() {
+  int passes = 0;
+  int status = 0;
+  Step s = Step::grad;
+  while (s != Step::finish) {
+    switch (s) {
+      case Step::grad:
+        if (++passes > pass_limit_) {
+          // Degenerate data keeps adding and dropping: stop with the multipliers of this iterate.
+          status = 1;
+          compute_gradient();
+          if (q_count_ > 0) compute_multipliers();
+          s = Step::finish;
+        } else {
+          s = grad();
+        }
+        break;
+      case Step::mult:
+        s = mult();
+        break;
+      case Step::drop:
+        s = drop();
+        break;
+      case Step::dir:
+        s = dir();
+        break;
+      case Step::end:
+        s = end();
+        break;
+      case Step::correct:
+        s = correct();
+        break;
+      case Step::step:
+        s = step();
+        break;
+      case Step::finish:
+        break;
+    }
+  }
+  finish();
+  return status;
+}
+
+// GD = G + HD at the current point, reading H through its packing.
+void ActiveSet::compute_gradient() {
+  for (int i = 1; i <= nr_; ++i) gd_(i) = g_(i);
+  for (int j = 1; j <= nr_; ++j) {
+    gd_(j) += h_(j, j) * d_(j);
+    for (int i = j + 1; i <= nr_; ++i) {
+      const double hij = h_(i, j);
+      gd_(i) += hij * d_(j);
+      gd_(j) += hij * d_(i);
+    }
+  }
+}
+
+// GRAD: after an addition (or for the refinement step) a new direction; otherwise check multipliers.
+ActiveSet::Step ActiveSet::grad() {
+  compute_gradient();
+  if (q_count_ == nr_ || (added_ == 0 && p_ != 2)) return Step::mult;
+  return Step::dir;
+}
+
+// Multipliers of the active list: R w = (rows 1..q of Q) GD, by back substitution.
+void ActiveSet::compute_multipliers() {
+  const int q = q_count_;
+  for (int l = 1; l <= q; ++l) {
+    double s = 0.0;
+    for (int i = 1; i <= nr_; ++i) s += q_(l, i) * gd_(i);
+    w_(l) = s;
+  }
+  for (int l = q; l >= 1; --l) {
+    double s = w_(l);
+    for (int m = l + 1; m <= q; ++m) s -= t_.r(l, m) * w_(m);
+    w_(l) = div_or_zero(s, t_.r(l, l));
+  }
+}
+
+// The position to drop, 0 for none. Scanning from the back with ties replacing the choice lets the
+// lowest position win. Reliable mode releases an artificial constraint on a multiplier of either sign.
+int ActiveSet::choose_drop() const {
+  double smallest = -tau_;
+  int pos = 0;
+  for (int l = q_count_; l >= 1; --l) {
+    const bool artificial = mode_ == ActiveMode::reliable && iact_(l) < 0;
+    const double value = artificial ? -std::fabs(w_(l)) : w_(l);
+    if (value <= smallest) {
+      smallest = value;
+      pos = l;
+    }
+  }
+  return pos;
+}
+
+// MULT: count the check, compute the multipliers and look for one to drop.
+ActiveSet::Step ActiveSet::mult() {
+  ++p_;
+  if (q_count_ == 0) return Step::end;
+  compute_multipliers();
+  drop_pos_ = choose_drop();
+  return drop_pos_ == 0 ? Step::end : Step::drop;
+}
+
+// DROP: remove the chosen constraint from the factorisation and the active list.
+ActiveSet::Step ActiveSet::drop() {
+  p_ = 1;
+  const int l = drop_pos_;
+  const int code = iact_(l);
+  int ifail = 0;
+  // An indefinite reduced Hessian is reported by QPDEL, which resets the pivot; the iteration goes on.
+  QPDEL(nr_, q_count_, l, ifail, w_raw_, q_raw_, h_raw_, t_raw_, iprint_);
+  --q_count_;
+  for (int m = l; m <= q_count_; ++m) iact_(m) = iact_(m + 1);
+  free_constraint(code);
+  return Step::dir;
+}
+
+// DIR: negative projected gradient in the reduced space and its squared length.
+ActiveSet::Step ActiveSet::dir() {
+  double sum = 0.0;
+  for (int l = q_count_ + 1; l <= nr_; ++l) {
+    double s = 0.0;
+    for (int i = 1; i <= nr_; ++i) s += q_(l, i) * gd_(i);
+    w_(l) = -s;
+    sum += s * s;
+  }
+  if (p_ == 2 || sum > 10.0 * tau_ * tau_) return Step::step;
+  return Step::mult;
+}
+
+// END: stop after the refinement; otherwise correct D onto the active constraints first.
+ActiveSet::Step ActiveSet::end() {
+  if (p_ >= 3) return Step::finish;
+  if (q_count_ == 0) return Step::dir;
+  return Step::correct;
+}
+
+// CORRECT: solve R'w = residuals (forward) and move D by -(rows 1..q of Q)'w.
+ActiveSet::Step ActiveSet::correct() {
+  const int q = q_count_;
+  for (int l = 1; l <= q; ++l) {
+    double s = residual(iact_(l));
+    for (int m = 1; m <= l - 1; ++m) s -= t_.r(m, l) * w_(m);
+    w_(l) = div_or_zero(s, t_.r(l, l));
+  }
+  for (int i = 1; i <= nr_; ++i) {
+    double s = 0.0;
+    for (int l = 1; l <= q; ++l) s += q_(l, i) * w_(l);
+    d_(i) -= s;
+  }
+  return Step::grad;
+}
+
+// Newton step in the null space of the active normals: U U' w = -Z'GD, d = Z'w, kept in GD.
+void ActiveSet::newton_direction() {
+  const int q = q_count_;
+  for (int l = nr_; l >= q + 1; --l) {
+    double s = w_(l);
+    for (int m = l + 1; m <= nr_; ++m) s -= t_.u(l, m) * w_(m);
+    w_(l) = div_or_zero(s, t_.u(l, l));
+  }
+  for (int l = q + 1; l <= nr_; ++l) {
+    w_(l) = div_or_zero(w_(l), t_.u(l, l));
+    for (int m = l + 1; m <= nr_; ++m) w_(m) -= t_.u(l, m) * w_(l);
+  }
+  for (int i = 1; i <= nr_; ++i) {
+    double s = 0.0;
+    for (int l = q + 1; l <= nr_; ++l) s += q_(l, i) * w_(l);
+    gd_(i) = s;
+  }
+}
+
+// Ratio test along d = GD: the longest step up to 1 that keeps every constraint satisfied. A clearly
+// shorter step wins; among steps within 1e-14 the steeper constraint, then the later one in the scan.
+void ActiveSet::ratio_test() {
+  alpha_ = 1.0;
+  added_ = 0;
+  double best = 0.0;
+  const auto offer = [this, &best](double t, double slope, int code) {
+    const double gap = t - alpha_;
+    if (gap <= kTieTolerance && (gap <= -kTieTolerance || std::fabs(slope) >= best)) {
+      alpha_ = t;
+      best = std::fabs(slope);
+      added_ = code;
+    }
+  };
+  for (int j = 1; j <= mr_; ++j) {
+    const double s = dot_range(1, nr_, ai_.col(j), gd_);
+    si_(j) = s;
+    if (iine_(j) > 0) raise(s);
+    if (s <= -tau_) offer(-ui_(j) / s, s, encode(Kind::inequality, j));
+  }
+  for (int k = 1; k <= me_; ++k) {
+    const double s = dot_range(1, nr_, ae_.col(k), gd_);
+    se_(k) = s;
+    if (ielb_(k) > 0) raise(s);
+    if (std::fabs(s) > tau_) {
+      const double t = s > 0.0 ? -(el_(k) + v_(k)) / s : -(eu_(k) + v_(k)) / s;
+      offer(t, s, encode(Kind::elimination, k));
+    }
+  }
+  for (int i = 1; i <= nr_; ++i) {
+    const double s = gd_(i);
+    if (ibnd_(i) > 0) raise(s);
+    if (std::fabs(s) > tau_) {
+      const double t = s > 0.0 ? (du_(i) - d_(i)) / s : (dl_(i) - d_(i)) / s;
+      offer(t, s, encode(Kind::bound, i));
+    }
+  }
+}
+
+// Move along d by alpha, activate the blocking constraint and put its normal in W.
+void ActiveSet::take_step() {
+  for (int i = 1; i <= nr_; ++i) d_(i) += alpha_ * gd_(i);
+  if (added_ != 0) {
+    const Constraint c = decode(added_);
+    switch (c.kind) {
+      case Kind::inequality:
+        iine_(c.index) = 1;
+        for (int i = 1; i <= nr_; ++i) w_(i) = ai_(i, c.index);
+        break;
+      case Kind::elimination: {
+        ielb_(c.index) = se_(c.index) >= 0.0 ? 1 : 2;
+        const double sign = ielb_(c.index) == 1 ? -1.0 : 1.0;
+        for (int i = 1; i <= nr_; ++i) w_(i) = sign * ae_(i, c.index);
+        break;
+      }
+      case Kind::bound:
+      case Kind::artificial: {
+        ibnd_(c.index) = gd_(c.index) < 0.0 ? 1 : 2;
+        for (int i = 1; i <= nr_; ++i) w_(i) = 0.0;
+        w_(c.index) = ibnd_(c.index) == 1 ? 1.0 : -1.0;
+        break;
+      }
+    }
+  }
+  // The running row values follow the step; the correction step does not update them.
+  for (int j = 1; j <= mr_; ++j) ui_(j) += alpha_ * si_(j);
+  for (int k = 1; k <= me_; ++k) v_(k) += alpha_ * se_(k);
+}
+
+// STEP: direction, ratio test, update; an added constraint enters the factorisation.
+ActiveSet::Step ActiveSet::step() {
+  if (p_ == 2) p_ = 3;
+  newton_direction();
+  ratio_test();
+  take_step();
+  if (added_ != 0) {
+    QPADD(nr_, q_count_, w_raw_, q_raw_, t_raw_, gd_raw_);
+    ++q_count_;
+    iact_(q_count_) = added_;
+    return Step::grad;
+  }
+  if (p_ == 3 && q_count_ == 0) return Step::finish;
+  return Step::grad;
+}
+
+// FINISH: multipliers out (unscaled), zero multipliers of inactive constraints, the listing line.
+void ActiveSet::finish() {
+  for (int l = 1; l <= q_count_; ++l) {
+    const Constraint c = decode(iact_(l));
+    switch (c.kind) {
+      case Kind::inequality:
+        ui_(c.index) = w_(l) * fi_(c.index);
+        break;
+      case Kind::elimination: {
+        const int k = c.index;
+        w_(l) *= fe_(k);
+        el_(k) = 0.0;
+        eu_(k) = 0.0;
+        if (ielb_(k) == 1) el_(k) = w_(l);
+        if (ielb_(k) == 2) eu_(k) = w_(l);
+        break;
+      }
+      case Kind::bound:
+      case Kind::artificial: {
+        const int i = c.index;
+        dl_(i) = 0.0;
+        du_(i) = 0.0;
+        if (ibnd_(i) == 1) dl_(i) = w_(l);
+        if (ibnd_(i) == 2) du_(i) = w_(l);
+        break;
+      }
+    }
+  }
+  for (int j = 1; j <= mr_; ++j)
+    if (iine_(j) < 1) ui_(j) = 0.0;
+  for (int k = 1; k <= me_; ++k) {
+    for (int i = 1; i <= nr_; ++i) ae_(i, k) /= fe_(k);  // the caller's coefficients again
+    if (ielb_(k) < 1) {
+      el_(k) = 0.0;
+      eu_(k) = 0.0;
+    }
+  }
+  for (int i = 1; i <= nr_; ++i)
+    if (ibnd_(i) < 1) {
+      dl_(i) = 0.0;
+      du_(i) = 0.0;
+    }
+  if (iprint_ >= 0) {
+    io::Formatted(io::kListingUnit)
+        .slash()
+        .x(1)
+        .text("*** MIRAX, NUMBER OF ACTIVE BOUNDS + CONSTRAINTS =")
+        .x(1)
+        .i(5, std::max(q_count_ - 1, 0))
+        .end();
+  }
+}
+
+}  // namespace vek::qp::detail
