@@ -1,0 +1,9 @@
+#pragma once
+
+namespace vek::qp {
+
+// Recovers the eliminated variables and the equality multipliers after QPREDU (see QPBACK.cpp).
+void QPBACK(int LCN, int NQ, int ME, int M, const int* IWA, double* D, double* U, double* DL, double* DU,
+            const double* A, const double* G, const double* H, double* WA);
+
+}  // namespace vek::qp

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace vek::qp {
+
+// Eliminates the ME leading (equality) constraints together with as many variables (see QPREDU.cpp).
+void QPREDU(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double* G, double* H, double* DL,
+            double* DU, double* WA, int IPRINT);
+
+}  // namespace vek::qp
