@@ -98,6 +98,8 @@ const std::vector<FixedSpec>& fixed_specs() {
     add_hs001_to_hs024(all);
     add_hs026_to_hs045(all);
     add_hs046_to_hs066(all);
+    add_hs071_to_hs083(all);
+    add_hs100_to_hs113(all);
     std::sort(all.begin(), all.end(),
               [](const FixedSpec& a, const FixedSpec& b) { return std::string(a.name) < b.name; });
     return all;
