@@ -13,18 +13,23 @@
 //   IWA (LIWA >= 2NQ - ME + M), WA (LWA >= 2M + NR(3NR+5)/2, NR = NQ - ME)   work
 //   MODE 1 selects the reliable active-set routine, anything else the normal one
 //   QPFAIL out: 0 success; 1 workspace too small; 2 equality constraints linearly dependent;
-//               3 the active-set iteration hit its pass limit (degenerate data)
+//               3 the active-set iteration hit its pass limit (degenerate data); D, U, DL, DU then
+//                 describe its last iterate, KTYPE is restored
+//               4 inconsistent arguments (NQ < 1, M < 0, ME outside 0..M, LCN < NQ, a kind outside
+//                 -1..1, or ME not the number of zero kinds); nothing is changed
 //   IPRINT >= 0 lets the messages reach output unit 7
 #pragma once
 
 namespace vek::qp {
 
-void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, double* DL, double* DU, double* C,
-           double* A, double* G, double* H, int* IWA, double* WA, int LIWA, int LWA, int MODE, int& QPFAIL,
-           int IPRINT);
+void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, double* DL, double* DU,
+           double* C, double* A, double* G, double* H, int* IWA, double* WA, int LIWA, int LWA, int MODE,
+           int& QPFAIL, int IPRINT);
 
 // Exact minimum workspace lengths of QPSUB.
-constexpr int qpsub_min_liwa(int NQ, int M, int ME) { return 2 * NQ - ME + M; }
+constexpr int qpsub_min_liwa(int NQ, int M, int ME) {
+  return 2 * NQ - ME + M;
+}
 constexpr int qpsub_min_lwa(int NQ, int M, int ME) {
   return 2 * M + (NQ - ME) * (3 * (NQ - ME) + 5) / 2;
 }

@@ -83,4 +83,8 @@ double objective(const Internal& q, const Vec& d);
 
 double max_abs_diff(const Vec& x, const Vec& y);
 
+// True when the normals of the equalities and of every constraint or bound with a non-zero multiplier
+// in either result are linearly independent: the multipliers are then unique and must agree.
+bool multipliers_unique(const Problem& p, const Result& x, const Result& y);
+
 }  // namespace qp_testing

@@ -1,0 +1,202 @@
+// QPSUB: workspace check and failure messages, the relaxation variable, constraint senses, the
+// exchange of equalities to the front and back, and the caller's arrays left as promised.
+#include "qp/QPSUB.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "qp_testing.h"
+#include "support/listing_capture.h"
+
+namespace {
+
+using qp_testing::Problem;
+using qp_testing::Result;
+using qp_testing::Vec;
+using talvir_test::capture_listing;
+
+// A problem in n step variables with H = I, wide bounds and the given constraints (columns of a).
+Problem simple(int n, std::vector<int> ktype, Vec g, Vec a, Vec c) {
+  Problem p;
+  p.nq = n + 1;
+  p.m = static_cast<int>(ktype.size());
+  p.me = 0;
+  for (int k : ktype) p.me += k == 0;
+  p.ktype = std::move(ktype);
+  p.h.assign(static_cast<std::size_t>(p.nq) * (p.nq + 1) / 2, 0.0);
+  for (int i = 1; i <= n; ++i) p.h[qp_testing::ppos(i, i, p.nq)] = 1.0;
+  p.g = std::move(g);
+  p.g.push_back(0.0);
+  p.dl.assign(p.nq, -1e4);
+  p.du.assign(p.nq, 1e4);
+  for (int j = 0; j < p.m; ++j) a.insert(a.begin() + j * p.nq + n, 0.0);  // row NQ
+  p.a = std::move(a);
+  p.c = std::move(c);
+  return p;
+}
+
+TEST(Qpsub, WorkspaceMinima) {
+  EXPECT_EQ(vek::qp::qpsub_min_liwa(3, 1, 0), 7);
+  EXPECT_EQ(vek::qp::qpsub_min_lwa(3, 1, 0), 23);
+  EXPECT_EQ(vek::qp::qpsub_min_liwa(3, 2, 1), 7);
+  EXPECT_EQ(vek::qp::qpsub_min_lwa(3, 2, 1), 15);
+}
+
+TEST(Qpsub, StorageMessageWithBothMinimaAndNothingChanged) {
+  const Problem p = simple(2, {1}, {1.0, -1.0}, {1.0, 1.0}, {0.5});
+  for (int short_one : {0, 1}) {
+    for (int iprint : {0, -1}) {
+      Problem w = p;
+      std::vector<int> ktype = p.ktype;
+      Vec d(3, -9.0), u(1, -9.0), dl = p.dl, du = p.du;
+      std::vector<int> iwa(7);
+      Vec wa(23);
+      int qpfail = -1;
+      const std::string out = capture_listing([&] {
+        vek::qp::QPSUB(3, 3, 1, 0, ktype.data(), d.data(), u.data(), dl.data(), du.data(), w.c.data(),
+                       w.a.data(), w.g.data(), w.h.data(), iwa.data(), wa.data(), 7 - (short_one == 0),
+                       23 - (short_one == 1), 0, qpfail, iprint);
+      });
+      EXPECT_EQ(qpfail, 1);
+      EXPECT_EQ(out, iprint < 0 ? ""
+                                : "\n\n  *** QPSUB ERROR: THE MINIMUM STORAGE FOR IWA AND WA\n"
+                                  "                   ARE     7  AND    23  RESPECTIVELY\n\n");
+      EXPECT_EQ(d, Vec(3, -9.0));
+      EXPECT_EQ(u, Vec(1, -9.0));
+      EXPECT_EQ(ktype, p.ktype);
+      EXPECT_EQ(w.a, p.a);
+      EXPECT_EQ(w.g, p.g);
+      EXPECT_EQ(w.h, p.h);
+      EXPECT_EQ(dl, p.dl);
+    }
+  }
+}
+
+TEST(Qpsub, DependentEqualitiesGiveTheMessageAndKeepKtype) {
+  // An inequality in front forces an exchange; the two equalities (1, 2) and (1, 2) are dependent.
+  const Problem p = simple(2, {1, 0, 0}, {1.0, 1.0}, {1.0, 0.0, 1.0, 2.0, 1.0, 2.0}, {1.0, 0.5, 0.25});
+  Result r;
+  const std::string out = capture_listing([&] { r = qp_testing::solve(p, 0, 0); });
+  EXPECT_EQ(r.qpfail, 2);
+  EXPECT_EQ(out,
+            "\n\n  *** QPSUB ERROR: EQUALITY CONSTRAINTS ARE LINEARLY\n"
+            "                   DEPENDENT,  IR =   1\n\n");
+  EXPECT_EQ(r.ktype, p.ktype);
+  // More equalities than step variables: rank at most NQ - 1.
+  const Problem more = simple(1, {0, 0}, {1.0}, {1.0, 2.0}, {1.0, 1.0});
+  EXPECT_EQ(qp_testing::solve(more, 1).qpfail, 2);
+}
+
+TEST(Qpsub, ExchangeOfEqualitiesIsUndoneInTheMultipliers) {
+  // Kinds (0, +1, 0, -1, 0): positions 2 and 5 exchange. The same problem with the constraints in
+  // the order (1, 3, 5, 2, 4) needs no exchange; its results, mapped back, must agree.
+  std::mt19937 rng(99);
+  std::normal_distribution<double> nd(0.0, 1.0);
+  const int n = 4;
+  Vec a(static_cast<std::size_t>(n) * 5), g(n);
+  for (double& x : a) x = nd(rng);
+  for (double& x : g) x = 3.0 * nd(rng);
+  // Both inequalities violated at 0, so they are active at the solution with non-zero multipliers.
+  const Problem p = simple(n, {0, 1, 0, -1, 0}, g, a, {0.3, -1.0, -0.2, 1.0, 0.1});
+  const int order[5] = {0, 2, 4, 1, 3};
+  Vec a2, c2;
+  std::vector<int> k2;
+  for (int j : order) {
+    a2.insert(a2.end(), a.begin() + j * n, a.begin() + (j + 1) * n);
+    c2.push_back(p.c[j]);
+    k2.push_back(p.ktype[j]);
+  }
+  const Problem q = simple(n, k2, g, a2, c2);
+  for (int mode : {0, 1}) {
+    const Result r = qp_testing::solve(p, mode);
+    const Result s = qp_testing::solve(q, mode);
+    ASSERT_EQ(r.qpfail, 0);
+    EXPECT_EQ(r.ktype, p.ktype);
+    EXPECT_LT(qp_testing::check_kkt(p, r).worst(), 1e-10);
+    EXPECT_LT(qp_testing::max_abs_diff(r.d, s.d), 1e-12);
+    for (int i = 0; i < 5; ++i) EXPECT_NEAR(r.u[order[i]], s.u[i], 1e-9) << i;
+    EXPECT_GT(r.u[1], 1e-3);   // kind +1: a non-negative multiplier
+    EXPECT_LT(r.u[3], -1e-3);  // kind -1: the sign of the caller's sense
+  }
+}
+
+TEST(Qpsub, MoreThan511ConstraintsWork) {
+  // 600 constraints with the equalities at the back: their partners lie beyond 511.
+  std::mt19937 rng(511);
+  std::normal_distribution<double> nd(0.0, 1.0);
+  const int n = 12, m = 600;
+  std::vector<int> kinds(m);
+  Vec a(static_cast<std::size_t>(n) * m), c(m), g(n);
+  for (double& x : g) x = nd(rng);
+  for (int j = 0; j < m; ++j) {
+    kinds[j] = j >= m - 4 ? 0 : (j % 2 ? 1 : -1);
+    for (int i = 0; i < n; ++i) a[i + j * n] = nd(rng);
+    c[j] = kinds[j] == 0 ? 0.1 * nd(rng) : kinds[j] * (0.2 + std::fabs(nd(rng)));
+  }
+  const Problem p = simple(n, kinds, g, a, c);
+  for (int mode : {0, 1}) {
+    const Result r = qp_testing::solve(p, mode);
+    ASSERT_EQ(r.qpfail, 0);
+    EXPECT_EQ(r.ktype, p.ktype);
+    EXPECT_LT(qp_testing::check_kkt(p, r).worst(), 1e-9);
+  }
+}
+
+TEST(Qpsub, RelaxationVariableData) {
+  // NQ = 1: G(1) = -1e5, H(1,1) = 1, so D(1) = 1 with upper-bound multiplier 1e5 - 1.
+  Problem none = simple(0, {}, {}, {}, {});
+  Result r = qp_testing::solve(none, 0);
+  EXPECT_EQ(r.qpfail, 0);
+  EXPECT_DOUBLE_EQ(r.d[0], 1.0);
+  EXPECT_DOUBLE_EQ(r.du[0], 1e5 - 1.0);
+  EXPECT_EQ(r.dl[0], 0.0);
+  // A gradient entry of 2000 gives G(NQ) = -2e5; one of 1 gives -1e5.
+  for (double g1 : {2000.0, 1.0}) {
+    r = qp_testing::solve(simple(1, {}, {g1}, {}, {}), 1);
+    EXPECT_DOUBLE_EQ(r.d[0], -g1);
+    EXPECT_DOUBLE_EQ(r.du[1], std::max(100.0 * g1, 1e5) - 1.0);
+  }
+}
+
+TEST(Qpsub, ConstraintSensesAndConstants) {
+  // x + 3 <= 0 with f = x^2/2: x = -3, multiplier -3 (the caller's sense), relaxation 1.
+  Result r = qp_testing::solve(simple(1, {-1}, {0.0}, {1.0}, {3.0}), 0);
+  EXPECT_DOUBLE_EQ(r.d[0], -3.0);
+  EXPECT_DOUBLE_EQ(r.d[1], 1.0);
+  EXPECT_NEAR(r.u[0], -3.0, 1e-9);  // found next to the 1e5-sized multiplier of D(NQ) <= 1
+  // x + 0.5 >= 0 keeps its constant; x >= 0 (C = 0) is homogeneous: f = x^2/2 + 10x.
+  r = qp_testing::solve(simple(1, {1}, {10.0}, {1.0}, {0.5}), 1);
+  EXPECT_DOUBLE_EQ(r.d[0], -0.5);
+  EXPECT_DOUBLE_EQ(r.u[0], 9.5);
+  r = qp_testing::solve(simple(1, {1}, {10.0}, {1.0}, {0.0}), 0);
+  EXPECT_DOUBLE_EQ(r.d[0], 0.0);
+  EXPECT_DOUBLE_EQ(r.u[0], 10.0);
+}
+
+TEST(Qpsub, ListingOnSuccessIsTheActiveSetLineOnly) {
+  const Problem p = simple(2, {1}, {-1.0, -1.0}, {-1.0, -1.0}, {1.0});  // x1 + x2 <= 1 is active
+  Result r;
+  EXPECT_EQ(capture_listing([&] { r = qp_testing::solve(p, 0, 0); }),
+            "\n *** MIRAX, NUMBER OF ACTIVE BOUNDS + CONSTRAINTS =     1\n");
+  EXPECT_NEAR(r.u[0], 0.5, 1e-14);
+  EXPECT_EQ(capture_listing([&] { r = qp_testing::solve(p, 1, -1); }), "");
+}
+
+TEST(Qpsub, InconsistentArgumentsAreRejectedUntouched) {
+  Problem p = simple(2, {1, 0}, {1.0, 1.0}, {1.0, 1.0, 1.0, -1.0}, {1.0, 0.0});
+  p.me = 0;  // one kind is 0
+  Result r = qp_testing::solve(p, 0, 0);
+  EXPECT_EQ(r.qpfail, 4);
+  EXPECT_EQ(r.d, Vec(3, 0.0));
+  p.me = 1;
+  p.ktype[0] = 2;
+  r = qp_testing::solve(p, 0, 0);
+  EXPECT_EQ(r.qpfail, 4);
+  EXPECT_EQ(r.ktype[0], 2);
+}
+
+}  // namespace
