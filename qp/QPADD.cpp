@@ -69,10 +69,11 @@ void QPADD(int N, int NACT, const double* AN, double* Q, double* T, double* WK) 
 
   // 1. Express a in the basis; its active components form the new column of R. These slots lie in
   //    front of row q+1 of U, so they may be written before the rotations.
-  for (int l = 1; l <= n; ++l) {
-    double s = 0.0;
-    for (int i = 1; i <= n; ++i) s += qm(l, i) * a(i);
-    wk(l) = s;
+  //    Q is stored by columns: run down the columns, each sum in increasing column order.
+  for (int l = 1; l <= n; ++l) wk(l) = 0.0;
+  for (int i = 1; i <= n; ++i) {
+    const double ai = a(i);
+    for (int l = 1; l <= n; ++l) wk(l) += qm(l, i) * ai;
   }
   for (int l = 1; l <= q; ++l) f.r(l, q + 1) = wk(l);
 

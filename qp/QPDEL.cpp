@@ -57,19 +57,14 @@ void hessian_times_row(int n, int q, const Mat1<double>& qm, const Packed<const 
   for (int i = 1; i <= n; ++i) w(i) = 0.0;
   for (int j = 1; j <= n; ++j) {
     const double zj = qm(q, j);
-    w(j) += h(j, j) * zj;
+    double acc = w(j) + h(j, j) * zj;  // column j's own terms summed locally, in the same order
     for (int i = j + 1; i <= n; ++i) {
       const double hij = h(i, j);
       w(i) += hij * zj;
-      w(j) += hij * qm(q, i);
+      acc += hij * qm(q, i);
     }
+    w(j) = acc;
   }
-}
-
-double row_dot(int n, int row, const Mat1<double>& qm, const Vec1<double>& w) {
-  double s = 0.0;
-  for (int i = 1; i <= n; ++i) s += qm(row, i) * w(i);
-  return s;
 }
 
 }  // namespace
@@ -86,16 +81,22 @@ void QPDEL(int N, int NACT, int L, int& IFAIL, double* W, double* Q, const doubl
   // 1. Remove column L from R (nothing to rotate when L = q).
   remove_column(n, q, L, qm, f);
 
-  // 2. New leading row of U: solve U_old beta = Z_old'Hz from the bottom up.
+  // 2. New leading row of U: first the products Q(k,:)W, k = q..n, in the row's own slots (running
+  //    down the columns of Q), then solve U_old beta = Z_old'Hz from the bottom up.
   hessian_times_row(n, q, qm, h, w);
+  for (int k = q; k <= n; ++k) f.u(q, k) = 0.0;
+  for (int i = 1; i <= n; ++i) {
+    const double wi = w(i);
+    for (int k = q; k <= n; ++k) f.u(q, k) += qm(k, i) * wi;
+  }
   for (int k = n; k >= q + 1; --k) {
-    double s = row_dot(n, k, qm, w);
+    double s = f.u(q, k);
     for (int m = k + 1; m <= n; ++m) s -= f.u(q, m) * f.u(k, m);
     f.u(q, k) = div_or_zero(s, f.u(k, k));
   }
 
   // 3. The new diagonal: z'Hz minus what the rows below already account for.
-  double sigma = row_dot(n, q, qm, w);
+  double sigma = f.u(q, q);
   for (int m = q + 1; m <= n; ++m) sigma -= f.u(q, m) * f.u(q, m);
   if (sigma <= 0.0) {
     report_indefinite(sigma, IPRINT);

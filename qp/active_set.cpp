@@ -235,12 +235,16 @@ int ActiveSet::run() {
 void ActiveSet::compute_gradient() {
   for (int i = 1; i <= nr_; ++i) gd_(i) = g_(i);
   for (int j = 1; j <= nr_; ++j) {
-    gd_(j) += h_(j, j) * d_(j);
+    // GD(j) has its terms from the columns before j already; its own column is summed in a local,
+    // in the same order, which leaves the update of the rows below free to run in parallel.
+    const double dj = d_(j);
+    double acc = gd_(j) + h_(j, j) * dj;
     for (int i = j + 1; i <= nr_; ++i) {
       const double hij = h_(i, j);
-      gd_(i) += hij * d_(j);
-      gd_(j) += hij * d_(i);
+      gd_(i) += hij * dj;
+      acc += hij * d_(i);
     }
+    gd_(j) = acc;
   }
 }
 
@@ -251,14 +255,20 @@ ActiveSet::Step ActiveSet::grad() {
   return Step::dir;
 }
 
+// W(l) = Q(l,:) v for l = first..last. Q is stored by columns, so the loop runs down the columns;
+// each sum still adds its terms in increasing column order.
+void ActiveSet::rows_times(int first, int last, const Vec1<double>& v) {
+  for (int l = first; l <= last; ++l) w_(l) = 0.0;
+  for (int i = 1; i <= nr_; ++i) {
+    const double vi = v(i);
+    for (int l = first; l <= last; ++l) w_(l) += q_(l, i) * vi;
+  }
+}
+
 // Multipliers of the active list: R w = (rows 1..q of Q) GD, by back substitution.
 void ActiveSet::compute_multipliers() {
   const int q = q_count_;
-  for (int l = 1; l <= q; ++l) {
-    double s = 0.0;
-    for (int i = 1; i <= nr_; ++i) s += q_(l, i) * gd_(i);
-    w_(l) = s;
-  }
+  rows_times(1, q, gd_);
   for (int l = q; l >= 1; --l) {
     double s = w_(l);
     for (int m = l + 1; m <= q; ++m) s -= t_.r(l, m) * w_(m);
@@ -307,12 +317,11 @@ ActiveSet::Step ActiveSet::drop() {
 
 // DIR: negative projected gradient in the reduced space and its squared length.
 ActiveSet::Step ActiveSet::dir() {
+  rows_times(q_count_ + 1, nr_, gd_);
   double sum = 0.0;
   for (int l = q_count_ + 1; l <= nr_; ++l) {
-    double s = 0.0;
-    for (int i = 1; i <= nr_; ++i) s += q_(l, i) * gd_(i);
-    w_(l) = -s;
-    sum += s * s;
+    sum += w_(l) * w_(l);
+    w_(l) = -w_(l);
   }
   if (p_ == 2 || sum > 10.0 * tau_ * tau_) return Step::step;
   return Step::mult;
