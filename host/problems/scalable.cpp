@@ -1,9 +1,10 @@
 // The two scalable problems of the collection (see scalable.h for their contracts).
 //
-// chain: f(x) = sum_{i<n-1} 100 (x_{i+1} - x_i^2)^2 + (1 - x_i)^2 with -1.5 <= x_i <= 2,
-//   n-1 inequalities x_i^2 + x_{i+1}^2 - 4 <= 0 and floor(n/2) equalities x_{2k} x_{2k+1} - 1 = 0.
-//   f >= 0 everywhere and x* = (1, ..., 1) is feasible with f = 0, so it is the global minimiser.
-//   Start: the classic (-1.2, 1, -1.2, 1, ...).
+// chain: f(x) = sum_{i<n-1} 100 (x_{i+1} - x_i^2)^2 + (1 - x_i)^2 with -0.5 <= x_i <= 2,
+//   n-1 inequalities x_i^2 + x_{i+1}^2 - 4 <= 0 and floor(n/2) equalities x_{2k}^2 - x_{2k+1} = 0
+//   (the valley floor, so the feasible set stays connected). f >= 0 everywhere and
+//   x* = (1, ..., 1) is feasible with f = 0, so it is the global minimiser; the lower bound -0.5 cuts
+//   off the chained function's second local minimum near x_0 = -1. Start: (-0.4, 1, -0.4, 1, ...).
 // qp: f(x) = x'Hx/2 + q'x with H tridiagonal (4 on the diagonal, -1 beside it), one equality
 //   sum x_i = S, n-1 ordering inequalities e_j(x) = x_j - x_{j-1} - d_j >= 0 (every third written as
 //   -e_j <= 0), bounds -10 <= x <= 10 except x_0 >= x*_0. The point x*, the gaps d_j (odd j active,
@@ -29,12 +30,12 @@ class Chain final : public TestProblem {
   int kind(int j) const override { return j < inequalities() ? -1 : 0; }
   void bounds(double* xl, double* xu) const override {
     for (int i = 0; i < n_; ++i) {
-      xl[i] = -1.5;
+      xl[i] = -0.5;
       xu[i] = 2.0;
     }
   }
   void start(double* x) const override {
-    for (int i = 0; i < n_; ++i) x[i] = (i % 2 == 0) ? -1.2 : 1.0;
+    for (int i = 0; i < n_; ++i) x[i] = (i % 2 == 0) ? -0.4 : 1.0;
   }
   double objective(const double* x) const override {
     double f = 0.0;
@@ -54,7 +55,7 @@ class Chain final : public TestProblem {
   }
   void constraints(const double* x, double* c) const override {
     for (int i = 0; i < inequalities(); ++i) c[i] = x[i] * x[i] + x[i + 1] * x[i + 1] - 4.0;
-    for (int k = 0; k < equalities(); ++k) c[inequalities() + k] = x[2 * k] * x[2 * k + 1] - 1.0;
+    for (int k = 0; k < equalities(); ++k) c[inequalities() + k] = x[2 * k] * x[2 * k] - x[2 * k + 1];
   }
   void jacobian(const double* x, double* jac) const override {
     for (int k = 0; k < m() * n_; ++k) jac[k] = 0.0;
@@ -64,8 +65,8 @@ class Chain final : public TestProblem {
     }
     for (int k = 0; k < equalities(); ++k) {
       const int row = inequalities() + k;
-      jac[row * n_ + 2 * k] = x[2 * k + 1];
-      jac[row * n_ + 2 * k + 1] = x[2 * k];
+      jac[row * n_ + 2 * k] = 2.0 * x[2 * k];
+      jac[row * n_ + 2 * k + 1] = -1.0;
     }
   }
   double known_optimum() const override { return 0.0; }

@@ -1,0 +1,51 @@
+// PluginModule and default_module_path (see module.h for the contract).
+#include "host/module.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+
+#ifndef TALVIR_DEFAULT_MODULE
+#define TALVIR_DEFAULT_MODULE "vek_talvir.so"
+#endif
+
+namespace talvir::host {
+
+PluginModule::~PluginModule() {
+  if (handle_ != nullptr) dlclose(handle_);
+}
+
+bool PluginModule::open(const std::string& path, std::string* error) {
+  // RTLD_LOCAL keeps the module's symbols to itself, as a framework loading several solvers would.
+  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) {
+    const char* why = dlerror();
+    *error = "cannot load the solver module " + path + ": " + (why != nullptr ? why : "unknown error");
+    return false;
+  }
+  void* symbol = dlsym(handle_, "GetFactoryNLPSystem");
+  if (symbol == nullptr) {
+    *error = "the module " + path + " does not export GetFactoryNLPSystem";
+    dlclose(handle_);
+    handle_ = nullptr;
+    return false;
+  }
+  entry_ = reinterpret_cast<GetFactoryNLPSystemFn>(symbol);
+  return true;
+}
+
+std::string default_module_path() {
+  char buffer[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+  std::string dir = ".";
+  if (length > 0) {
+    buffer[length] = '\0';
+    dir = buffer;
+    const size_t slash = dir.find_last_of('/');
+    dir = slash == std::string::npos ? "." : dir.substr(0, slash);
+  }
+  return dir + "/../lib/" + TALVIR_DEFAULT_MODULE;
+}
+
+}  // namespace talvir::host

@@ -1,0 +1,280 @@
+// talvir: the reference host program. Loads the TALVIR solver module by path (dlopen), presents the
+// bundled test problems to it as host problem objects, and solves them through the Solve protocol.
+//
+//   talvir                      solve the bundled example hs071 and print the result
+//   talvir solve NAME [opts]    solve one problem and print outcome, objective, point, multipliers,
+//                               evaluation counts and time
+//   talvir list                 the bundled problems
+//   talvir check [opts]         solve the whole collection at a tight and at the default tolerance and
+//                               judge each against its known optimum
+//   talvir --help               usage, options and the solver parameters
+// Exit status: 0 converged (check: every problem judged solved at the tight tolerance), 1 not
+// converged / not all solved, 2 bad command line (unknown command, problem, option or parameter
+// value), 3 the module could not be loaded or used.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "host/module.h"
+#include "host/problems/problem.h"
+#include "host/solve_run.h"
+#include "plugin/parameter_table.h"
+
+namespace talvir::host {
+namespace {
+
+constexpr int kExitConverged = 0;
+constexpr int kExitNotConverged = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitModule = 3;
+constexpr const char* kDefaultExample = "hs071";
+constexpr const char* kTightTolerance = "1e-12";
+constexpr const char* kDefaultTolerance = "1e-6";
+constexpr double kViolationLimit = 1e-6;
+
+struct CommandLine {
+  std::string command;
+  std::vector<std::string> names;
+  int size = 0;  // --n; 0 when not given
+  bool listing = false;
+  std::string module;
+  std::vector<std::pair<std::string, std::string>> parameters;
+};
+
+int usage_error(const std::string& message) {
+  std::fprintf(stderr, "talvir: %s\nTry 'talvir --help'.\n", message.c_str());
+  return kExitUsage;
+}
+
+void print_help() {
+  std::printf(
+      "talvir - solve nonlinear programs with the TALVIR SQP solver module, loaded as a plug-in.\n"
+      "\n"
+      "Usage:\n"
+      "  talvir                          solve the bundled example problem %s\n"
+      "  talvir solve NAME [options]     solve one bundled problem (see 'talvir list')\n"
+      "  talvir list                     list the bundled problems\n"
+      "  talvir check [options]          solve every bundled problem at OptTol %s and at the default\n"
+      "                                  %s, and compare with the known optimum\n"
+      "  talvir --help                   this text\n"
+      "\n"
+      "Options:\n"
+      "  --n N               number of variables of the scalable problems (chain, qp; N >= 2)\n"
+      "  --set Param=Value   set a solver parameter (repeatable; names ignore letter case)\n"
+      "  --listing           print the solver's listing (sets PrintLevel=Normal unless --set says "
+      "otherwise)\n"
+      "  --module PATH       the solver module to load (default: %s)\n"
+      "\n"
+      "Solver parameters:\n",
+      kDefaultExample, kTightTolerance, kDefaultTolerance, default_module_path().c_str());
+  for (const vek::ParameterSpec& spec : vek::kParameterSpecs) {
+    char range[96];
+    if (spec.type == vek::kIntegerParameter) {
+      std::snprintf(range, sizeof(range), "integer %.0f..%.0f, default %.0f", spec.minimum, spec.maximum,
+                    spec.default_number);
+    } else if (spec.type == vek::kRealParameter) {
+      std::snprintf(range, sizeof(range), "real %g..%g, default %g", spec.minimum, spec.maximum,
+                    spec.default_number);
+    } else {
+      std::snprintf(range, sizeof(range), "text, one of \"%s\", default \"%s\"", spec.options,
+                    spec.default_text);
+    }
+    std::printf("  %-16s %s\n  %-16s (%s)\n", spec.name, spec.description, "", range);
+  }
+  std::printf(
+      "\n"
+      "A solve ends 'converged' when the predicted change of the objective, |g'd| + sum |lambda_j c_j|,\n"
+      "falls below OptTol. Constraints whose multiplier is near zero are then met only to about\n"
+      "sqrt(OptTol); 'check' therefore judges at a tight OptTol: |f - f*| <= 1e-6 max(1, |f*|) (plus half\n"
+      "a unit in the last published digit) and a violation of at most 1e-6.\n"
+      "\n"
+      "Exit status: 0 converged (check: all solved), 1 not converged (check: not all solved),\n"
+      "2 bad command line or parameter, 3 the solver module could not be loaded.\n"
+      "\n"
+      "Examples:\n"
+      "  talvir solve hs071 --set OptTol=1e-10\n"
+      "  talvir solve chain --n 50 --listing --set PrintFreq=5\n"
+      "  talvir check --n 30\n");
+}
+
+// Parses argv into `cl`; returns an empty string or the usage error.
+std::string parse(int argc, char** argv, CommandLine& cl) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (size_t k = 0; k < args.size(); ++k) {
+    const std::string& a = args[k];
+    const bool has_next = k + 1 < args.size();
+    if (a == "--help" || a == "-h" || a == "help") {
+      cl.command = "help";
+      return "";
+    }
+    if (a == "--listing") {
+      cl.listing = true;
+    } else if (a == "--n" || a == "--module" || a == "--set") {
+      if (!has_next) return "option " + a + " needs a value";
+      const std::string v = args[++k];
+      if (a == "--module") {
+        cl.module = v;
+      } else if (a == "--n") {
+        char* end = nullptr;
+        const long n = std::strtol(v.c_str(), &end, 10);
+        if (v.empty() || *end != '\0' || n < 2 || n > 100000)
+          return "--n takes an integer from 2 to 100000, not '" + v + "'";
+        cl.size = static_cast<int>(n);
+      } else {
+        const size_t eq = v.find('=');
+        if (eq == std::string::npos || eq == 0) return "--set takes Param=Value, not '" + v + "'";
+        cl.parameters.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+      }
+    } else if (a.size() > 1 && a[0] == '-') {
+      return "unknown option '" + a + "'";
+    } else if (cl.command.empty()) {
+      cl.command = a;
+    } else {
+      cl.names.push_back(a);
+    }
+  }
+  return "";
+}
+
+void print_vector(const char* label, const std::vector<double>& v) {
+  for (size_t i = 0; i < v.size(); ++i) std::printf("  %s[%zu] = % .12e\n", label, i + 1, v[i]);
+}
+
+bool judged_solved(const problems::TestProblem& p, const SolveOutcome& out) {
+  return out.error.empty() && std::fabs(out.objective - p.known_optimum()) <= p.optimum_tolerance() &&
+         out.violation <= kViolationLimit;
+}
+
+int solve_one(vek::NLPSystemFactory* factory, const CommandLine& cl, const std::string& module_path) {
+  const std::string name = cl.names.empty() ? kDefaultExample : cl.names[0];
+  if (cl.names.size() > 1) return usage_error("solve takes one problem name");
+  if (problems::make_problem(name) == nullptr) {
+    return usage_error("unknown problem '" + name + "' (see 'talvir list')");
+  }
+  if (cl.size != 0 && !problems::is_scalable(name)) {
+    return usage_error(name + " has a fixed size; --n applies to the scalable problems chain and qp");
+  }
+  const auto problem = problems::make_problem(name, cl.size);
+  SolveSettings settings;
+  if (cl.listing) settings.parameters.emplace_back("PrintLevel", "Normal");
+  settings.parameters.insert(settings.parameters.end(), cl.parameters.begin(), cl.parameters.end());
+  settings.echo_listing = cl.listing;
+  std::printf("talvir: solving %s (n = %d, m = %d): %s\n  module %s\n", name.c_str(), problem->n(),
+              problem->m(), problem->description().c_str(), module_path.c_str());
+  const SolveOutcome out = run_solve(factory, *problem, settings);
+  if (!out.error.empty()) {
+    std::fprintf(stderr, "talvir: %s\n", out.error.c_str());
+    return out.error.rfind("bad value", 0) == 0 || out.error.rfind("unknown parameter", 0) == 0 ||
+                   out.error.rfind("value ", 0) == 0
+               ? kExitUsage
+               : kExitModule;
+  }
+  std::printf("result:        %d (%s)\n", out.result, out.converged ? "converged" : "not converged");
+  if (!out.message.empty())
+    std::printf("message:       %s%s", out.message.c_str(), out.message.back() == '\n' ? "" : "\n");
+  std::printf("objective:     % .12e\n", out.objective);
+  const double fstar = problem->known_optimum();
+  if (!std::isnan(fstar)) {
+    std::printf("known optimum: % .12e (difference %.2e, %s)\n", fstar, std::fabs(out.objective - fstar),
+                judged_solved(*problem, out) ? "reached" : "not reached");
+  }
+  std::printf("violation:     %.2e\n", out.violation);
+  std::printf("point:\n");
+  print_vector("x", out.x);
+  if (out.converged && !out.multipliers.empty()) {
+    std::printf("multipliers (Lagrangian f - sum lambda_j c_j):\n");
+    print_vector("lambda", out.multipliers);
+  }
+  std::printf("evaluations:   functions %ld, derivatives %ld\n", out.function_evaluations,
+              out.derivative_evaluations);
+  std::printf("solve calls:   %ld (engine calls %d)\n", out.solve_calls, out.counter);
+  std::printf("CVRG:          %.6e\n", out.convergence_ratio);
+  std::printf("time:          %.3f ms\n", out.seconds * 1e3);
+  return out.converged ? kExitConverged : kExitNotConverged;
+}
+
+int list_problems() {
+  std::printf("%-8s %5s %5s  %s\n", "name", "n", "m", "description");
+  for (const std::string& name : problems::problem_names()) {
+    const auto p = problems::make_problem(name);
+    std::printf("%-8s %5d %5d  %s%s\n", name.c_str(), p->n(), p->m(), p->description().c_str(),
+                problems::is_scalable(name) ? " [--n N]" : "");
+  }
+  return kExitConverged;
+}
+
+int check_all(vek::NLPSystemFactory* factory, const CommandLine& cl) {
+  if (!cl.names.empty()) return usage_error("check takes no problem names");
+  std::printf("%-8s %4s %4s %15s | %15s %9s %9s %6s %4s | %15s %4s\n", "problem", "n", "m", "known optimum",
+              "OptTol 1e-12", "|f-f*|", "violation", "evals", "ok", "OptTol 1e-6", "ok");
+  int solved_tight = 0, solved_default = 0, total = 0;
+  long functions = 0, derivatives = 0;
+  for (const std::string& name : problems::problem_names()) {
+    const auto p = problems::make_problem(name, problems::is_scalable(name) ? cl.size : 0);
+    SolveSettings tight, loose;
+    tight.parameters = loose.parameters = cl.parameters;
+    tight.parameters.emplace_back("OptTol", kTightTolerance);
+    loose.parameters.emplace_back("OptTol", kDefaultTolerance);
+    const SolveOutcome a = run_solve(factory, *p, tight);
+    const SolveOutcome b = run_solve(factory, *p, loose);
+    if (!a.error.empty()) {
+      std::fprintf(stderr, "talvir: %s\n", a.error.c_str());
+      return kExitUsage;
+    }
+    const bool ok_a = judged_solved(*p, a), ok_b = judged_solved(*p, b);
+    ++total;
+    solved_tight += ok_a;
+    solved_default += ok_b;
+    functions += a.function_evaluations;
+    derivatives += a.derivative_evaluations;
+    std::printf("%-8s %4d %4d % 15.8e | % 15.8e %9.2e %9.2e %6ld %4s | % 15.8e %4s%s\n", name.c_str(), p->n(),
+                p->m(), p->known_optimum(), a.objective, std::fabs(a.objective - p->known_optimum()),
+                a.violation, a.function_evaluations + a.derivative_evaluations, ok_a ? "ok" : "FAIL",
+                b.objective, ok_b ? "ok" : "FAIL", a.converged ? "" : "  (tight: not converged)");
+  }
+  std::printf(
+      "summary: %d of %d solved at OptTol %s, %d at OptTol %s; evaluations at OptTol %s: functions %ld, "
+      "derivatives %ld\n",
+      solved_tight, total, kTightTolerance, solved_default, kDefaultTolerance, kTightTolerance, functions,
+      derivatives);
+  return solved_tight == total ? kExitConverged : kExitNotConverged;
+}
+
+int run(int argc, char** argv) {
+  CommandLine cl;
+  const std::string error = parse(argc, argv, cl);
+  if (!error.empty()) return usage_error(error);
+  if (cl.command == "help") {
+    print_help();
+    return kExitConverged;
+  }
+  if (cl.command.empty()) cl.command = "solve";
+  if (cl.command == "list")
+    return cl.names.empty() ? list_problems() : usage_error("list takes no arguments");
+  if (cl.command != "solve" && cl.command != "check")
+    return usage_error("unknown command '" + cl.command + "'");
+  const std::string module_path = cl.module.empty() ? default_module_path() : cl.module;
+  PluginModule module;
+  std::string load_error;
+  if (!module.open(module_path, &load_error)) {
+    std::fprintf(stderr, "talvir: %s\n", load_error.c_str());
+    return kExitModule;
+  }
+  vek::NLPSystemFactory* factory = module.factory();
+  if (factory == nullptr) {
+    std::fprintf(stderr, "talvir: the module %s gave no solver factory\n", module_path.c_str());
+    return kExitModule;
+  }
+  const int status = cl.command == "solve" ? solve_one(factory, cl, module_path) : check_all(factory, cl);
+  factory->Release();
+  return status;
+}
+
+}  // namespace
+}  // namespace talvir::host
+
+int main(int argc, char** argv) {
+  return talvir::host::run(argc, argv);
+}
