@@ -93,4 +93,50 @@ TEST(QpsubRandom, TinyProblemsMatchBruteForce) {
   }
 }
 
+// Degenerate data: coefficients in {-1, 0, 1}, constants in {-1, 0, 1} (many constraints exactly
+// active at 0), repeated rows and dependent equalities, integer gradients and bounds. Whatever the
+// outcome, nothing is non-finite and KTYPE comes back; a success must meet the KKT conditions.
+TEST(QpsubRandom, DegenerateIntegerProblems) {
+  std::mt19937 rng(7004);
+  int solved = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    const int n = 1 + static_cast<int>(rng() % 6);
+    Problem p;
+    p.nq = n + 1;
+    p.m = static_cast<int>(rng() % 12);
+    p.h.assign(static_cast<std::size_t>(p.nq) * (p.nq + 1) / 2, 0.0);
+    for (int i = 1; i <= n; ++i) p.h[qp_testing::ppos(i, i, p.nq)] = 1.0 + static_cast<double>(rng() % 3);
+    p.g.assign(p.nq, 0.0);
+    p.dl.assign(p.nq, 0.0);
+    p.du.assign(p.nq, 0.0);
+    for (int i = 0; i < n; ++i) {
+      p.g[i] = static_cast<double>(static_cast<int>(rng() % 7) - 3);
+      p.dl[i] = -static_cast<double>(rng() % 3);
+      p.du[i] = static_cast<double>(rng() % 3);
+    }
+    p.a.assign(static_cast<std::size_t>(p.nq) * p.m, 0.0);
+    for (int j = 0; j < p.m; ++j) {
+      p.ktype.push_back(rng() % 4 == 0 ? 0 : (rng() % 2 ? 1 : -1));
+      p.me += p.ktype.back() == 0;
+      const bool repeat = j > 0 && rng() % 3 == 0;
+      for (int i = 0; i < n; ++i)
+        p.a[i + j * p.nq] =
+            repeat ? p.a[i + (j - 1) * p.nq] : static_cast<double>(static_cast<int>(rng() % 3) - 1);
+      p.c.push_back(static_cast<double>(static_cast<int>(rng() % 3) - 1));
+    }
+    for (int mode : {0, 1}) {
+      const Result r = qp_testing::solve(p, mode);
+      const std::string what = "trial " + std::to_string(trial) + " mode " + std::to_string(mode);
+      ASSERT_TRUE(r.qpfail == 0 || r.qpfail == 2) << what;
+      EXPECT_EQ(r.ktype, p.ktype) << what;
+      if (r.qpfail != 0) continue;
+      ++solved;
+      for (const qp_testing::Vec* v : {&r.d, &r.u, &r.dl, &r.du})
+        for (double x : *v) ASSERT_TRUE(std::isfinite(x)) << what;
+      EXPECT_LT(check_kkt(p, r).worst(), 1e-9) << what;
+    }
+  }
+  EXPECT_GT(solved, 4000);
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "qp/QPACT.h"
 #include "qp_testing.h"
 #include "support/listing_capture.h"
 
@@ -184,6 +185,94 @@ TEST(Qpsub, ListingOnSuccessIsTheActiveSetLineOnly) {
             "\n *** MIRAX, NUMBER OF ACTIVE BOUNDS + CONSTRAINTS =     1\n");
   EXPECT_NEAR(r.u[0], 0.5, 1e-14);
   EXPECT_EQ(capture_listing([&] { r = qp_testing::solve(p, 1, -1); }), "");
+}
+
+// Nearly parallel equality normals (differences of 1e-9) leave a reduced problem on which the reliable
+// mode adds and drops the same constraints forever (checked without a guard: still going after 10^6
+// passes); the pass guard turns that into QPFAIL = 3.
+TEST(Qpsub, EndlessAddingAndDroppingStopsWithFailure3) {
+  Problem p;
+  p.nq = 9;
+  p.m = 6;
+  p.me = 3;
+  p.ktype = {0, -1, 1, 0, -1, 0};
+  p.a = {-1,
+         1,
+         0,
+         -1,
+         1,
+         1,
+         1,
+         1,
+         0,
+         0,
+         0,
+         1,
+         1,
+         -1,
+         -1,
+         1,
+         1,
+         0,
+         0,
+         -1,
+         0,
+         0,
+         1,
+         1,
+         -1,
+         1,
+         0,
+         -1e-10,
+         -1.0000000011000001,
+         0,
+         0,
+         0.99999999890000002,
+         0.99999999989999999,
+         -1.0000000011000001,
+         1.0000000001,
+         0,
+         -1.0000000975124933e-19,
+         -1.0000000022000002,
+         0,
+         0,
+         0.99999999890000002,
+         0.99999999900000003,
+         -1.0000000001,
+         1.0000000010000001,
+         0,
+         -1.0000000010000001e-10,
+         -1.0000000011000001,
+         1e-10,
+         -1e-10,
+         0.99999999790000005,
+         0.99999999810000006,
+         -1.0000000002,
+         1.0000000020000002,
+         0};
+  p.c = {-1, 0, 0, 0, 1, 1};
+  p.g = {2, 0, 3, 2, 3, 1, 1, 1, 0};
+  p.h.assign(45, 0.0);
+  for (int i = 1; i <= 8; ++i) p.h[qp_testing::ppos(i, i, 9)] = 1.0;
+  p.dl = {0, -2, -2, 0, 0, -1, -1, -1, 0};
+  p.du = {1, 1, 1, 0, 1, 2, 1, 1, 0};
+  Result r;
+  const std::string out = capture_listing([&] { r = qp_testing::solve(p, 1, 0); });
+  EXPECT_EQ(r.qpfail, 3);
+  const int limit = vek::qp::qpact_pass_limit(6, 3, 3);
+  EXPECT_EQ(limit, 160);
+  // The loop meets sigma = 0 in QPDEL again and again (the reduced Hessian has entries near 1e18 and
+  // cancels); the listing ends with the active-set line and the failure.
+  const std::string tail =
+      "\n *** MIRAX, NUMBER OF ACTIVE BOUNDS + CONSTRAINTS =     5\n"
+      "\n\n  *** QPSUB ERROR: ACTIVE SET ITERATION STOPPED AFTER   160  PASSES\n\n";
+  ASSERT_GE(out.size(), tail.size());
+  EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
+  EXPECT_EQ(r.ktype, p.ktype);
+  for (const Vec* v : {&r.d, &r.u, &r.dl, &r.du})
+    for (double x : *v) EXPECT_TRUE(std::isfinite(x));
+  // The normal mode gets through the same data.
+  EXPECT_EQ(qp_testing::solve(p, 0).qpfail, 0);
 }
 
 TEST(Qpsub, InconsistentArgumentsAreRejectedUntouched) {
