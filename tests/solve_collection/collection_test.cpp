@@ -76,9 +76,6 @@ const Exception kExceptions[] = {
     {"hs020", Expect::local_kkt, "local solution f = 40.1987 at (-0.5, sqrt(3)/2)"},
     {"hs033", Expect::local_kkt, "local solution f = -4 at (0, 0, 2)"},
     {"hs047", Expect::local_kkt, "the cubic term gives feasible KKT points below the published value"},
-    {"chain", Expect::local_kkt,
-     "the equalities x2k x2k+1 = 1 split the feasible set; the start reaches the "
-     "negative component"},
     {"hs013", Expect::near_optimum, "no constraint qualification at the optimum: convergence is sublinear"},
     {"hs026", Expect::near_optimum, "singular optimum: at f ~ 1e-12 the violation is still ~1e-6"},
     {"hs080", Expect::near_optimum, "the optimum is reached; the last line search may end with INF = 3"},
