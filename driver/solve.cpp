@@ -1,16 +1,291 @@
-// The Solve operation (contract in driver/solve.h).
+// The Solve operation: start and continuing calls, the transfers between the EvaluationBlock and the
+// engine's arrays, the engine call and the request codes (contract in driver/solve.h).
 #include "driver/solve.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
+#include "driver/listing.h"
+#include "driver/outcome.h"
+#include "engine/MIRAX.h"
+#include "plugin/SolverFactory.h"
+#include "plugin/parameters.h"
 #include "services/VEKServices.h"
 
 namespace vek::driver {
+namespace {
 
-std::int32_t solve_call(SolveState& /*state*/, NLPProblem& /*problem*/, MessageSink* /*sink*/,
-                        std::int32_t /*mode*/, EvaluationBlock** /*block*/, std::int32_t* /*counter*/,
-                        std::int32_t* /*request*/) {
-  return kNotAvailable;  // the solve driver arrives with the engine
+constexpr const char* kNullArgument =
+    "VEKTALVIR Error:Solve called with a null block, counter or request address\n";
+constexpr const char* kNoStart =
+    "VEKTALVIR Error:Solve continued before any start call - call it with mode 0 or 3 first\n";
+
+// Sizes read from the problem at every call.
+struct Sizes {
+  std::int32_t N = 0, equalities = 0, inequalities = 0, nnz = 0;
+  std::int32_t M() const { return equalities + inequalities; }
+};
+
+Sizes read_sizes(NLPProblem& problem) {
+  Sizes s;
+  s.N = problem.GetNumVariables();
+  s.equalities = problem.GetNumEqualities();
+  s.inequalities = problem.GetNumInequalities();
+  std::int32_t unused = 0;
+  problem.GetStructureCounts(&unused, &s.nnz);
+  return s;
+}
+
+bool is_start(std::int32_t mode) {
+  return mode == 0 || mode == 3;
+}
+bool is_variant(std::int32_t mode) {
+  return mode >= 3 && mode <= 5;
+}
+
+std::int32_t refuse(SolveState& state, MessageSink* sink, const std::string& message) {
+  say(sink, message.c_str());
+  remove_listing(state.listing_file);
+  return kNotAvailable;
+}
+
+// A message when the sizes cannot make arrays, or differ from those the arrays were made for; else empty.
+std::string size_fault(const SolveState& state, const Sizes& s) {
+  char text[256];
+  if (state.arrays_made) {
+    if (s.N == state.N && s.M() == state.M && s.nnz == state.nnz) return {};
+    std::snprintf(
+        text, sizeof text,
+        "VEKTALVIR Error:problem sizes changed since the first start call (N = %d, M = %d, nnz = %d; "
+        "the solver was set up for N = %d, M = %d, nnz = %d)\n",
+        s.N, s.M(), s.nnz, state.N, state.M, state.nnz);
+    return text;
+  }
+  // Every array length below must fit a 32-bit length; 64-bit arithmetic keeps the test itself exact.
+  const long long N = s.N, M = static_cast<long long>(s.equalities) + s.inequalities,
+                  K = N + 1 - s.equalities;
+  const long long largest = std::max({N * (N + 9) / 2 + 4 * M + 1, (3 * K + 7) * K / 2 + 4 * (N + 1) + 6 * M,
+                                      (M + 1) * (N + 2), static_cast<long long>(s.nnz)});
+  if (s.N >= 1 && s.equalities >= 0 && s.inequalities >= 0 && s.nnz >= 0 && largest < (1LL << 31) - 1)
+    return {};
+  std::snprintf(text, sizeof text,
+                "VEKTALVIR Error:problem sizes not usable (variables %d, equalities %d, inequalities %d, "
+                "Jacobian entries %d)\n",
+                s.N, s.equalities, s.inequalities, s.nnz);
+  return text;
+}
+
+// KTYPE from the host's "MathType" 0..4; any other value (or none written) becomes 2, a kind the engine
+// refuses, so that the host is told "Constraint types not applicable".
+std::int32_t constraint_kind(std::int32_t math_type) {
+  if (math_type == 0) return 0;
+  if (math_type == 1 || math_type == 2) return -1;
+  if (math_type == 3 || math_type == 4) return 1;
+  return 2;
+}
+
+void make_arrays(SolveState& st, const Sizes& s, NLPProblem& problem) {
+  st.N = s.N;
+  st.ME = s.equalities;
+  st.M = s.M();
+  st.nnz = s.nnz;
+  const std::int32_t N = st.N, M = st.M;
+  st.block_gradient.assign(N + 1, 0.0);
+  st.block_gradient_spare.assign(N + 1, 0.0);
+  st.block_constraints.assign(M + 2, 0.0);
+  st.block_jacobian.assign(std::max((M + 1) * N, st.nnz), 0.0);
+  st.block.host_data = nullptr;
+  st.block.gradient = st.block_gradient.data();
+  st.block.gradient_spare = st.block_gradient_spare.data();
+  st.block.constraints = st.block_constraints.data();
+  st.block.jacobian = st.block_jacobian.data();
+  st.D.assign(N + 1, 0.0);
+  st.CVG.assign(2, 0.0);
+  st.LCN = N + 1;
+  const std::int32_t K = N + 1 - st.ME;
+  st.LWVF = N * (N + 9) / 2 + 4 * M + 1;                // 2M above the engine's minimum
+  st.LWQP = (3 * K + 7) * K / 2 + 4 * (N + 1) + 6 * M;  // 3M above the engine's minimum
+  st.VF.assign(st.LWVF, 0.0);
+  st.WQP.assign(st.LWQP, 0.0);
+  st.X.assign(N, 0.0);
+  st.G.assign(N, 0.0);
+  st.C.assign(M + 1, 0.0);
+  st.KTYPE.assign(M + 1, 0);
+  st.A.assign(static_cast<std::size_t>(M + 1) * (st.LCN + 1), 0.0);
+  for (std::int32_t i = 0; i < M; ++i) {
+    std::int32_t math_type = -1;
+    problem.GetConstraintAttribute(i, "MathType", &math_type);
+    st.KTYPE[i] = constraint_kind(math_type);
+  }
+  st.arrays_made = true;
+}
+
+// A message naming the first Jacobian structure entry outside 1..M x 1..N; empty when all are inside.
+std::string structure_fault(const SolveState& st) {
+  if (st.nnz > 0 && (st.jacobian_rows == nullptr || st.jacobian_cols == nullptr)) {
+    return "VEKTALVIR Error:the problem gave no Jacobian structure arrays for its nonzero entries\n";
+  }
+  for (std::int32_t k = 0; k < st.nnz; ++k) {
+    const std::int32_t row = st.jacobian_rows[k], col = st.jacobian_cols[k];
+    if (row >= 1 && row <= st.M && col >= 1 && col <= st.N) continue;
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "VEKTALVIR Error:Jacobian structure entry %d names constraint %d and variable %d, outside "
+                  "1..%d and 1..%d\n",
+                  k + 1, row, col, st.M, st.N);
+    return text;
+  }
+  return {};
+}
+
+// Step 5 of a start call: scales, counter, bounds and starting point. A starting point outside its
+// bounds is moved onto them and passed to the problem, so the host evaluates where the engine starts.
+void read_start(SolveState& st, NLPProblem& problem, std::int32_t* counter) {
+  st.INF = 0;
+  if (!st.structure_read) {
+    st.XL.assign(st.N, 0.0);
+    st.XU.assign(st.N, 0.0);
+    std::int32_t unused = 0;
+    problem.GetJacobianStructure(&st.jacobian_rows, &st.jacobian_cols, &unused);
+    st.structure_read = true;
+  }
+  std::fill(st.D.begin(), st.D.end(), 1.0);
+  for (std::int32_t i = 0; i < st.N; ++i) {
+    double scale = 0.0;
+    // A zero or non-finite scale would divide by zero in the Hessian initialisation: kept at 1.
+    if (problem.GetVariableAttribute(i, "VariableScale", &scale) == 0 && scale != 0.0 &&
+        std::isfinite(scale)) {
+      st.D[i] = scale;
+    }
+  }
+  double objective_scale = 0.0;
+  if (problem.GetProblemAttribute("ObjectiveScale", &objective_scale) == 0) st.D[st.N] = objective_scale;
+  *counter = 0;
+  problem.GetVariableBounds(0, st.XL.data(), st.XU.data());
+  problem.GetVariableValues(0, st.X.data());
+  bool moved = false;
+  for (std::int32_t i = 0; i < st.N; ++i) {
+    const double inside = std::max(st.XL[i], std::min(st.XU[i], st.X[i]));
+    if (inside != st.X[i] && !std::isnan(st.X[i])) {
+      st.X[i] = inside;
+      moved = true;
+    }
+  }
+  if (moved) problem.SetVariableValues(0, st.X.data());
+}
+
+std::int32_t integer_control(const char* name, std::int32_t fallback) {
+  const ParameterRecord* r = plugin::find_parameter(name);
+  return r != nullptr ? r->value.integer.value : fallback;
+}
+double real_control(const char* name, double fallback) {
+  const ParameterRecord* r = plugin::find_parameter(name);
+  return r != nullptr ? r->value.real.value : fallback;
+}
+
+// Steps 6 and 7: the engine controls from the parameter table, which the factory singleton guarantees.
+void copy_controls(SolveState& st) {
+  plugin::obtain_factory();
+  const ParameterRecord* level = plugin::find_parameter("PrintLevel");
+  const bool errors_only = level == nullptr || plugin::equal_ignoring_case(level->value.text.value,
+                                                                           kParameterSpecs[0].default_text);
+  st.IPRINT = errors_only ? -1 : integer_control("PrintFreq", 1);
+  st.STEP = real_control("StepSize", 0.5);
+  st.MAXIT = integer_control("MaxIterations", 100);
+  st.MAXLS = integer_control("MaxLineSearches", 5);
+  st.ACC = real_control("OptTol", 1.0e-6);
+  st.MODE = integer_control("QPMode", 0);
+}
+
+// Step 10: the host's values into the engine's arrays, as the previous engine call asked for them.
+void transfer(SolveState& st) {
+  const EvaluationBlock& b = st.block;
+  if (st.INF == 0 || st.INF == -1) {
+    st.F = b.objective;
+    std::copy(b.constraints, b.constraints + st.M, st.C.begin());
+  }
+  if (st.INF == 0 || st.INF == -2) {
+    std::copy(b.gradient, b.gradient + st.N, st.G.begin());
+    std::fill(st.A.begin(), st.A.begin() + static_cast<std::size_t>(st.M) * st.LCN, 0.0);
+    for (std::int32_t k = 0; k < st.nnz; ++k) {
+      // Constraint row[k] is column row[k] of A; variable col[k] its row (both 1-based).
+      const std::size_t at =
+          static_cast<std::size_t>(st.jacobian_rows[k] - 1) * st.LCN + (st.jacobian_cols[k] - 1);
+      st.A[at] = b.jacobian[k];
+    }
+  }
+}
+
+void call_engine(SolveState& st) {
+  engine::MIRAX(st.N, st.M, st.KTYPE.data(), st.X.data(), st.F, st.G.data(), st.C.data(), st.A.data(), st.LCN,
+                st.MAXIT, st.ACC, st.IPRINT, st.INF, st.VF.data(), st.LWVF, st.WQP.data(), st.LWQP,
+                st.XL.data(), st.XU.data(), st.D.data(), st.STEP, st.MODE, st.CVG.data(), st.MAXLS);
+  // CVG(1)/CVG(2)·ACC is 0/0 before the engine has formed the sum, and inf·0 with "OptTol" 0.
+  const double ratio = st.CVG[1] != 0.0 ? st.CVG[0] / st.CVG[1] * st.ACC : 0.0;
+  st.convergence_ratio = std::isnan(ratio) ? 0.0 : ratio;
+}
+
+std::int32_t request_for(std::int32_t INF, std::int32_t mode) {
+  if (INF == -2) return is_variant(mode) ? kRequestVariant : kRequestDerivatives;
+  if (INF == -1) return is_variant(mode) ? kRequestVariant : kRequestFunctions;
+  return kRequestNone;
+}
+
+// Steps 10 to 16 of a continuing call.
+std::int32_t continue_solve(SolveState& st, NLPProblem& problem, MessageSink* sink, std::int32_t mode,
+                            std::int32_t* counter, std::int32_t* request) {
+  if (st.INF == 0 || st.INF == -2) {
+    const std::string fault = structure_fault(st);
+    if (!fault.empty()) return refuse(st, sink, fault);
+  }
+  transfer(st);
+  call_engine(st);
+  *counter += 1;
+  *request = request_for(st.INF, mode);
+  problem.SetVariableValues(0, st.X.data());
+  if (st.INF == 1) {
+    const std::vector<double> zeros(st.N, 0.0);
+    problem.SetMultipliers(zeros.data(), st.VF.data());
+  }
+  forward_listing(st.listing_file, sink);
+  const std::int32_t result = outcome_result(st.INF);
+  if (result == kCallAgain) return result;
+  const std::string message = outcome_message(st.INF, st.MAXLS);
+  if (!message.empty()) say(sink, message.c_str());
+  remove_listing(st.listing_file);
+  return result;
+}
+
+}  // namespace
+
+std::int32_t solve_call(SolveState& st, NLPProblem& problem, MessageSink* sink, std::int32_t mode,
+                        EvaluationBlock** block, std::int32_t* counter, std::int32_t* request) {
+  if (block == nullptr || counter == nullptr || request == nullptr) {
+    say(sink, kNullArgument);
+    return kNotAvailable;
+  }
+  connect_listing(st.listing_file);
+  const Sizes sizes = read_sizes(problem);
+  if (!is_start(mode) && !st.arrays_made) return refuse(st, sink, kNoStart);
+  const std::string size_message = size_fault(st, sizes);
+  if (!size_message.empty()) return refuse(st, sink, size_message);
+  if (!st.arrays_made) make_arrays(st, sizes, problem);
+  *block = &st.block;
+  if (is_start(mode)) {
+    read_start(st, problem, counter);
+    const std::string fault = structure_fault(st);
+    if (!fault.empty()) return refuse(st, sink, fault);
+  }
+  copy_controls(st);
+  problem.OnSolveCall();
+  if (is_start(mode)) {
+    *request = mode == 3 ? kRequestStartVariant : kRequestStart;
+    return kCallAgain;
+  }
+  return continue_solve(st, problem, sink, mode, counter, request);
 }
 
 void release_solve_state(SolveState& state) {

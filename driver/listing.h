@@ -1,0 +1,34 @@
+// Capture of the engine's listing: output unit 7 is connected to a temporary file at every Solve call
+// and read back after every engine call, and the text is forwarded to the host's message sink.
+//
+//   connect_listing(name)          obtains a file name beginning "TALVIR_txt." when `name` is null
+//                                  (VEKServices::CreateTemporaryFileName), then connects unit 7 to it
+//                                  (VEKServices::OpenFortranLogicalUnit), which starts the file empty.
+//   forward_listing(name, sink)    disconnects unit 7 and writes the file's text to the sink in chunks
+//                                  of at most 512 bytes: while the end of the file has not been met,
+//                                  read up to 512 bytes and write them, so the read that meets the end
+//                                  still writes its chunk, which may be empty (an empty file gives one
+//                                  empty text). A file that cannot be read gives kListingUnreadable.
+//   remove_listing(name)           disconnects unit 7 if still connected and removes the file (the name
+//                                  is kept for the next solve).
+#pragma once
+
+#include <cstddef>
+
+#include "driver/host_interfaces.h"
+
+namespace vek::driver {
+
+inline constexpr const char* kListingPrefix = "TALVIR_txt.";
+inline constexpr const char* kListingUnreadable = "VEKTALVIR Error:unable to read intermediate output file\n";
+inline constexpr std::size_t kListingChunk = 512;
+inline constexpr int kListingUnitNumber = 7;
+
+void connect_listing(char*& name);
+void forward_listing(const char* name, MessageSink* sink);
+void remove_listing(const char* name);
+
+// Writes `text` to the sink when there is one.
+void say(MessageSink* sink, const char* text);
+
+}  // namespace vek::driver

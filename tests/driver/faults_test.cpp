@@ -1,0 +1,179 @@
+// Calls the solver refuses instead of writing outside its arrays, and the starting point moved onto
+// its bounds. A refusal answers -15 with a message and changes no array.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "plugin/SolverComponent.h"
+#include "problem_host.h"
+
+namespace {
+
+using talvir::problems::make_problem;
+using talvir_test::ProblemHost;
+using talvir_test::RecordingSink;
+using talvir_test::run_solve;
+using talvir_test::SolverFixture;
+
+const vek::driver::SolveState& state_of(vek::NLPSolver* solver) {
+  return static_cast<vek::plugin::SolverComponent*>(solver)->state();
+}
+
+bool mentions(const std::vector<std::string>& texts, const std::string& word) {
+  return texts.size() == 1 && texts[0].rfind("VEKTALVIR Error:", 0) == 0 &&
+         texts[0].find(word) != std::string::npos && texts[0].back() == '\n';
+}
+
+TEST(Refusals, AContinuingCallBeforeAnyStartTouchesNothing) {
+  ProblemHost host(make_problem("hs071"));
+  RecordingSink sink;
+  SolverFixture fixture(host, sink);
+  host.calls.clear();
+  vek::EvaluationBlock* block = nullptr;
+  std::int32_t counter = 5, request = -1;
+  EXPECT_EQ(fixture.solver->Solve(1, &block, &counter, &request), vek::kNotAvailable);
+  EXPECT_TRUE(mentions(sink.texts, "before any start call")) << sink.texts.size();
+  const auto& st = state_of(fixture.solver);
+  EXPECT_FALSE(st.arrays_made);
+  EXPECT_TRUE(st.X.empty() && st.VF.empty() && st.A.empty());
+  EXPECT_EQ(counter, 5);
+  for (const char* call :
+       {"GetVariableValues", "SetVariableValues", "OnSolveCall", "GetConstraintAttribute"}) {
+    EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), call), 0) << call;
+  }
+  if (st.listing_file != nullptr) {
+    EXPECT_FALSE(std::filesystem::exists(st.listing_file));
+  }
+  // A proper start afterwards solves as usual.
+  EXPECT_EQ(run_solve(fixture.solver, host, sink).result, 0);
+}
+
+TEST(Refusals, SizesThatDifferFromThoseOfTheArraysStopTheCall) {
+  enum Change { kVariables, kConstraints, kEntries };
+  for (const Change change : {kVariables, kConstraints, kEntries}) {
+    SCOPED_TRACE(change);
+    ProblemHost host(make_problem("hs071"));
+    RecordingSink sink;
+    SolverFixture fixture(host, sink);
+    const auto& st = state_of(fixture.solver);
+    vek::EvaluationBlock* block = nullptr;
+    std::int32_t counter = 0, request = 0;
+    ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
+    host.evaluate(*block, request);
+    ASSERT_EQ(fixture.solver->Solve(1, &block, &counter, &request), 1);
+    host.evaluate(*block, request);
+    const std::vector<double> X = st.X, VF = st.VF, A = st.A, C = st.C;
+    const std::int32_t INF = st.INF, counted = counter;
+    if (change == kVariables) host.n += 1;
+    if (change == kConstraints) host.inequalities += 1;
+    if (change == kEntries) host.rows.push_back(1), host.cols.push_back(1);
+    sink.texts.clear();
+    EXPECT_EQ(fixture.solver->Solve(1, &block, &counter, &request), vek::kNotAvailable);
+    EXPECT_TRUE(mentions(sink.texts, "sizes changed"));
+    EXPECT_EQ(st.X, X);
+    EXPECT_EQ(st.VF, VF);
+    EXPECT_EQ(st.A, A);
+    EXPECT_EQ(st.C, C);
+    EXPECT_EQ(st.INF, INF);
+    EXPECT_EQ(counter, counted);
+    // A start call with changed sizes is refused as well: the arrays stay those of the first start.
+    sink.texts.clear();
+    EXPECT_EQ(fixture.solver->Solve(0, &block, &counter, &request), vek::kNotAvailable);
+    EXPECT_EQ(st.X.size(), 4u);
+  }
+}
+
+TEST(Refusals, SizesThatCannotMakeArrays) {
+  for (const auto& [n, eq, in] : std::vector<std::tuple<int, int, int>>{
+           {0, 1, 1}, {-3, 1, 1}, {4, -1, 1}, {4, 1, -2}, {100000, 0, 0}}) {
+    ProblemHost host(make_problem("hs071"));
+    host.n = n, host.equalities = eq, host.inequalities = in;
+    RecordingSink sink;
+    SolverFixture fixture(host, sink);
+    vek::EvaluationBlock* block = nullptr;
+    std::int32_t counter = 0, request = 0;
+    EXPECT_EQ(fixture.solver->Solve(0, &block, &counter, &request), vek::kNotAvailable)
+        << n << " " << eq << " " << in;
+    EXPECT_TRUE(mentions(sink.texts, "not usable"));
+    EXPECT_FALSE(state_of(fixture.solver).arrays_made);
+  }
+}
+
+TEST(Refusals, JacobianEntriesOutsideTheProblemAreNeverWritten) {
+  for (const auto& [row, col] : std::vector<std::pair<int, int>>{{3, 1}, {0, 1}, {1, 5}, {1, 0}, {-7, 2}}) {
+    SCOPED_TRACE(std::to_string(row) + "," + std::to_string(col));
+    ProblemHost host(make_problem("hs071"));
+    host.rows[5] = row;
+    host.cols[5] = col;
+    RecordingSink sink;
+    SolverFixture fixture(host, sink);
+    vek::EvaluationBlock* block = nullptr;
+    std::int32_t counter = 0, request = 0;
+    EXPECT_EQ(fixture.solver->Solve(0, &block, &counter, &request), vek::kNotAvailable);
+    EXPECT_TRUE(mentions(sink.texts, "entry 6 names constraint " + std::to_string(row)));
+  }
+  // A structure that goes bad after the start call is caught before the transfer.
+  ProblemHost host(make_problem("hs071"));
+  RecordingSink sink;
+  SolverFixture fixture(host, sink);
+  const auto& st = state_of(fixture.solver);
+  vek::EvaluationBlock* block = nullptr;
+  std::int32_t counter = 0, request = 0;
+  ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
+  host.evaluate(*block, request);
+  host.cols[0] = 1000;
+  const std::vector<double> A = st.A;
+  sink.texts.clear();
+  EXPECT_EQ(fixture.solver->Solve(1, &block, &counter, &request), vek::kNotAvailable);
+  EXPECT_TRUE(mentions(sink.texts, "variable 1000"));
+  EXPECT_EQ(st.A, A);
+  EXPECT_EQ(counter, 0) << "the engine did not run";
+}
+
+TEST(Refusals, NullAddressesAreRefused) {
+  ProblemHost host(make_problem("hs071"));
+  RecordingSink sink;
+  SolverFixture fixture(host, sink);
+  host.calls.clear();
+  vek::EvaluationBlock* block = nullptr;
+  std::int32_t counter = 0, request = 0;
+  EXPECT_EQ(fixture.solver->Solve(0, nullptr, &counter, &request), vek::kNotAvailable);
+  EXPECT_EQ(fixture.solver->Solve(0, &block, nullptr, &request), vek::kNotAvailable);
+  EXPECT_EQ(fixture.solver->Solve(0, &block, &counter, nullptr), vek::kNotAvailable);
+  EXPECT_EQ(sink.texts.size(), 3u);
+  EXPECT_TRUE(host.calls.empty());
+}
+
+TEST(StartPoint, OutsideItsBoundsItIsMovedOntoThemAndPassedBeforeTheFirstEvaluation) {
+  ProblemHost host(make_problem("hs071"));  // bounds 1 <= x <= 5
+  host.x = {0.5, 6.0, 5.0, 1.0};
+  RecordingSink sink;
+  SolverFixture fixture(host, sink);
+  host.calls.clear();
+  vek::EvaluationBlock* block = nullptr;
+  std::int32_t counter = 0, request = 0;
+  ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
+  EXPECT_EQ(host.x, (std::vector<double>{1.0, 5.0, 5.0, 1.0}));
+  EXPECT_EQ(state_of(fixture.solver).X, host.x);
+  const auto at = std::find(host.calls.begin(), host.calls.end(), "SetVariableValues");
+  ASSERT_NE(at, host.calls.end());
+  EXPECT_LT(at - host.calls.begin(),
+            std::find(host.calls.begin(), host.calls.end(), "OnSolveCall") - host.calls.begin());
+  EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "SetVariableValues"), 1);
+  // Inside its bounds the point is left alone and not passed back.
+  host.calls.clear();
+  host.x = {1.0, 4.999, 3.0, 1.0};
+  ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
+  EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "SetVariableValues"), 0);
+  EXPECT_EQ(state_of(fixture.solver).X, host.x);
+
+  host.x = {0.5, 6.0, 5.0, 1.0};
+  const auto run = run_solve(fixture.solver, host, sink);
+  EXPECT_EQ(run.result, 0);
+  EXPECT_NEAR(host.problem->objective(host.x.data()), host.problem->known_optimum(), 1e-5);
+}
+
+}  // namespace
