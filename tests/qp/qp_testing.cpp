@@ -23,14 +23,14 @@ Result solve(const Problem& p, int mode, int iprint) {
   return r;
 }
 
-Problem random_problem(const RandomSpec& spec, std::mt19937& rng) {
+Problem random_problem(const RandomShape& shape, std::mt19937& rng) {
   std::normal_distribution<double> nd(0.0, 1.0);
   std::uniform_real_distribution<double> ud(0.0, 1.0);
-  const int n = spec.n;
+  const int n = shape.n;
   Problem p;
   p.nq = n + 1;
-  p.me = spec.me;
-  p.m = spec.me + spec.mr;
+  p.me = shape.me;
+  p.m = shape.me + shape.mr;
   const Vec hn = random_spd(n, rng);
   p.h.assign(static_cast<std::size_t>(p.nq) * (p.nq + 1) / 2, 7.0);  // row NQ: QPSUB's to set
   for (int j = 1; j <= n; ++j)
@@ -41,8 +41,8 @@ Problem random_problem(const RandomSpec& spec, std::mt19937& rng) {
   Vec x0(n);
   for (int i = 0; i < n; ++i) {
     p.g[i] = nd(rng);
-    p.dl[i] = -spec.bound * (0.5 + ud(rng));
-    p.du[i] = spec.bound * (0.5 + ud(rng));
+    p.dl[i] = -shape.bound * (0.5 + ud(rng));
+    p.du[i] = shape.bound * (0.5 + ud(rng));
     x0[i] = p.dl[i] + (p.du[i] - p.dl[i]) * (0.1 + 0.8 * ud(rng));
   }
   for (int j = 0; j < p.m; ++j) p.ktype.push_back(j < p.me ? 0 : (ud(rng) < 0.5 ? 1 : -1));
@@ -60,7 +60,7 @@ Problem random_problem(const RandomSpec& spec, std::mt19937& rng) {
     const double slack = ud(rng) < 0.25 ? 0.0 : ud(rng);
     p.c[j] = p.ktype[j] == 0 ? -ax : (p.ktype[j] == 1 ? -ax + slack : -ax - slack);
   }
-  if (!spec.feasible) {
+  if (!shape.feasible) {
     // The second inequality contradicts the first: s_k(a_k'x + c_k) + s_j(a_j'x + c_j) = -1.
     std::vector<int> ineq;
     for (int j = 0; j < p.m; ++j)

@@ -49,7 +49,7 @@ struct Result {
 // Calls QPSUB on copies of the data with workspaces of exactly the minimum lengths.
 Result solve(const Problem& p, int mode, int iprint = -1);
 
-struct RandomSpec {
+struct RandomShape {
   int n = 5;   // step variables (NQ = n + 1)
   int me = 1;  // equalities
   int mr = 3;  // inequalities, both senses
@@ -59,7 +59,7 @@ struct RandomSpec {
 
 // A strictly convex QP whose linearised constraints hold at some point inside the box (feasible), or
 // one with a contradictory pair of inequalities (infeasible).
-Problem random_problem(const RandomSpec& spec, std::mt19937& rng);
+Problem random_problem(const RandomShape& shape, std::mt19937& rng);
 
 // The problem QPSUB actually solves: variables D(1..NQ), every constraint a'D + c >= 0 or = 0.
 struct Internal {

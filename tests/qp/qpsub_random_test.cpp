@@ -11,7 +11,7 @@ namespace {
 
 using qp_testing::check_kkt;
 using qp_testing::Problem;
-using qp_testing::RandomSpec;
+using qp_testing::RandomShape;
 using qp_testing::Result;
 
 constexpr double kKktTol = 1e-9;
@@ -31,13 +31,13 @@ TEST(QpsubRandom, FeasibleProblemsMeetKktInBothModesAndAgree) {
   std::mt19937 rng(7001);
   int unique = 0;
   for (int trial = 0; trial < 300; ++trial) {
-    RandomSpec spec;
-    spec.n = 1 + trial % 40;
-    spec.me = std::min(spec.n - 1, static_cast<int>(rng() % 6));
-    spec.mr = static_cast<int>(rng() % (2 * spec.n + 2));
-    spec.bound = 0.1 + 0.02 * static_cast<double>(rng() % 100);  // narrow boxes make bounds active
-    const Problem p = qp_testing::random_problem(spec, rng);
-    const std::string what = "trial " + std::to_string(trial) + " n " + std::to_string(spec.n);
+    RandomShape shape;
+    shape.n = 1 + trial % 40;
+    shape.me = std::min(shape.n - 1, static_cast<int>(rng() % 6));
+    shape.mr = static_cast<int>(rng() % (2 * shape.n + 2));
+    shape.bound = 0.1 + 0.02 * static_cast<double>(rng() % 100);  // narrow boxes make bounds active
+    const Problem p = qp_testing::random_problem(shape, rng);
+    const std::string what = "trial " + std::to_string(trial) + " n " + std::to_string(shape.n);
     const Result normal = qp_testing::solve(p, 0);
     const Result reliable = qp_testing::solve(p, 1);
     expect_kkt(p, normal, what + " normal");
@@ -57,12 +57,12 @@ TEST(QpsubRandom, FeasibleProblemsMeetKktInBothModesAndAgree) {
 TEST(QpsubRandom, InfeasibleProblemsRelax) {
   std::mt19937 rng(7002);
   for (int trial = 0; trial < 100; ++trial) {
-    RandomSpec spec;
-    spec.n = 1 + trial % 30;
-    spec.me = std::min(spec.n - 1, static_cast<int>(rng() % 4));
-    spec.mr = 2 + static_cast<int>(rng() % (spec.n + 2));
-    spec.feasible = false;
-    const Problem p = qp_testing::random_problem(spec, rng);
+    RandomShape shape;
+    shape.n = 1 + trial % 30;
+    shape.me = std::min(shape.n - 1, static_cast<int>(rng() % 4));
+    shape.mr = 2 + static_cast<int>(rng() % (shape.n + 2));
+    shape.feasible = false;
+    const Problem p = qp_testing::random_problem(shape, rng);
     const std::string what = "trial " + std::to_string(trial);
     for (int mode : {0, 1}) {
       const Result r = qp_testing::solve(p, mode);
@@ -76,12 +76,12 @@ TEST(QpsubRandom, InfeasibleProblemsRelax) {
 TEST(QpsubRandom, TinyProblemsMatchBruteForce) {
   std::mt19937 rng(7003);
   for (int trial = 0; trial < 200; ++trial) {
-    RandomSpec spec;
-    spec.n = 1 + trial % 3;
-    spec.me = static_cast<int>(rng() % spec.n);
-    spec.mr = static_cast<int>(rng() % 4);
-    spec.feasible = spec.mr < 2 || trial % 3 != 0;
-    const Problem p = qp_testing::random_problem(spec, rng);
+    RandomShape shape;
+    shape.n = 1 + trial % 3;
+    shape.me = static_cast<int>(rng() % shape.n);
+    shape.mr = static_cast<int>(rng() % 4);
+    shape.feasible = shape.mr < 2 || trial % 3 != 0;
+    const Problem p = qp_testing::random_problem(shape, rng);
     double best = 0.0;
     const qp_testing::Vec d = qp_testing::brute_force(qp_testing::internal_form(p), best);
     ASSERT_FALSE(d.empty()) << trial;
