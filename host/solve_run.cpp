@@ -121,7 +121,7 @@ double violation_at(const problems::TestProblem& problem, const double* x) {
 namespace {
 
 // Applies every assignment through the solver's parameter view; the first refusal is the error.
-std::string apply_all(vek::NLPSolver* solver, const SolveSettings& settings) {
+std::string apply_all(vek::NLPSolver* solver, const SolveSettings& settings, bool* bad_parameter) {
   vek::ParameterList* list = nullptr;
   if (solver->QueryInterface(vek::kIidParameterList, reinterpret_cast<void**>(&list)) != vek::kOk ||
       list == nullptr) {
@@ -130,7 +130,10 @@ std::string apply_all(vek::NLPSolver* solver, const SolveSettings& settings) {
   std::string error;
   for (const auto& [name, value] : settings.parameters) {
     error = apply_parameter(list, name, value);
-    if (!error.empty()) break;
+    if (!error.empty()) {
+      *bad_parameter = true;
+      break;
+    }
   }
   list->Release();
   return error;
@@ -155,6 +158,10 @@ void drive(vek::NLPSolver* solver, HostProblem& host, HostSink& sink, SolveOutco
   std::int32_t rc = solver->Solve(0, &block, &out.counter, &request);
   out.solve_calls = 1;
   while (rc == vek::kCallAgain) {
+    if (block == nullptr) {
+      out.error = "the solver handed over no evaluation block";
+      break;
+    }
     if (!host.evaluate(request, block)) {
       out.error =
           "the solver asked for request code " + std::to_string(request) + ", which this host does not know";
@@ -189,7 +196,7 @@ SolveOutcome run_solve(vek::NLPSystemFactory* factory, const problems::TestProbl
     if (solver != nullptr) solver->Release();
     return out;
   }
-  out.error = apply_all(solver, settings);
+  out.error = apply_all(solver, settings, &out.bad_parameter);
   if (out.error.empty()) {
     const auto begin = std::chrono::steady_clock::now();
     drive(solver, host, sink, out);
@@ -197,6 +204,7 @@ SolveOutcome run_solve(vek::NLPSystemFactory* factory, const problems::TestProbl
     out.convergence_ratio = convergence_ratio(solver);
   }
   solver->Release();
+  out.problem_references = host.references();
   out.converged = out.error.empty() && out.result == vek::kOk && host.multiplier_calls() > 0;
   out.sink_text = sink.all_text();
   out.x = host.point();

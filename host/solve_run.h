@@ -32,12 +32,13 @@ struct SolveSettings {
 
 struct SolveOutcome {
   std::string error;
-  std::int32_t result = 0;  // last Solve result: 0 ended, -8 engine failure
-  bool converged = false;   // result 0 with the multipliers handed over
-  std::string message;      // the solver's outcome message ("" for a converged solve)
-  std::string sink_text;    // everything the solver wrote to the sink
-  double objective = 0.0;   // at the final point
-  double violation = 0.0;   // largest constraint or bound violation at the final point
+  bool bad_parameter = false;  // the error is a refused parameter name or value (a usage error)
+  std::int32_t result = 0;     // last Solve result: 0 ended, -8 engine failure
+  bool converged = false;      // result 0 with the multipliers handed over
+  std::string message;         // the solver's outcome message ("" for a converged solve)
+  std::string sink_text;       // everything the solver wrote to the sink
+  double objective = 0.0;      // at the final point
+  double violation = 0.0;      // largest constraint or bound violation at the final point
   std::vector<double> x;
   std::vector<double> multipliers;
   long function_evaluations = 0;
@@ -46,6 +47,7 @@ struct SolveOutcome {
   std::int32_t counter = 0;  // the solver's engine-call counter
   double convergence_ratio = 0.0;
   double seconds = 0.0;
+  int problem_references = 0;  // references the solver still held on the problem after its release
 };
 
 SolveOutcome run_solve(vek::NLPSystemFactory* factory, const problems::TestProblem& problem,

@@ -166,10 +166,7 @@ int solve_one(vek::NLPSystemFactory* factory, const CommandLine& cl, const std::
   const SolveOutcome out = run_solve(factory, *problem, settings);
   if (!out.error.empty()) {
     std::fprintf(stderr, "talvir: %s\n", out.error.c_str());
-    return out.error.rfind("bad value", 0) == 0 || out.error.rfind("unknown parameter", 0) == 0 ||
-                   out.error.rfind("value ", 0) == 0
-               ? kExitUsage
-               : kExitModule;
+    return out.bad_parameter ? kExitUsage : kExitModule;
   }
   std::printf("result:        %d (%s)\n", out.result, out.converged ? "converged" : "not converged");
   if (!out.message.empty())
@@ -221,7 +218,7 @@ int check_all(vek::NLPSystemFactory* factory, const CommandLine& cl) {
     const SolveOutcome b = run_solve(factory, *p, loose);
     if (!a.error.empty()) {
       std::fprintf(stderr, "talvir: %s\n", a.error.c_str());
-      return kExitUsage;
+      return a.bad_parameter ? kExitUsage : kExitModule;
     }
     const bool ok_a = judged_solved(*p, a), ok_b = judged_solved(*p, b);
     ++total;

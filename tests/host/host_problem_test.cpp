@@ -9,7 +9,9 @@
 #include <cmath>
 #include <vector>
 
+#include "host/module.h"
 #include "host/problems/problem.h"
+#include "host/solve_run.h"
 
 namespace talvir::host {
 namespace {
@@ -205,6 +207,44 @@ TEST(HostSink, RecordsTextsInOrderAndPerCall) {
   ASSERT_EQ(sink.last_call_texts().size(), 2u);
   EXPECT_EQ(sink.last_call_texts()[0], "");
   EXPECT_EQ(sink.last_call_texts()[1], "Problem unbounded - Solution Not Found.\n");
+}
+
+}  // namespace
+}  // namespace talvir::host
+
+// Through the module loaded by path, in process: the exchange leaves no reference on the problem,
+// the sink receives the greeting as three texts, and the evaluation counts add up to the requests.
+namespace talvir::host {
+namespace {
+
+TEST(RunSolve, DrivesTheModuleAndLeavesNoReferenceOnTheProblem) {
+#ifndef TALVIR_MODULE_PATH
+  GTEST_SKIP() << "the module was not built";
+#else
+  PluginModule module;
+  std::string error;
+  ASSERT_TRUE(module.open(TALVIR_MODULE_PATH, &error)) << error;
+  vek::NLPSystemFactory* factory = module.factory();
+  ASSERT_NE(factory, nullptr);
+  const auto p = problems::make_problem("hs071");
+  const SolveOutcome out = run_solve(factory, *p, SolveSettings{{{"OptTol", "1e-10"}}, false});
+  EXPECT_TRUE(out.error.empty()) << out.error;
+  EXPECT_TRUE(out.converged);
+  EXPECT_EQ(out.problem_references, 0);
+  EXPECT_EQ(out.sink_text.rfind("In solver DLL using problem hs071\n", 0), 0u) << out.sink_text;
+  EXPECT_NEAR(out.objective, p->known_optimum(), p->optimum_tolerance());
+  // One start call plus one engine call per continuing call; each continuing call answered one request.
+  EXPECT_EQ(out.counter, out.solve_calls - 1);
+  EXPECT_EQ(out.function_evaluations + out.derivative_evaluations, out.solve_calls);
+  EXPECT_GT(out.convergence_ratio, 0.0);
+  EXPECT_LE(out.convergence_ratio, 1.0) << "converged: the sum is below its threshold";
+  // A refused parameter is reported as such and nothing is solved.
+  const SolveOutcome refused = run_solve(factory, *p, SolveSettings{{{"OptTol", "-1"}}, false});
+  EXPECT_TRUE(refused.bad_parameter);
+  EXPECT_EQ(refused.solve_calls, 0);
+  EXPECT_EQ(refused.problem_references, 0);
+  factory->Release();
+#endif
 }
 
 }  // namespace
