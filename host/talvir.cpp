@@ -95,8 +95,9 @@ void print_help() {
       "\n"
       "Examples:\n"
       "  talvir solve hs071 --set OptTol=1e-10\n"
-      "  talvir solve chain --n 50 --listing --set PrintFreq=5\n"
-      "  talvir check --n 30\n");
+      "  talvir solve chain --n 50 --set MaxIterations=1000\n"
+      "  talvir solve hs035 --listing --set PrintFreq=2\n"
+      "  talvir check --n 20\n");
 }
 
 // Parses argv into `cl`; returns an empty string or the usage error.
