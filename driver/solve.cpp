@@ -120,6 +120,7 @@ void make_arrays(SolveState& st, const Sizes& s, NLPProblem& problem) {
     problem.GetConstraintAttribute(i, "MathType", &math_type);
     st.KTYPE[i] = constraint_kind(math_type);
   }
+  st.first_kinds = st.KTYPE;
   st.arrays_made = true;
 }
 
@@ -145,6 +146,9 @@ std::string structure_fault(const SolveState& st) {
 // bounds is moved onto them and passed to the problem, so the host evaluates where the engine starts.
 void read_start(SolveState& st, NLPProblem& problem, std::int32_t* counter) {
   st.INF = 0;
+  // The QP solver works on KTYPE in place and may leave it changed after a failure: every solve starts
+  // from the kinds of the first start call.
+  st.KTYPE = st.first_kinds;
   if (!st.structure_read) {
     st.XL.assign(st.N, 0.0);
     st.XU.assign(st.N, 0.0);
@@ -267,6 +271,7 @@ std::int32_t solve_call(SolveState& st, NLPProblem& problem, MessageSink* sink, 
     say(sink, kNullArgument);
     return kNotAvailable;
   }
+  *request = kRequestNone;  // until the call has something to ask for
   connect_listing(st.listing_file);
   const Sizes sizes = read_sizes(problem);
   if (!is_start(mode) && !st.arrays_made) return refuse(st, sink, kNoStart);

@@ -41,9 +41,10 @@ struct SolveState {
 
   // Storage behind the block's four pointers.
   std::vector<double> block_gradient, block_gradient_spare, block_constraints, block_jacobian;
-  std::int32_t nnz = 0;         // the number of Jacobian entries the arrays were made for
-  bool arrays_made = false;     // set by the first start call
-  bool structure_read = false;  // bounds arrays made and Jacobian index arrays obtained
+  std::vector<std::int32_t> first_kinds;  // KTYPE as mapped at the first start call
+  std::int32_t nnz = 0;                   // the number of Jacobian entries the arrays were made for
+  bool arrays_made = false;               // set by the first start call
+  bool structure_read = false;            // bounds arrays made and Jacobian index arrays obtained
 };
 
 }  // namespace vek::driver

@@ -176,6 +176,26 @@ TEST(Endings, EngineFailuresReachTheHostAsMinusEightWithTheirMessage) {
   }
 }
 
+TEST(Endings, EverySolveStartsFromTheConstraintKindsOfTheFirstStart) {
+  // Linearly dependent equalities make the QP solver fail, which may leave KTYPE worked on.
+  ProblemHost host(std::make_unique<LinearProblem>(2,
+                                                   std::vector<std::vector<double>>{{1.0, 1.0}, {2.0, 2.0}},
+                                                   std::vector<double>{-1.0, -2.0}, std::vector<int>{0, 0}));
+  RecordingSink sink;
+  SolverFixture fixture(host, sink);
+  const auto& st = state_of(fixture.solver);
+  for (int solve = 0; solve < 3; ++solve) {
+    host.problem->start(host.x.data());
+    const auto run = run_solve(fixture.solver, host, sink);
+    EXPECT_EQ(run.result, -8);
+    EXPECT_EQ(run.messages.back().back(), "QP Failure - Optimiser Failed.\n");
+    vek::EvaluationBlock* block = nullptr;
+    std::int32_t counter = 0, request = 0;
+    ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
+    EXPECT_EQ(st.KTYPE, (std::vector<std::int32_t>{0, 0, 0}));
+  }
+}
+
 TEST(Endings, TheConvergenceRatioIsNeverNaN) {
   // With "OptTol" 0 the threshold is 0 and the ratio's formula is 0/0 or inf*0.
   ProblemHost host(make_problem("hs071"));
