@@ -6,6 +6,8 @@
 //   BM_EngineAlone          the same solves calling MIRAX directly with the same evaluations
 //   BM_ListingRoundTrip     one call's listing work alone with a silent engine: connect, disconnect,
 //                           read back
+//   BM_ListingFileRecreated the same plus the removal at the end of a solve (the next connection
+//                           creates the file again)
 // Each reports "per_call": the time of one Solve (or MIRAX) call; the driver's overhead per call is the
 // difference between the first two.
 #include <benchmark/benchmark.h>
@@ -200,9 +202,22 @@ void BM_ListingRoundTrip(benchmark::State& state) {
   std::free(name);
 }
 
+// The per-solve part: the file removed at the end of a solve is created again by the next connection.
+void BM_ListingFileRecreated(benchmark::State& state) {
+  char* name = nullptr;
+  NullSink sink;
+  for (auto _ : state) {
+    vek::driver::connect_listing(name);
+    vek::driver::forward_listing(name, &sink);
+    vek::driver::remove_listing(name);
+  }
+  std::free(name);
+}
+
 BENCHMARK(BM_SolveThroughDriver)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_EngineAlone)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ListingRoundTrip)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ListingFileRecreated)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
