@@ -12,6 +12,7 @@
 
 #include "driver/solve.h"
 #include "plugin/SolverComponent.h"
+#include "plugin/parameter_table.h"
 #include "problem_host.h"
 
 namespace {
@@ -338,6 +339,36 @@ TEST(Restart, ASecondSolveStartsAfreshWithTheSameArrays) {
   EXPECT_EQ(st.VF.data(), vf) << "arrays are made once per component";
   EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "GetConstraintAttribute"), 0);
   EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "GetJacobianStructure"), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ParameterTableLife, SolveRebuildsAFreedTableWithItsDefaults) {
+  ProblemHost host(make_problem("hs071"));
+  RecordingSink sink;
+  vek::NLPSystemFactory* factory = GetFactoryNLPSystem();
+  vek::NLPSolver* solver = nullptr;
+  ASSERT_EQ(factory->CreateSolver(&host, &sink, &solver), 0);
+  vek::ParameterList* params = nullptr;
+  ASSERT_EQ(solver->QueryInterface(vek::kIidParameterList, reinterpret_cast<void**>(&params)), 0);
+  vek::ParameterValue value{};
+  value.integer = 3;
+  ASSERT_EQ(params->SetParameter("MaxIterations", vek::kIntegerParameter, value), 0);
+  EXPECT_EQ(factory->Release(), 0);  // the table goes with the factory
+  EXPECT_EQ(params->GetParameterCount(), 0);
+
+  vek::EvaluationBlock* block = nullptr;
+  std::int32_t counter = 0, request = 0;
+  ASSERT_EQ(solver->Solve(0, &block, &counter, &request), 1);
+  EXPECT_EQ(params->GetParameterCount(), vek::kParameterCount);
+  EXPECT_EQ(state_of(solver).MAXIT, 100) << "the rebuilt table holds the defaults";
+  params->Release();
+  EXPECT_EQ(solver->Release(), 0);
+  // The factory that Solve created has no reference yet: the next host call takes the first.
+  vek::NLPSystemFactory* again = GetFactoryNLPSystem();
+  EXPECT_EQ(again->Release(), 0);
 }
 
 }  // namespace
