@@ -19,30 +19,30 @@ namespace {
 // stops a module that never ends a solve.
 constexpr long kMaxSolveCalls = 10000000;
 
-const vek::ParameterSpec* find_spec(const std::string& name) {
-  for (const vek::ParameterSpec& spec : vek::kParameterSpecs) {
-    if (strcasecmp(spec.name, name.c_str()) == 0) return &spec;
+const vek::ParameterSpec* find_entry(const std::string& name) {
+  for (const vek::ParameterSpec& entry : vek::kParameterSpecs) {
+    if (strcasecmp(entry.name, name.c_str()) == 0) return &entry;
   }
   return nullptr;
 }
 
 std::string parameter_names() {
   std::string names;
-  for (const vek::ParameterSpec& spec : vek::kParameterSpecs) {
+  for (const vek::ParameterSpec& entry : vek::kParameterSpecs) {
     names += names.empty() ? "" : ", ";
-    names += spec.name;
+    names += entry.name;
   }
   return names;
 }
 
-std::string accepted_values(const vek::ParameterSpec& spec) {
+std::string accepted_values(const vek::ParameterSpec& entry) {
   char buffer[160];
-  if (spec.type == vek::kIntegerParameter) {
-    std::snprintf(buffer, sizeof(buffer), "an integer from %.0f to %.0f", spec.minimum, spec.maximum);
-  } else if (spec.type == vek::kRealParameter) {
-    std::snprintf(buffer, sizeof(buffer), "a number from %g to %g", spec.minimum, spec.maximum);
+  if (entry.type == vek::kIntegerParameter) {
+    std::snprintf(buffer, sizeof(buffer), "an integer from %.0f to %.0f", entry.minimum, entry.maximum);
+  } else if (entry.type == vek::kRealParameter) {
+    std::snprintf(buffer, sizeof(buffer), "a number from %g to %g", entry.minimum, entry.maximum);
   } else {
-    std::string options = spec.options;
+    std::string options = entry.options;
     std::replace(options.begin(), options.end(), ';', ',');
     if (!options.empty() && options.back() == ',') options.pop_back();
     std::snprintf(buffer, sizeof(buffer), "one of: %s", options.c_str());
@@ -61,13 +61,13 @@ bool is_option(const char* options, const std::string& value) {
   return false;
 }
 
-// Parses the text of a value for `spec`; false when it is not a number of the parameter's type.
-bool parse_value(const vek::ParameterSpec& spec, const std::string& text, vek::ParameterValue* value) {
-  if (spec.type == vek::kTextParameter) return is_option(spec.options, text);
+// Parses the text of a value for `entry`; false when it is not a number of the parameter's type.
+bool parse_value(const vek::ParameterSpec& entry, const std::string& text, vek::ParameterValue* value) {
+  if (entry.type == vek::kTextParameter) return is_option(entry.options, text);
   if (text.empty()) return false;
   char* end = nullptr;
   errno = 0;
-  if (spec.type == vek::kIntegerParameter) {
+  if (entry.type == vek::kIntegerParameter) {
     const long v = std::strtol(text.c_str(), &end, 10);
     if (*end != '\0' || errno != 0 || v < INT32_MIN || v > INT32_MAX) return false;
     value->integer = static_cast<std::int32_t>(v);
@@ -82,21 +82,22 @@ bool parse_value(const vek::ParameterSpec& spec, const std::string& text, vek::P
 }  // namespace
 
 std::string apply_parameter(vek::ParameterList* list, const std::string& name, const std::string& text) {
-  const vek::ParameterSpec* spec = find_spec(name);
-  if (spec == nullptr) return "unknown parameter '" + name + "'; the parameters are: " + parameter_names();
+  const vek::ParameterSpec* entry = find_entry(name);
+  if (entry == nullptr) return "unknown parameter '" + name + "'; the parameters are: " + parameter_names();
   vek::ParameterValue value{};
   std::string copy = text;  // a text value is handed over as char*; the solver copies it
-  if (!parse_value(*spec, text, &value)) {
-    return std::string("bad value '") + text + "' for " + spec->name + ": it takes " + accepted_values(*spec);
+  if (!parse_value(*entry, text, &value)) {
+    return std::string("bad value '") + text + "' for " + entry->name + ": it takes " +
+           accepted_values(*entry);
   }
-  if (spec->type == vek::kTextParameter) value.text = copy.data();
-  const std::int32_t rc = list->SetParameter(spec->name, spec->type, value);
+  if (entry->type == vek::kTextParameter) value.text = copy.data();
+  const std::int32_t rc = list->SetParameter(entry->name, entry->type, value);
   if (rc == vek::kValueOutOfRange) {
-    return std::string("value ") + text + " is out of range for " + spec->name + ": it takes " +
-           accepted_values(*spec);
+    return std::string("value ") + text + " is out of range for " + entry->name + ": it takes " +
+           accepted_values(*entry);
   }
   if (rc != vek::kOk)
-    return std::string("the solver refused ") + spec->name + " (code " + std::to_string(rc) + ")";
+    return std::string("the solver refused ") + entry->name + " (code " + std::to_string(rc) + ")";
   return "";
 }
 

@@ -69,19 +69,19 @@ void print_help() {
       "\n"
       "Solver parameters:\n",
       kDefaultExample, kTightTolerance, kDefaultTolerance, default_module_path().c_str());
-  for (const vek::ParameterSpec& spec : vek::kParameterSpecs) {
+  for (const vek::ParameterSpec& entry : vek::kParameterSpecs) {
     char range[96];
-    if (spec.type == vek::kIntegerParameter) {
-      std::snprintf(range, sizeof(range), "integer %.0f..%.0f, default %.0f", spec.minimum, spec.maximum,
-                    spec.default_number);
-    } else if (spec.type == vek::kRealParameter) {
-      std::snprintf(range, sizeof(range), "real %g..%g, default %g", spec.minimum, spec.maximum,
-                    spec.default_number);
+    if (entry.type == vek::kIntegerParameter) {
+      std::snprintf(range, sizeof(range), "integer %.0f..%.0f, default %.0f", entry.minimum, entry.maximum,
+                    entry.default_number);
+    } else if (entry.type == vek::kRealParameter) {
+      std::snprintf(range, sizeof(range), "real %g..%g, default %g", entry.minimum, entry.maximum,
+                    entry.default_number);
     } else {
-      std::snprintf(range, sizeof(range), "text, one of \"%s\", default \"%s\"", spec.options,
-                    spec.default_text);
+      std::snprintf(range, sizeof(range), "text, one of \"%s\", default \"%s\"", entry.options,
+                    entry.default_text);
     }
-    std::printf("  %-16s %s\n  %-16s (%s)\n", spec.name, spec.description, "", range);
+    std::printf("  %-16s %s\n  %-16s (%s)\n", entry.name, entry.description, "", range);
   }
   std::printf(
       "\n"

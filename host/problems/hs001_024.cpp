@@ -1,10 +1,10 @@
 // Hock-Schittkowski problems 1 to 24: two variables each; bounds only (1-5), equalities (6-9, 14),
 // inequalities (10-24), starts outside the bounds (13, 16, 17, 20, 21) and a degenerate optimum
-// where the constraint gradients are dependent (13). Appends the records to `specs`.
+// where the constraint gradients are dependent (13). Appends the records to `definitions`.
 //
 // hs015 is the collection's scaled form (the objective divided by 100), which is what its published
 // value 3.065 belongs to. hs014 writes its inequality in the "c(x) <= 0" sense.
-#include "host/problems/hs_spec.h"
+#include "host/problems/hs_definition.h"
 
 namespace talvir::problems {
 namespace {
@@ -27,7 +27,7 @@ double hs011_root() {
   return std::cbrt(q + r) + std::cbrt(q - r);
 }
 
-void add_bounds_only(std::vector<FixedSpec>& s) {
+void add_bounds_only(std::vector<FixedDefinition>& s) {
   s.push_back({"hs001",
                "Rosenbrock, lower bound on x2",
                2,
@@ -112,7 +112,7 @@ void add_bounds_only(std::vector<FixedSpec>& s) {
                nullptr});
 }
 
-void add_equalities(std::vector<FixedSpec>& s) {
+void add_equalities(std::vector<FixedDefinition>& s) {
   s.push_back({"hs006",
                "quadratic, one nonlinear equality",
                2,
@@ -197,7 +197,7 @@ void add_equalities(std::vector<FixedSpec>& s) {
                }});
 }
 
-void add_linear_objective_inequalities(std::vector<FixedSpec>& s) {
+void add_linear_objective_inequalities(std::vector<FixedDefinition>& s) {
   s.push_back(
       {"hs010",
        "linear objective, one convex inequality",
@@ -309,7 +309,7 @@ void add_linear_objective_inequalities(std::vector<FixedSpec>& s) {
                }});
 }
 
-void add_rosenbrock_variants(std::vector<FixedSpec>& s) {
+void add_rosenbrock_variants(std::vector<FixedDefinition>& s) {
   s.push_back({"hs015",
                "Rosenbrock (scaled by 1/100), two inequalities, upper bound",
                2,
@@ -407,7 +407,7 @@ void add_rosenbrock_variants(std::vector<FixedSpec>& s) {
                }});
 }
 
-void add_other_inequalities(std::vector<FixedSpec>& s) {
+void add_other_inequalities(std::vector<FixedDefinition>& s) {
   s.push_back({"hs018",
                "quadratic, two nonconvex inequalities, bounds",
                2,
@@ -574,12 +574,12 @@ void add_other_inequalities(std::vector<FixedSpec>& s) {
 
 }  // namespace
 
-void add_hs001_to_hs024(std::vector<FixedSpec>& specs) {
-  add_bounds_only(specs);
-  add_equalities(specs);
-  add_linear_objective_inequalities(specs);
-  add_rosenbrock_variants(specs);
-  add_other_inequalities(specs);
+void add_hs001_to_hs024(std::vector<FixedDefinition>& definitions) {
+  add_bounds_only(definitions);
+  add_equalities(definitions);
+  add_linear_objective_inequalities(definitions);
+  add_rosenbrock_variants(definitions);
+  add_other_inequalities(definitions);
 }
 
 }  // namespace talvir::problems

@@ -1,9 +1,9 @@
 // Hock-Schittkowski problems 26 to 45: three to five variables; equalities (26-28, 39-42), inequalities
 // (29-31, 33-37, 43, 44), mixed (32), bounds only (38, 45), starts outside the bounds (41, 45) and
-// several local minima (33, 44). Appends the records to `specs`.
+// several local minima (33, 44). Appends the records to `definitions`.
 //
 // hs035 and hs044 write their linear inequalities in the "c(x) <= 0" sense.
-#include "host/problems/hs_spec.h"
+#include "host/problems/hs_definition.h"
 
 namespace talvir::problems {
 namespace {
@@ -29,7 +29,7 @@ void exp_chain_jacobian(const double* x, JacobianView a) {
   a(1, 2) = 1.0;
 }
 
-void add_three_variable_equalities(std::vector<FixedSpec>& s) {
+void add_three_variable_equalities(std::vector<FixedDefinition>& s) {
   s.push_back(
       {"hs026",
        "quartic, one nonlinear equality, singular solution",
@@ -99,7 +99,7 @@ void add_three_variable_equalities(std::vector<FixedSpec>& s) {
                }});
 }
 
-void add_three_variable_inequalities(std::vector<FixedSpec>& s) {
+void add_three_variable_inequalities(std::vector<FixedDefinition>& s) {
   s.push_back(
       {"hs029",
        "cubic product, one ellipsoid inequality",
@@ -301,7 +301,7 @@ void add_three_variable_inequalities(std::vector<FixedSpec>& s) {
                }});
 }
 
-void add_four_variable_problems(std::vector<FixedSpec>& s) {
+void add_four_variable_problems(std::vector<FixedDefinition>& s) {
   s.push_back({"hs038",
                "Colville's function (Wood), box bounds",
                4,
@@ -475,7 +475,7 @@ void add_four_variable_problems(std::vector<FixedSpec>& s) {
                }});
 }
 
-void add_bilinear_and_product(std::vector<FixedSpec>& s) {
+void add_bilinear_and_product(std::vector<FixedDefinition>& s) {
   s.push_back({"hs044",
                "bilinear, six linear inequalities (<= form), local minima",
                4,
@@ -543,11 +543,11 @@ void add_bilinear_and_product(std::vector<FixedSpec>& s) {
 
 }  // namespace
 
-void add_hs026_to_hs045(std::vector<FixedSpec>& specs) {
-  add_three_variable_equalities(specs);
-  add_three_variable_inequalities(specs);
-  add_four_variable_problems(specs);
-  add_bilinear_and_product(specs);
+void add_hs026_to_hs045(std::vector<FixedDefinition>& definitions) {
+  add_three_variable_equalities(definitions);
+  add_three_variable_inequalities(definitions);
+  add_four_variable_problems(definitions);
+  add_bilinear_and_product(definitions);
 }
 
 }  // namespace talvir::problems

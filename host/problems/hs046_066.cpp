@@ -1,10 +1,10 @@
 // Hock-Schittkowski problems 46 to 66: equality-constrained problems in five variables (46-53),
 // a degenerate one with linearly dependent equalities (55), trigonometric equalities (56), and
 // three-variable problems with logarithmic (62), rational (64) and exponential (66) terms; starts
-// outside the bounds (65). Appends the records to `specs`.
+// outside the bounds (65). Appends the records to `definitions`.
 //
 // hs064 writes its inequality in the "c(x) <= 0" sense.
-#include "host/problems/hs_spec.h"
+#include "host/problems/hs_definition.h"
 
 namespace talvir::problems {
 namespace {
@@ -62,7 +62,7 @@ void hs046_gradient(const double* x, double* g) {
   g[4] = 6.0 * std::pow(x[4] - 1.0, 5);
 }
 
-void add_nonlinear_equalities(std::vector<FixedSpec>& s) {
+void add_nonlinear_equalities(std::vector<FixedDefinition>& s) {
   s.push_back({"hs046",
                "high-order polynomial, two nonlinear equalities",
                5,
@@ -125,7 +125,7 @@ void add_nonlinear_equalities(std::vector<FixedSpec>& s) {
                }});
 }
 
-void add_linear_equalities(std::vector<FixedSpec>& s) {
+void add_linear_equalities(std::vector<FixedDefinition>& s) {
   s.push_back({"hs048",
                "convex quadratic, two linear equalities",
                5,
@@ -259,7 +259,7 @@ void add_linear_equalities(std::vector<FixedSpec>& s) {
                hs052_jacobian});
 }
 
-void add_degenerate_and_trigonometric(std::vector<FixedSpec>& s) {
+void add_degenerate_and_trigonometric(std::vector<FixedDefinition>& s) {
   s.push_back({"hs055",
                "exponential, six linear equalities of rank five (degenerate)",
                6,
@@ -362,7 +362,7 @@ void hs066_jacobian(const double* x, JacobianView a) {
   a(1, 2) = 1.0;
 }
 
-void add_three_variable_problems(std::vector<FixedSpec>& s) {
+void add_three_variable_problems(std::vector<FixedDefinition>& s) {
   s.push_back({"hs060",
                "polynomial, one nonlinear equality, box bounds",
                3,
@@ -534,11 +534,11 @@ void add_three_variable_problems(std::vector<FixedSpec>& s) {
 
 }  // namespace
 
-void add_hs046_to_hs066(std::vector<FixedSpec>& specs) {
-  add_nonlinear_equalities(specs);
-  add_linear_equalities(specs);
-  add_degenerate_and_trigonometric(specs);
-  add_three_variable_problems(specs);
+void add_hs046_to_hs066(std::vector<FixedDefinition>& definitions) {
+  add_nonlinear_equalities(definitions);
+  add_linear_equalities(definitions);
+  add_degenerate_and_trigonometric(definitions);
+  add_three_variable_problems(definitions);
 }
 
 }  // namespace talvir::problems

@@ -2,10 +2,10 @@
 // inequality (71, 73), reciprocal inequalities from an infeasible start (72), trigonometric power-flow
 // equalities (74, 75), a convex quadratic with linear inequalities (76), polynomial equalities
 // (77-79), exponential objectives (80, 81) and Colville's quadratic inequality problem (83). Appends
-// the records to `specs`.
+// the records to `definitions`.
 //
 // hs076 writes two of its linear inequalities in the "c(x) <= 0" sense.
-#include "host/problems/hs_spec.h"
+#include "host/problems/hs_definition.h"
 
 namespace talvir::problems {
 namespace {
@@ -71,7 +71,7 @@ void sphere_equalities_jacobian(const double* x, JacobianView a) {
   a(2, 1) = 3.0 * x[1] * x[1];
 }
 
-void add_four_variable_problems(std::vector<FixedSpec>& s) {
+void add_four_variable_problems(std::vector<FixedDefinition>& s) {
   s.push_back({"hs071",
                "polynomial, product inequality and sphere equality, bounds",
                4,
@@ -225,7 +225,7 @@ void add_four_variable_problems(std::vector<FixedSpec>& s) {
        }});
 }
 
-void add_five_variable_problems(std::vector<FixedSpec>& s) {
+void add_five_variable_problems(std::vector<FixedDefinition>& s) {
   s.push_back({"hs077",
                "high-order polynomial, two nonlinear equalities",
                5,
@@ -364,7 +364,7 @@ void colville_quantities(const double* x, double* q) {
   q[2] = 9.300961 + 0.0047026 * x[2] * x[4] + 0.0012547 * x[0] * x[2] + 0.0019085 * x[2] * x[3];
 }
 
-void add_colville(std::vector<FixedSpec>& s) {
+void add_colville(std::vector<FixedDefinition>& s) {
   s.push_back({"hs083",
                "Colville: convex quadratic, quadratic range inequalities, bounds",
                5,
@@ -415,10 +415,10 @@ void add_colville(std::vector<FixedSpec>& s) {
 
 }  // namespace
 
-void add_hs071_to_hs083(std::vector<FixedSpec>& specs) {
-  add_four_variable_problems(specs);
-  add_five_variable_problems(specs);
-  add_colville(specs);
+void add_hs071_to_hs083(std::vector<FixedDefinition>& definitions) {
+  add_four_variable_problems(definitions);
+  add_five_variable_problems(definitions);
+  add_colville(definitions);
 }
 
 }  // namespace talvir::problems

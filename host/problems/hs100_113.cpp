@@ -2,18 +2,18 @@
 // Polynomial inequalities (100), a signomial design problem with fractional powers (104), a badly
 // scaled heat-exchanger design (106), a nonconvex geometry problem with thirteen inequalities (108),
 // logarithmic bounds-only (110), chemical equilibrium in two formulations (111, 112) and Wong's
-// quadratic problem with eight inequalities (113). Appends the records to `specs`.
+// quadratic problem with eight inequalities (113). Appends the records to `definitions`.
 //
 // hs104 keeps its objective inside a range with two inequalities whose gradients are the objective's.
 // hs111 is hs112 in exponential variables (y = exp(x)). hs112's solution point is the one of hs111
 // taken through y = exp(x), to ten digits, from the stationarity conditions
 // c_i + ln(y_i / sum y) = sum_j lambda_j A_ji with the three atom balances.
-#include "host/problems/hs_spec.h"
+#include "host/problems/hs_definition.h"
 
 namespace talvir::problems {
 namespace {
 
-void add_hs100(std::vector<FixedSpec>& s) {
+void add_hs100(std::vector<FixedDefinition>& s) {
   s.push_back({"hs100",
                "polynomial, four polynomial inequalities",
                7,
@@ -90,7 +90,7 @@ void reactor_gradient(double t, double s, double u, double* dt, double* ds, doub
   *du = -0.0588 * std::pow(t, -1.3);
 }
 
-void add_hs104(std::vector<FixedSpec>& s) {
+void add_hs104(std::vector<FixedDefinition>& s) {
   s.push_back({"hs104",
                "signomial (reactor design), fractional powers, bounds",
                8,
@@ -131,7 +131,7 @@ void add_hs104(std::vector<FixedSpec>& s) {
                }});
 }
 
-void add_hs106(std::vector<FixedSpec>& s) {
+void add_hs106(std::vector<FixedDefinition>& s) {
   s.push_back({"hs106",
                "heat exchanger design: linear objective, bilinear inequalities, badly scaled",
                8,
@@ -239,7 +239,7 @@ void hs108_jacobian(const double* x, JacobianView a) {
   a(12, 6) = -x[5];
 }
 
-void add_hs108_hs110(std::vector<FixedSpec>& s) {
+void add_hs108_hs110(std::vector<FixedDefinition>& s) {
   std::vector<double> lower108 = fill(9, -kInf);
   lower108[8] = 0.0;
   s.push_back(
@@ -297,7 +297,7 @@ constexpr double kBalance[3][10] = {
     {1, 2, 2, 0, 0, 1, 0, 0, 0, 1}, {0, 0, 0, 1, 2, 1, 1, 0, 0, 0}, {0, 0, 1, 0, 0, 0, 1, 1, 2, 1}};
 constexpr double kBalanceRhs[3] = {2.0, 1.0, 1.0};
 
-void add_chemical_equilibrium(std::vector<FixedSpec>& s) {
+void add_chemical_equilibrium(std::vector<FixedDefinition>& s) {
   s.push_back({"hs111",
                "chemical equilibrium in exponential variables, three equalities, bounds",
                10,
@@ -370,7 +370,7 @@ void add_chemical_equilibrium(std::vector<FixedSpec>& s) {
                }});
 }
 
-void add_hs113(std::vector<FixedSpec>& s) {
+void add_hs113(std::vector<FixedDefinition>& s) {
   s.push_back(
       {"hs113",
        "Wong's convex quadratic, three linear and five quadratic inequalities",
@@ -450,13 +450,13 @@ void add_hs113(std::vector<FixedSpec>& s) {
 
 }  // namespace
 
-void add_hs100_to_hs113(std::vector<FixedSpec>& specs) {
-  add_hs100(specs);
-  add_hs104(specs);
-  add_hs106(specs);
-  add_hs108_hs110(specs);
-  add_chemical_equilibrium(specs);
-  add_hs113(specs);
+void add_hs100_to_hs113(std::vector<FixedDefinition>& definitions) {
+  add_hs100(definitions);
+  add_hs104(definitions);
+  add_hs106(definitions);
+  add_hs108_hs110(definitions);
+  add_chemical_equilibrium(definitions);
+  add_hs113(definitions);
 }
 
 }  // namespace talvir::problems

@@ -1,4 +1,4 @@
-// The collection's registry: the wrapper that turns a FixedSpec into a TestProblem, the list of
+// The collection's registry: the wrapper that turns a FixedDefinition into a TestProblem, the list of
 // names and the factory, and the helpers shared by every problem.
 //
 // problem_names()            every bundled name, fixed-size problems first, in numbering order.
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "host/problems/hs_spec.h"
+#include "host/problems/hs_definition.h"
 #include "host/problems/scalable.h"
 
 namespace talvir::problems {
@@ -53,58 +53,59 @@ namespace {
 
 class FixedProblem final : public TestProblem {
  public:
-  explicit FixedProblem(const FixedSpec& spec) : spec_(spec) {}
-  std::string name() const override { return spec_.name; }
-  std::string description() const override { return spec_.description; }
-  int n() const override { return spec_.n; }
-  int m() const override { return spec_.m; }
-  int kind(int j) const override { return spec_.kinds[static_cast<size_t>(j)]; }
+  explicit FixedProblem(const FixedDefinition& definition) : definition_(definition) {}
+  std::string name() const override { return definition_.name; }
+  std::string description() const override { return definition_.description; }
+  int n() const override { return definition_.n; }
+  int m() const override { return definition_.m; }
+  int kind(int j) const override { return definition_.kinds[static_cast<size_t>(j)]; }
   void bounds(double* xl, double* xu) const override {
-    for (int i = 0; i < spec_.n; ++i) {
-      xl[i] = spec_.lower.empty() ? -kInfinity : spec_.lower[static_cast<size_t>(i)];
-      xu[i] = spec_.upper.empty() ? kInfinity : spec_.upper[static_cast<size_t>(i)];
+    for (int i = 0; i < definition_.n; ++i) {
+      xl[i] = definition_.lower.empty() ? -kInfinity : definition_.lower[static_cast<size_t>(i)];
+      xu[i] = definition_.upper.empty() ? kInfinity : definition_.upper[static_cast<size_t>(i)];
     }
   }
   void start(double* x) const override {
-    for (int i = 0; i < spec_.n; ++i) x[i] = spec_.start[static_cast<size_t>(i)];
+    for (int i = 0; i < definition_.n; ++i) x[i] = definition_.start[static_cast<size_t>(i)];
   }
-  double objective(const double* x) const override { return spec_.objective(x); }
+  double objective(const double* x) const override { return definition_.objective(x); }
   void gradient(const double* x, double* g) const override {
-    for (int i = 0; i < spec_.n; ++i) g[i] = 0.0;
-    spec_.gradient(x, g);
+    for (int i = 0; i < definition_.n; ++i) g[i] = 0.0;
+    definition_.gradient(x, g);
   }
   void constraints(const double* x, double* c) const override {
-    if (spec_.m > 0) spec_.constraints(x, c);
+    if (definition_.m > 0) definition_.constraints(x, c);
   }
   void jacobian(const double* x, double* jac) const override {
-    for (int k = 0; k < spec_.m * spec_.n; ++k) jac[k] = 0.0;
-    if (spec_.m > 0) spec_.jacobian(x, JacobianView{jac, spec_.n});
+    for (int k = 0; k < definition_.m * definition_.n; ++k) jac[k] = 0.0;
+    if (definition_.m > 0) definition_.jacobian(x, JacobianView{jac, definition_.n});
   }
-  double known_optimum() const override { return std::strtod(spec_.optimum, nullptr); }
-  double optimum_tolerance() const override { return published_tolerance(spec_.optimum); }
+  double known_optimum() const override { return std::strtod(definition_.optimum, nullptr); }
+  double optimum_tolerance() const override { return published_tolerance(definition_.optimum); }
   bool solution(double* x) const override {
-    if (spec_.solution.empty()) return false;
-    for (int i = 0; i < spec_.n; ++i) x[i] = spec_.solution[static_cast<size_t>(i)];
+    if (definition_.solution.empty()) return false;
+    for (int i = 0; i < definition_.n; ++i) x[i] = definition_.solution[static_cast<size_t>(i)];
     return true;
   }
 
  private:
-  FixedSpec spec_;
+  FixedDefinition definition_;
 };
 
-const std::vector<FixedSpec>& fixed_specs() {
-  static const std::vector<FixedSpec> specs = [] {
-    std::vector<FixedSpec> all;
+const std::vector<FixedDefinition>& fixed_definitions() {
+  static const std::vector<FixedDefinition> definitions = [] {
+    std::vector<FixedDefinition> all;
     add_hs001_to_hs024(all);
     add_hs026_to_hs045(all);
     add_hs046_to_hs066(all);
     add_hs071_to_hs083(all);
     add_hs100_to_hs113(all);
-    std::sort(all.begin(), all.end(),
-              [](const FixedSpec& a, const FixedSpec& b) { return std::string(a.name) < b.name; });
+    std::sort(all.begin(), all.end(), [](const FixedDefinition& a, const FixedDefinition& b) {
+      return std::string(a.name) < b.name;
+    });
     return all;
   }();
-  return specs;
+  return definitions;
 }
 
 }  // namespace
@@ -115,7 +116,7 @@ bool is_scalable(const std::string& name) {
 
 std::vector<std::string> problem_names() {
   std::vector<std::string> names;
-  for (const FixedSpec& spec : fixed_specs()) names.emplace_back(spec.name);
+  for (const FixedDefinition& definition : fixed_definitions()) names.emplace_back(definition.name);
   names.emplace_back("chain");
   names.emplace_back("qp");
   return names;
@@ -124,8 +125,8 @@ std::vector<std::string> problem_names() {
 std::unique_ptr<TestProblem> make_problem(const std::string& name, int size) {
   if (name == "chain") return make_chain(size == 0 ? kChainDefaultSize : size);
   if (name == "qp") return make_qp(size == 0 ? kQpDefaultSize : size);
-  for (const FixedSpec& spec : fixed_specs()) {
-    if (name == spec.name) return std::make_unique<FixedProblem>(spec);
+  for (const FixedDefinition& definition : fixed_definitions()) {
+    if (name == definition.name) return std::make_unique<FixedProblem>(definition);
   }
   return nullptr;
 }

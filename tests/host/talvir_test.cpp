@@ -87,9 +87,9 @@ TEST(TalvirProgram, HelpExplainsCommandsOptionsAndEveryParameter) {
                            "--n N", "Exit status"}) {
     EXPECT_NE(run.out.find(word), std::string::npos) << word;
   }
-  for (const vek::ParameterSpec& spec : vek::kParameterSpecs) {
-    EXPECT_NE(run.out.find(spec.name), std::string::npos) << spec.name;
-    EXPECT_NE(run.out.find(spec.description), std::string::npos) << spec.description;
+  for (const vek::ParameterSpec& entry : vek::kParameterSpecs) {
+    EXPECT_NE(run.out.find(entry.name), std::string::npos) << entry.name;
+    EXPECT_NE(run.out.find(entry.description), std::string::npos) << entry.description;
   }
   EXPECT_NE(run.out.find("integer 1..99999, default 100"), std::string::npos) << "MaxIterations range";
 }

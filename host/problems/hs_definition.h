@@ -20,7 +20,7 @@ struct JacobianView {
   double& operator()(int j, int i) const { return values[j * n + i]; }
 };
 
-struct FixedSpec {
+struct FixedDefinition {
   const char* name;
   const char* description;
   int n;
@@ -50,10 +50,10 @@ inline std::vector<int> fill_kinds(int m, int kind) {
 }
 
 // The groups of the Hock-Schittkowski collection, each appending its records in numbering order.
-void add_hs001_to_hs024(std::vector<FixedSpec>& specs);
-void add_hs026_to_hs045(std::vector<FixedSpec>& specs);
-void add_hs046_to_hs066(std::vector<FixedSpec>& specs);
-void add_hs071_to_hs083(std::vector<FixedSpec>& specs);
-void add_hs100_to_hs113(std::vector<FixedSpec>& specs);
+void add_hs001_to_hs024(std::vector<FixedDefinition>& definitions);
+void add_hs026_to_hs045(std::vector<FixedDefinition>& definitions);
+void add_hs046_to_hs066(std::vector<FixedDefinition>& definitions);
+void add_hs071_to_hs083(std::vector<FixedDefinition>& definitions);
+void add_hs100_to_hs113(std::vector<FixedDefinition>& definitions);
 
 }  // namespace talvir::problems
