@@ -5,6 +5,11 @@
 #include <cstdio>
 #include <vector>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace vek::io {
 namespace {
 
@@ -45,13 +50,27 @@ std::size_t total_count(const RecordPiece* pieces, std::size_t count) {
   return total;
 }
 
+// Opens `path` for writing, empty. On POSIX systems the file is never reached through a symbolic link:
+// listing files live in a shared temporary folder, where a planted link could redirect the text.
+std::FILE* open_empty(const char* path) {
+#if defined(_WIN32)
+  return std::fopen(path, "w");
+#else
+  const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, "w");
+  if (f == nullptr) ::close(fd);
+  return f;
+#endif
+}
+
 }  // namespace
 
 bool connect(int unit, const char* path) {
   if (find(unit) != nullptr) close_unit(unit);
   if (path == nullptr) return false;
   // Starting the file empty makes every read-back after an engine call forward only the new text.
-  std::FILE* f = std::fopen(path, "w");
+  std::FILE* f = open_empty(path);
   if (f == nullptr) return false;
   table().push_back({unit, Kind::kText, f});
   return true;

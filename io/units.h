@@ -7,7 +7,8 @@
 // Text units:
 //   connect(unit, path)   opens `path` for writing, starting it empty, and connects `unit` to it (an
 //                         earlier connection of the unit is closed first). Returns false when the file
-//                         cannot be opened; the unit is then not connected.
+//                         cannot be opened, or (POSIX) when `path` is a symbolic link; the unit is then
+//                         not connected.
 //   disconnect(unit)      flushes and closes; afterwards the file holds every byte written. Returns
 //                         false when the unit was not connected.
 //   put / end_line        append text to the current line / end it. Text for a unit that is not

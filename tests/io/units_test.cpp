@@ -2,6 +2,7 @@
 #include "io/units.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -40,6 +41,23 @@ TEST(TextUnit, WritesToAnUnconnectedUnitAreDiscarded) {
   EXPECT_FALSE(vek::io::disconnect(7));
   EXPECT_FALSE(vek::io::connect(7, "/nonexistent-dir/x/y"));
   EXPECT_FALSE(vek::io::is_connected(7));
+}
+
+TEST(TextUnit, RefusesToWriteThroughASymbolicLink) {
+  const std::string target = temp_path("units_target");
+  const std::string link = temp_path("units_link");
+  {
+    std::FILE* f = std::fopen(target.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("keep", f);
+    std::fclose(f);
+  }
+  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+  EXPECT_FALSE(vek::io::connect(7, link.c_str()));
+  EXPECT_FALSE(vek::io::is_connected(7));
+  EXPECT_EQ(read_file(target), "keep");
+  std::remove(link.c_str());
+  std::remove(target.c_str());
 }
 
 TEST(ScratchUnit, RecordRoundTripsEveryDoubleBitExactly) {
