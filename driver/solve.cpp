@@ -194,8 +194,9 @@ double real_control(const char* name, double fallback) {
 void copy_controls(SolveState& st) {
   plugin::obtain_factory();
   const ParameterRecord* level = plugin::find_parameter("PrintLevel");
-  const bool errors_only = level == nullptr || plugin::equal_ignoring_case(level->value.text.value,
-                                                                           kParameterSpecs[0].default_text);
+  const bool errors_only =
+      level == nullptr ||
+      plugin::equal_ignoring_case(level->value.text.value, kParameterDefinitions[0].default_text);
   st.IPRINT = errors_only ? -1 : integer_control("PrintFreq", 1);
   st.STEP = real_control("StepSize", 0.5);
   st.MAXIT = integer_control("MaxIterations", 100);

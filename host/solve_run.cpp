@@ -19,8 +19,8 @@ namespace {
 // stops a module that never ends a solve.
 constexpr long kMaxSolveCalls = 10000000;
 
-const vek::ParameterSpec* find_entry(const std::string& name) {
-  for (const vek::ParameterSpec& entry : vek::kParameterSpecs) {
+const vek::ParameterDefinition* find_entry(const std::string& name) {
+  for (const vek::ParameterDefinition& entry : vek::kParameterDefinitions) {
     if (strcasecmp(entry.name, name.c_str()) == 0) return &entry;
   }
   return nullptr;
@@ -28,14 +28,14 @@ const vek::ParameterSpec* find_entry(const std::string& name) {
 
 std::string parameter_names() {
   std::string names;
-  for (const vek::ParameterSpec& entry : vek::kParameterSpecs) {
+  for (const vek::ParameterDefinition& entry : vek::kParameterDefinitions) {
     names += names.empty() ? "" : ", ";
     names += entry.name;
   }
   return names;
 }
 
-std::string accepted_values(const vek::ParameterSpec& entry) {
+std::string accepted_values(const vek::ParameterDefinition& entry) {
   char buffer[160];
   if (entry.type == vek::kIntegerParameter) {
     std::snprintf(buffer, sizeof(buffer), "an integer from %.0f to %.0f", entry.minimum, entry.maximum);
@@ -62,7 +62,7 @@ bool is_option(const char* options, const std::string& value) {
 }
 
 // Parses the text of a value for `entry`; false when it is not a number of the parameter's type.
-bool parse_value(const vek::ParameterSpec& entry, const std::string& text, vek::ParameterValue* value) {
+bool parse_value(const vek::ParameterDefinition& entry, const std::string& text, vek::ParameterValue* value) {
   if (entry.type == vek::kTextParameter) return is_option(entry.options, text);
   if (text.empty()) return false;
   char* end = nullptr;
@@ -82,7 +82,7 @@ bool parse_value(const vek::ParameterSpec& entry, const std::string& text, vek::
 }  // namespace
 
 std::string apply_parameter(vek::ParameterList* list, const std::string& name, const std::string& text) {
-  const vek::ParameterSpec* entry = find_entry(name);
+  const vek::ParameterDefinition* entry = find_entry(name);
   if (entry == nullptr) return "unknown parameter '" + name + "'; the parameters are: " + parameter_names();
   vek::ParameterValue value{};
   std::string copy = text;  // a text value is handed over as char*; the solver copies it

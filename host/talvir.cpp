@@ -69,7 +69,7 @@ void print_help() {
       "\n"
       "Solver parameters:\n",
       kDefaultExample, kTightTolerance, kDefaultTolerance, default_module_path().c_str());
-  for (const vek::ParameterSpec& entry : vek::kParameterSpecs) {
+  for (const vek::ParameterDefinition& entry : vek::kParameterDefinitions) {
     char range[96];
     if (entry.type == vek::kIntegerParameter) {
       std::snprintf(range, sizeof(range), "integer %.0f..%.0f, default %.0f", entry.minimum, entry.maximum,

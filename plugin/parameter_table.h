@@ -14,7 +14,7 @@
 
 namespace vek {
 
-struct ParameterSpec {
+struct ParameterDefinition {
   const char* name;
   const char* description;
   std::int32_t type;         // kIntegerParameter, kRealParameter or kTextParameter
@@ -25,7 +25,7 @@ struct ParameterSpec {
   const char* options;       // text records: the allowed values, each followed by ";"
 };
 
-inline constexpr ParameterSpec kParameterSpecs[] = {
+inline constexpr ParameterDefinition kParameterDefinitions[] = {
     {"PrintLevel", "Print level", kTextParameter, 0, 0, 0, "Errors Only", "Errors Only;Normal;"},
     {"PrintFreq", "Print step information every x iterations", kIntegerParameter, 1, 10000000, 1, nullptr,
      nullptr},
@@ -36,7 +36,7 @@ inline constexpr ParameterSpec kParameterSpecs[] = {
     {"QPMode", "QP initialization mode (0=normal;1=reliable)", kIntegerParameter, 0, 1, 0, nullptr, nullptr},
 };
 inline constexpr std::int32_t kParameterCount =
-    static_cast<std::int32_t>(sizeof(kParameterSpecs) / sizeof(kParameterSpecs[0]));
+    static_cast<std::int32_t>(sizeof(kParameterDefinitions) / sizeof(kParameterDefinitions[0]));
 static_assert(kParameterCount == 7, "the solver has seven parameters");
 
 // Size of the heap buffer that holds the default "PrintLevel" text.

@@ -42,21 +42,21 @@ char* table_copy(const char* text, std::size_t minimum) {
   return copy;
 }
 
-void fill_record(const ParameterSpec& spec, ParameterRecord& record) {
-  record.name = spec.name;
-  record.description = spec.description;
-  record.type = spec.type;
-  if (spec.type == kIntegerParameter) {
-    record.value.integer.minimum = static_cast<std::int32_t>(spec.minimum);
-    record.value.integer.maximum = static_cast<std::int32_t>(spec.maximum);
-    record.value.integer.value = static_cast<std::int32_t>(spec.default_number);
-  } else if (spec.type == kRealParameter) {
-    record.value.real.minimum = spec.minimum;
-    record.value.real.maximum = spec.maximum;
-    record.value.real.value = spec.default_number;
+void fill_record(const ParameterDefinition& def, ParameterRecord& record) {
+  record.name = def.name;
+  record.description = def.description;
+  record.type = def.type;
+  if (def.type == kIntegerParameter) {
+    record.value.integer.minimum = static_cast<std::int32_t>(def.minimum);
+    record.value.integer.maximum = static_cast<std::int32_t>(def.maximum);
+    record.value.integer.value = static_cast<std::int32_t>(def.default_number);
+  } else if (def.type == kRealParameter) {
+    record.value.real.minimum = def.minimum;
+    record.value.real.maximum = def.maximum;
+    record.value.real.value = def.default_number;
   } else {
-    record.value.text.value = table_copy(spec.default_text, kPrintLevelBuffer);
-    record.value.text.options = table_copy(spec.options, 0);
+    record.value.text.value = table_copy(def.default_text, kPrintLevelBuffer);
+    record.value.text.options = table_copy(def.options, 0);
   }
 }
 
@@ -74,7 +74,7 @@ void build_parameter_table() {
   if (g_count != 0) return;  // present: the current values stay
   auto* records = static_cast<ParameterRecord*>(std::calloc(kParameterCount, sizeof(ParameterRecord)));
   if (records == nullptr) return;
-  for (std::int32_t k = 0; k < kParameterCount; ++k) fill_record(kParameterSpecs[k], records[k]);
+  for (std::int32_t k = 0; k < kParameterCount; ++k) fill_record(kParameterDefinitions[k], records[k]);
   g_records = records;
   g_count = kParameterCount;
 }

@@ -1,6 +1,6 @@
 // The library's shared parameter table and the five ParameterList operations on it.
 //
-// One table per library, built from kParameterSpecs by build_parameter_table() when it does not exist
+// One table per library, built from kParameterDefinitions by build_parameter_table() when it does not exist
 // (count 0), freed by free_parameter_table() (the factory's destruction). While it is absent every
 // operation behaves as for an empty table. Unsynchronised: all calls come on the host's thread.
 //

@@ -87,7 +87,7 @@ TEST(TalvirProgram, HelpExplainsCommandsOptionsAndEveryParameter) {
                            "--n N", "Exit status"}) {
     EXPECT_NE(run.out.find(word), std::string::npos) << word;
   }
-  for (const vek::ParameterSpec& entry : vek::kParameterSpecs) {
+  for (const vek::ParameterDefinition& entry : vek::kParameterDefinitions) {
     EXPECT_NE(run.out.find(entry.name), std::string::npos) << entry.name;
     EXPECT_NE(run.out.find(entry.description), std::string::npos) << entry.description;
   }

@@ -1,5 +1,5 @@
 // The shared parameter table through the ParameterList slots: lookups, bounds, types, text ownership,
-// and the table's life with the factory. Every case loops over the records of kParameterSpecs.
+// and the table's life with the factory. Every case loops over the records of kParameterDefinitions.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,10 +20,10 @@
 namespace {
 
 using vek::kParameterCount;
-using vek::kParameterSpecs;
+using vek::kParameterDefinitions;
+using vek::ParameterDefinition;
 using vek::ParameterInfo;
 using vek::ParameterList;
-using vek::ParameterSpec;
 using vek::ParameterValue;
 
 std::string upper(std::string s) {
@@ -92,11 +92,11 @@ class ParameterTable : public ::testing::Test {
     std::free(value.text);
     return result;
   }
-  std::int32_t set_number(const ParameterSpec& spec, double v) {
-    if (spec.type == vek::kIntegerParameter) {
-      return params_->SetParameter(spec.name, spec.type, integer_value(static_cast<std::int32_t>(v)));
+  std::int32_t set_number(const ParameterDefinition& def, double v) {
+    if (def.type == vek::kIntegerParameter) {
+      return params_->SetParameter(def.name, def.type, integer_value(static_cast<std::int32_t>(v)));
     }
-    return params_->SetParameter(spec.name, spec.type, real_value(v));
+    return params_->SetParameter(def.name, def.type, real_value(v));
   }
 
   vek::NLPSystemFactory* factory_ = nullptr;
@@ -108,37 +108,37 @@ TEST_F(ParameterTable, EveryRecordIsDescribedWithItsDefaultsWhateverTheLetterCas
   std::vector<char*> names(kParameterCount, nullptr);
   ASSERT_EQ(params_->GetParameterNames(names.data()), 0);
   for (int k = 0; k < kParameterCount; ++k) {
-    const ParameterSpec& spec = kParameterSpecs[k];
+    const ParameterDefinition& def = kParameterDefinitions[k];
     ASSERT_NE(names[k], nullptr);
-    EXPECT_STREQ(names[k], spec.name);
-    EXPECT_NE(names[k], spec.name) << "a name is handed out as a copy";
+    EXPECT_STREQ(names[k], def.name);
+    EXPECT_NE(names[k], def.name) << "a name is handed out as a copy";
     std::free(names[k]);
     for (const std::string& asked :
-         {std::string(spec.name), upper(spec.name), lower(spec.name), alternating(spec.name)}) {
+         {std::string(def.name), upper(def.name), lower(def.name), alternating(def.name)}) {
       SCOPED_TRACE(asked);
       ParameterInfo info{};
       ASSERT_EQ(params_->GetParameterInfo(asked.c_str(), &info), 0);
-      EXPECT_STREQ(info.name, spec.name);  // the table's letter case, not the caller's
-      EXPECT_STREQ(info.description, spec.description);
-      EXPECT_EQ(info.type, spec.type);
-      if (spec.type == vek::kIntegerParameter) {
-        EXPECT_EQ(info.value.integer.minimum, spec.minimum);
-        EXPECT_EQ(info.value.integer.maximum, spec.maximum);
-        EXPECT_EQ(info.value.integer.value, spec.default_number);
-      } else if (spec.type == vek::kRealParameter) {
-        EXPECT_EQ(info.value.real.minimum, spec.minimum);
-        EXPECT_EQ(info.value.real.maximum, spec.maximum);
-        EXPECT_EQ(info.value.real.value, spec.default_number);
+      EXPECT_STREQ(info.name, def.name);  // the table's letter case, not the caller's
+      EXPECT_STREQ(info.description, def.description);
+      EXPECT_EQ(info.type, def.type);
+      if (def.type == vek::kIntegerParameter) {
+        EXPECT_EQ(info.value.integer.minimum, def.minimum);
+        EXPECT_EQ(info.value.integer.maximum, def.maximum);
+        EXPECT_EQ(info.value.integer.value, def.default_number);
+      } else if (def.type == vek::kRealParameter) {
+        EXPECT_EQ(info.value.real.minimum, def.minimum);
+        EXPECT_EQ(info.value.real.maximum, def.maximum);
+        EXPECT_EQ(info.value.real.value, def.default_number);
       } else {
-        EXPECT_STREQ(info.value.text.value, spec.default_text);
-        EXPECT_STREQ(info.value.text.options, spec.options);
+        EXPECT_STREQ(info.value.text.value, def.default_text);
+        EXPECT_STREQ(info.value.text.options, def.options);
         std::free(info.value.text.value);
         std::free(info.value.text.options);
       }
       std::free(info.name);
       std::free(info.description);
-      if (spec.type != vek::kTextParameter) {
-        EXPECT_EQ(number(asked.c_str()), spec.default_number);
+      if (def.type != vek::kTextParameter) {
+        EXPECT_EQ(number(asked.c_str()), def.default_number);
       }
     }
   }
@@ -163,29 +163,29 @@ TEST_F(ParameterTable, NamesThatMatchNoRecordAnswerMinusElevenAndWriteNothing) {
 }
 
 TEST_F(ParameterTable, NumericBoundsAreInclusiveAndARefusedValueLeavesTheOldOne) {
-  for (const ParameterSpec& spec : kParameterSpecs) {
-    if (spec.type == vek::kTextParameter) continue;
-    SCOPED_TRACE(spec.name);
+  for (const ParameterDefinition& def : kParameterDefinitions) {
+    if (def.type == vek::kTextParameter) continue;
+    SCOPED_TRACE(def.name);
     // An interior value first, so that "unchanged" is told apart from "back to the default".
-    const double inside = spec.type == vek::kIntegerParameter ? std::floor((spec.minimum + spec.maximum) / 2)
-                                                              : 0.25 * spec.maximum;
-    ASSERT_EQ(set_number(spec, inside), 0);
-    const double step = spec.type == vek::kIntegerParameter ? 1.0 : 1.0e-7 * std::max(1.0, spec.maximum);
-    EXPECT_EQ(set_number(spec, spec.maximum + step), vek::kValueOutOfRange);
-    EXPECT_EQ(set_number(spec, spec.minimum - step), vek::kValueOutOfRange);
-    EXPECT_EQ(number(spec.name), inside);
-    EXPECT_EQ(set_number(spec, spec.maximum), 0);
-    EXPECT_EQ(number(spec.name), spec.maximum);
-    EXPECT_EQ(set_number(spec, spec.minimum), 0);
-    EXPECT_EQ(number(spec.name), spec.minimum);
-    if (spec.type == vek::kRealParameter) {
-      EXPECT_EQ(set_number(spec, std::numeric_limits<double>::quiet_NaN()), vek::kValueOutOfRange);
-      EXPECT_EQ(set_number(spec, std::numeric_limits<double>::infinity()), vek::kValueOutOfRange);
-      EXPECT_EQ(number(spec.name), spec.minimum);
+    const double inside =
+        def.type == vek::kIntegerParameter ? std::floor((def.minimum + def.maximum) / 2) : 0.25 * def.maximum;
+    ASSERT_EQ(set_number(def, inside), 0);
+    const double step = def.type == vek::kIntegerParameter ? 1.0 : 1.0e-7 * std::max(1.0, def.maximum);
+    EXPECT_EQ(set_number(def, def.maximum + step), vek::kValueOutOfRange);
+    EXPECT_EQ(set_number(def, def.minimum - step), vek::kValueOutOfRange);
+    EXPECT_EQ(number(def.name), inside);
+    EXPECT_EQ(set_number(def, def.maximum), 0);
+    EXPECT_EQ(number(def.name), def.maximum);
+    EXPECT_EQ(set_number(def, def.minimum), 0);
+    EXPECT_EQ(number(def.name), def.minimum);
+    if (def.type == vek::kRealParameter) {
+      EXPECT_EQ(set_number(def, std::numeric_limits<double>::quiet_NaN()), vek::kValueOutOfRange);
+      EXPECT_EQ(set_number(def, std::numeric_limits<double>::infinity()), vek::kValueOutOfRange);
+      EXPECT_EQ(number(def.name), def.minimum);
     }
   }
   // The edge values named for the step size limit.
-  const ParameterSpec& step = kParameterSpecs[2];
+  const ParameterDefinition& step = kParameterDefinitions[2];
   ASSERT_STREQ(step.name, "StepSize");
   EXPECT_EQ(set_number(step, 1.0000001), vek::kValueOutOfRange);
   EXPECT_EQ(set_number(step, -0.5), vek::kValueOutOfRange);
@@ -254,16 +254,15 @@ TEST_F(ParameterTable, NullNamesTextsAndOutPointersAreRefusedWithoutChange) {
 
 // Sets every record to a value other than its default.
 void change_every_record(ParameterList* params) {
-  for (const ParameterSpec& spec : kParameterSpecs) {
-    if (spec.type == vek::kIntegerParameter) {
-      const auto v =
-          static_cast<std::int32_t>(spec.default_number == spec.maximum ? spec.minimum : spec.maximum);
-      ASSERT_EQ(params->SetParameter(spec.name, spec.type, integer_value(v)), 0);
-    } else if (spec.type == vek::kRealParameter) {
-      ASSERT_EQ(params->SetParameter(spec.name, spec.type, real_value(spec.maximum)), 0);
+  for (const ParameterDefinition& def : kParameterDefinitions) {
+    if (def.type == vek::kIntegerParameter) {
+      const auto v = static_cast<std::int32_t>(def.default_number == def.maximum ? def.minimum : def.maximum);
+      ASSERT_EQ(params->SetParameter(def.name, def.type, integer_value(v)), 0);
+    } else if (def.type == vek::kRealParameter) {
+      ASSERT_EQ(params->SetParameter(def.name, def.type, real_value(def.maximum)), 0);
     } else {
       char other[] = "Normal";
-      ASSERT_EQ(params->SetParameter(spec.name, spec.type, text_value(other)), 0);
+      ASSERT_EQ(params->SetParameter(def.name, def.type, text_value(other)), 0);
     }
   }
 }
@@ -300,26 +299,26 @@ TEST(ParameterTableLife, EverySolverSharesTheTableWhichDiesWithTheFactory) {
   for (char* name : names) {
     EXPECT_EQ(name, reinterpret_cast<char*>(&type)) << "nothing written";
   }
-  for (const ParameterSpec& spec : kParameterSpecs) {
+  for (const ParameterDefinition& def : kParameterDefinitions) {
     ParameterInfo info{};
-    EXPECT_EQ(through_solver->GetParameterInfo(spec.name, &info), vek::kNoSuchParameter);
-    EXPECT_EQ(through_solver->GetParameter(spec.name, &type, &value), vek::kNoSuchParameter);
-    EXPECT_EQ(through_solver->SetParameter(spec.name, spec.type, integer_value(1)), vek::kNoSuchParameter);
+    EXPECT_EQ(through_solver->GetParameterInfo(def.name, &info), vek::kNoSuchParameter);
+    EXPECT_EQ(through_solver->GetParameter(def.name, &type, &value), vek::kNoSuchParameter);
+    EXPECT_EQ(through_solver->SetParameter(def.name, def.type, integer_value(1)), vek::kNoSuchParameter);
   }
 
   // The next factory builds a new table with the defaults.
   vek::NLPSystemFactory* again = GetFactoryNLPSystem();
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(through_solver->GetParameterCount(), kParameterCount);
-  for (const ParameterSpec& spec : kParameterSpecs) {
-    ASSERT_EQ(through_solver->GetParameter(spec.name, &type, &value), 0);
-    if (spec.type == vek::kIntegerParameter) {
-      EXPECT_EQ(value.integer, spec.default_number) << spec.name;
-    } else if (spec.type == vek::kRealParameter) {
-      EXPECT_EQ(value.real, spec.default_number) << spec.name;
+  for (const ParameterDefinition& def : kParameterDefinitions) {
+    ASSERT_EQ(through_solver->GetParameter(def.name, &type, &value), 0);
+    if (def.type == vek::kIntegerParameter) {
+      EXPECT_EQ(value.integer, def.default_number) << def.name;
+    } else if (def.type == vek::kRealParameter) {
+      EXPECT_EQ(value.real, def.default_number) << def.name;
     }
-    if (spec.type == vek::kTextParameter) {
-      EXPECT_STREQ(value.text, spec.default_text);
+    if (def.type == vek::kTextParameter) {
+      EXPECT_STREQ(value.text, def.default_text);
       std::free(value.text);
     }
   }
