@@ -159,9 +159,8 @@ void read_start(SolveState& st, NLPProblem& problem, std::int32_t* counter) {
   std::fill(st.D.begin(), st.D.end(), 1.0);
   for (std::int32_t i = 0; i < st.N; ++i) {
     double scale = 0.0;
-    // A zero or non-finite scale would divide by zero in the Hessian initialisation: kept at 1.
-    if (problem.GetVariableAttribute(i, "VariableScale", &scale) == 0 && scale != 0.0 &&
-        std::isfinite(scale)) {
+    // Taken as given: the engine refuses a zero or non-finite scale with "Illegal Values".
+    if (problem.GetVariableAttribute(i, "VariableScale", &scale) == 0) {
       st.D[i] = scale;
     }
   }

@@ -206,14 +206,31 @@ TEST(Scales, DefaultToOneOnEveryStartAndTakeTheHostsAttributesWhenGiven) {
   ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);  // a restart
   EXPECT_EQ(st.D, std::vector<double>(5, 1.0));
 
-  host.scales = {2.0, 0.5, 0.0, 4.0};  // a zero scale cannot be used: it stays 1
+  host.scales = {2.0, 0.5, 1.5, 4.0};
   host.has_objective_scale = true;
   host.objective_scale = -2.0;
   ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
-  EXPECT_EQ(st.D, (std::vector<double>{2.0, 0.5, 1.0, 4.0, -2.0}));
+  EXPECT_EQ(st.D, (std::vector<double>{2.0, 0.5, 1.5, 4.0, -2.0}));
   const auto run = run_solve(fixture.solver, host, sink);
   EXPECT_EQ(run.result, 0);
   EXPECT_NEAR(host.problem->objective(host.x.data()), host.problem->known_optimum(), 1e-4);
+}
+
+TEST(Scales, AZeroScaleReachesTheEngineAndIsReportedAsIllegal) {
+  ProblemHost host(make_problem("hs071"));
+  host.scales = {2.0, 0.5, 0.0, 4.0};
+  RecordingSink sink;
+  SolverFixture fixture(host, sink);
+  const auto& st = state_of(fixture.solver);
+  vek::EvaluationBlock* block = nullptr;
+  std::int32_t counter = 0, request = 0;
+  ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
+  EXPECT_EQ(st.D, (std::vector<double>{2.0, 0.5, 0.0, 4.0, 1.0}));  // the host's value, as given
+  const auto run = run_solve(fixture.solver, host, sink);
+  EXPECT_EQ(run.result, -8);
+  ASSERT_FALSE(run.messages.empty());
+  ASSERT_FALSE(run.messages.back().empty());
+  EXPECT_EQ(run.messages.back().back(), "Illegal Values - Optimiser Failed.\n");
 }
 
 TEST(Controls, PrintLevelErrorsOnlyInAnyLetterCaseSilencesTheEngine) {
