@@ -196,7 +196,7 @@ TEST(Collection, PublishedSolutionPointsReachThePublishedOptimum) {
 }
 
 std::map<std::string, std::string> published_table() {
-  std::ifstream in(std::string(TALVIR_SHARED_DATA_DIR) + "/hs-optimal-values.csv");
+  std::ifstream in(std::string(TALVIR_TEST_DATA_DIR) + "/hs-optimal-values.csv");
   std::map<std::string, std::string> table;
   std::string line;
   std::getline(in, line);  // header
