@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 
 #include "driver/listing.h"
@@ -87,34 +88,58 @@ std::int32_t constraint_kind(std::int32_t math_type) {
   return 2;
 }
 
-void make_arrays(SolveState& st, const Sizes& s, NLPProblem& problem) {
+// Gives back whatever memory a failed make_arrays had already taken.
+void drop_arrays(SolveState& st) {
+  for (std::vector<double>* v :
+       {&st.block_gradient, &st.block_gradient_spare, &st.block_constraints, &st.block_jacobian, &st.D,
+        &st.CVG, &st.VF, &st.WQP, &st.X, &st.G, &st.C, &st.A}) {
+    std::vector<double>().swap(*v);
+  }
+  std::vector<std::int32_t>().swap(st.KTYPE);
+  st.block.gradient = st.block.gradient_spare = st.block.constraints = st.block.jacobian = nullptr;
+}
+
+// The arrays of step 3 at the first start call. Empty on success; a message when memory is short, with
+// nothing kept: an allocation failure must not leave the call as an exception into the host.
+std::string make_arrays(SolveState& st, const Sizes& s, NLPProblem& problem) {
   st.N = s.N;
   st.ME = s.equalities;
   st.M = s.M();
   st.nnz = s.nnz;
   const std::int32_t N = st.N, M = st.M;
-  st.block_gradient.assign(N + 1, 0.0);
-  st.block_gradient_spare.assign(N + 1, 0.0);
-  st.block_constraints.assign(M + 2, 0.0);
-  st.block_jacobian.assign(std::max((M + 1) * N, st.nnz), 0.0);
-  st.block.host_data = nullptr;
-  st.block.gradient = st.block_gradient.data();
-  st.block.gradient_spare = st.block_gradient_spare.data();
-  st.block.constraints = st.block_constraints.data();
-  st.block.jacobian = st.block_jacobian.data();
-  st.D.assign(N + 1, 0.0);
-  st.CVG.assign(2, 0.0);
+  // N(N + 9) and (3K + 7)K may pass 32 bits although the halved lengths fit (size_fault checked them).
+  const long long n = N, K = n + 1 - st.ME;
   st.LCN = N + 1;
-  const std::int32_t K = N + 1 - st.ME;
-  st.LWVF = N * (N + 9) / 2 + 4 * M + 1;                // 2M above the engine's minimum
-  st.LWQP = (3 * K + 7) * K / 2 + 4 * (N + 1) + 6 * M;  // 3M above the engine's minimum
-  st.VF.assign(st.LWVF, 0.0);
-  st.WQP.assign(st.LWQP, 0.0);
-  st.X.assign(N, 0.0);
-  st.G.assign(N, 0.0);
-  st.C.assign(M + 1, 0.0);
-  st.KTYPE.assign(M + 1, 0);
-  st.A.assign(static_cast<std::size_t>(M + 1) * (st.LCN + 1), 0.0);
+  st.LWVF = static_cast<std::int32_t>(n * (n + 9) / 2 + 4LL * M + 1);  // 2M above the engine's minimum
+  st.LWQP = static_cast<std::int32_t>((3 * K + 7) * K / 2 + 4 * (n + 1) + 6LL * M);  // 3M above it
+  try {
+    st.block_gradient.assign(N + 1, 0.0);
+    st.block_gradient_spare.assign(N + 1, 0.0);
+    st.block_constraints.assign(M + 2, 0.0);
+    st.block_jacobian.assign(std::max((M + 1) * N, st.nnz), 0.0);
+    st.block.host_data = nullptr;
+    st.block.gradient = st.block_gradient.data();
+    st.block.gradient_spare = st.block_gradient_spare.data();
+    st.block.constraints = st.block_constraints.data();
+    st.block.jacobian = st.block_jacobian.data();
+    st.D.assign(N + 1, 0.0);
+    st.CVG.assign(2, 0.0);
+    st.VF.assign(st.LWVF, 0.0);
+    st.WQP.assign(st.LWQP, 0.0);
+    st.X.assign(N, 0.0);
+    st.G.assign(N, 0.0);
+    st.C.assign(M + 1, 0.0);
+    st.KTYPE.assign(M + 1, 0);
+    st.A.assign(static_cast<std::size_t>(M + 1) * (st.LCN + 1), 0.0);
+  } catch (const std::bad_alloc&) {
+    drop_arrays(st);
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "VEKTALVIR Error:not enough memory for the solver's arrays (variables %d, constraints %d, "
+                  "Jacobian entries %d)\n",
+                  N, M, st.nnz);
+    return text;
+  }
   for (std::int32_t i = 0; i < M; ++i) {
     std::int32_t math_type = -1;
     problem.GetConstraintAttribute(i, "MathType", &math_type);
@@ -122,6 +147,7 @@ void make_arrays(SolveState& st, const Sizes& s, NLPProblem& problem) {
   }
   st.first_kinds = st.KTYPE;
   st.arrays_made = true;
+  return {};
 }
 
 // A message naming the first Jacobian structure entry outside 1..M x 1..N; empty when all are inside.
@@ -277,7 +303,10 @@ std::int32_t solve_call(SolveState& st, NLPProblem& problem, MessageSink* sink, 
   if (!is_start(mode) && !st.arrays_made) return refuse(st, sink, kNoStart);
   const std::string size_message = size_fault(st, sizes);
   if (!size_message.empty()) return refuse(st, sink, size_message);
-  if (!st.arrays_made) make_arrays(st, sizes, problem);
+  if (!st.arrays_made) {
+    const std::string memory_message = make_arrays(st, sizes, problem);
+    if (!memory_message.empty()) return refuse(st, sink, memory_message);
+  }
   *block = &st.block;
   if (is_start(mode)) {
     read_start(st, problem, counter);

@@ -11,7 +11,8 @@
 // code), -8 (the engine ended with an error: the outcome message has been written to the sink), or -15
 // when the call is refused before anything runs: a null block, counter or request pointer; a continuing
 // call before any start call; sizes that differ from those the arrays were made for, or that cannot
-// make arrays; a Jacobian structure entry outside 1..M x 1..N. A refusal writes a message to the sink
+// make arrays, or whose arrays do not fit in memory (nothing is kept then); a Jacobian structure entry
+// outside 1..M x 1..N. A refusal writes a message to the sink
 // (except for null pointers when there is nowhere to say it), touches no array and ends the solve.
 //
 // release_solve_state(state): frees the host's word in the block, gives the listing file name back.

@@ -1,9 +1,12 @@
 // Calls the solver refuses instead of writing outside its arrays, and the starting point moved onto
 // its bounds. A refusal answers -15 with a message and changes no array.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -100,6 +103,63 @@ TEST(Refusals, SizesThatCannotMakeArrays) {
     EXPECT_TRUE(mentions(sink.texts, "not usable"));
     EXPECT_FALSE(state_of(fixture.solver).arrays_made);
   }
+}
+
+// Lowers the soft limit of the address space to the present size plus `extra` bytes for one scope, so
+// that a large allocation fails at once instead of being granted and zero-filled by the system.
+class AddressSpaceLimit {
+ public:
+  explicit AddressSpaceLimit(rlim_t extra) {
+    getrlimit(RLIMIT_AS, &saved_);
+    std::ifstream statm("/proc/self/statm");
+    rlim_t pages = 0;
+    statm >> pages;
+    rlimit lowered = saved_;
+    lowered.rlim_cur = std::min<rlim_t>(saved_.rlim_max, pages * sysconf(_SC_PAGESIZE) + extra);
+    setrlimit(RLIMIT_AS, &lowered);
+  }
+  ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &saved_); }
+  AddressSpaceLimit(const AddressSpaceLimit&) = delete;
+  AddressSpaceLimit& operator=(const AddressSpaceLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+};
+
+TEST(Refusals, ArraysThatDoNotFitInMemoryAreRefusedNotThrownIntoTheHost) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than any useful limit leaves";
+#endif
+  ProblemHost host(make_problem("hs071"));
+  RecordingSink sink;
+  SolverFixture fixture(host, sink);
+  const auto& st = state_of(fixture.solver);
+  // 30000 variables, no constraints: the workspaces need about 14 GB, and (3K + 7)K of the QP
+  // workspace length passes 32 bits although the length itself fits.
+  const std::vector<std::int32_t> rows = host.rows, cols = host.cols;
+  host.n = 30000, host.equalities = 0, host.inequalities = 0;
+  host.rows.clear(), host.cols.clear();
+  vek::EvaluationBlock* block = nullptr;
+  std::int32_t counter = 7, request = 0;
+  {
+    const AddressSpaceLimit limit(rlim_t{1} << 30);
+    EXPECT_EQ(fixture.solver->Solve(0, &block, &counter, &request), vek::kNotAvailable);
+  }
+  EXPECT_TRUE(mentions(sink.texts, "not enough memory")) << (sink.texts.empty() ? "" : sink.texts[0]);
+  EXPECT_FALSE(st.arrays_made);
+  EXPECT_TRUE(st.block_jacobian.empty() && st.VF.empty() && st.WQP.empty() && st.A.empty());
+  EXPECT_EQ(block, nullptr);
+  EXPECT_EQ(counter, 7);
+  // N(N + 9)/2 + 1 and (3K + 7)K/2 + 4(N + 1) with K = N + 1, worked out by hand.
+  EXPECT_EQ(st.LWVF, 450135001);
+  EXPECT_EQ(st.LWQP, 1350315009);
+
+  // The component stays usable: a start with sizes that fit solves as usual.
+  host.n = 4, host.equalities = 1, host.inequalities = 1;
+  host.rows = rows, host.cols = cols;
+  sink.texts.clear();
+  EXPECT_EQ(run_solve(fixture.solver, host, sink).result, 0);
+  EXPECT_NEAR(host.problem->objective(host.x.data()), host.problem->known_optimum(), 1e-5);
 }
 
 TEST(Refusals, JacobianEntriesOutsideTheProblemAreNeverWritten) {
