@@ -86,9 +86,9 @@ void print_help() {
   std::printf(
       "\n"
       "A solve ends 'converged' when the predicted change of the objective, |g'd| + sum |lambda_j c_j|,\n"
-      "falls below OptTol. Constraints whose multiplier is near zero are then met only to about\n"
-      "sqrt(OptTol); 'check' therefore judges at a tight OptTol: |f - f*| <= 1e-6 max(1, |f*|) (plus half\n"
-      "a unit in the last published digit) and a violation of at most 1e-6.\n"
+      "is at most OptTol max(1, |f|). Constraints whose multiplier is near zero are then met only to\n"
+      "about sqrt(OptTol); 'check' therefore judges at a tight OptTol: |f - f*| <= 1e-6 max(1, |f*|)\n"
+      "(plus half a unit in the last published digit) and a violation of at most 1e-6.\n"
       "\n"
       "Exit status: 0 converged (check: all solved), 1 not converged (check: not all solved),\n"
       "2 bad command line or parameter, 3 the solver module could not be loaded.\n"
@@ -139,6 +139,16 @@ std::string parse(int argc, char** argv, CommandLine& cl) {
   return "";
 }
 
+// The settings the command line asks for. With --listing, "PrintLevel" Normal comes first, so that a
+// --set of it still decides.
+SolveSettings settings_from(const CommandLine& cl) {
+  SolveSettings settings;
+  if (cl.listing) settings.parameters.emplace_back("PrintLevel", "Normal");
+  settings.parameters.insert(settings.parameters.end(), cl.parameters.begin(), cl.parameters.end());
+  settings.echo_listing = cl.listing;
+  return settings;
+}
+
 void print_vector(const char* label, const std::vector<double>& v) {
   for (size_t i = 0; i < v.size(); ++i) std::printf("  %s[%zu] = % .12e\n", label, i + 1, v[i]);
 }
@@ -158,10 +168,7 @@ int solve_one(vek::NLPSystemFactory* factory, const CommandLine& cl, const std::
     return usage_error(name + " has a fixed size; --n applies to the scalable problems chain and qp");
   }
   const auto problem = problems::make_problem(name, cl.size);
-  SolveSettings settings;
-  if (cl.listing) settings.parameters.emplace_back("PrintLevel", "Normal");
-  settings.parameters.insert(settings.parameters.end(), cl.parameters.begin(), cl.parameters.end());
-  settings.echo_listing = cl.listing;
+  const SolveSettings settings = settings_from(cl);
   std::printf("talvir: solving %s (n = %d, m = %d): %s\n  module %s\n", name.c_str(), problem->n(),
               problem->m(), problem->description().c_str(), module_path.c_str());
   const SolveOutcome out = run_solve(factory, *problem, settings);
@@ -211,8 +218,7 @@ int check_all(vek::NLPSystemFactory* factory, const CommandLine& cl) {
   long functions = 0, derivatives = 0;
   for (const std::string& name : problems::problem_names()) {
     const auto p = problems::make_problem(name, problems::is_scalable(name) ? cl.size : 0);
-    SolveSettings tight, loose;
-    tight.parameters = loose.parameters = cl.parameters;
+    SolveSettings tight = settings_from(cl), loose = settings_from(cl);
     tight.parameters.emplace_back("OptTol", kTightTolerance);
     loose.parameters.emplace_back("OptTol", kDefaultTolerance);
     const SolveOutcome a = run_solve(factory, *p, tight);

@@ -92,6 +92,8 @@ TEST(TalvirProgram, HelpExplainsCommandsOptionsAndEveryParameter) {
     EXPECT_NE(run.out.find(entry.description), std::string::npos) << entry.description;
   }
   EXPECT_NE(run.out.find("integer 1..99999, default 100"), std::string::npos) << "MaxIterations range";
+  // The convergence test is relative: the sum is compared with OptTol times max(1, |f|).
+  EXPECT_NE(run.out.find("is at most OptTol max(1, |f|)"), std::string::npos);
 }
 
 TEST(TalvirProgram, ListShowsEveryBundledProblemWithItsSizes) {
@@ -294,6 +296,26 @@ TEST(TalvirProgram, CheckSolvesTheCollectionToItsKnownOptima) {
             std::string::npos)
       << summary;
   EXPECT_EQ(run.status, ok_rows == rows ? 0 : 1);
+}
+
+TEST(TalvirProgram, CheckWithListingShowsItAndJudgesAsWithout) {
+  REQUIRE_HOST();
+  // --listing is an option of every solving command; the listing is output only and changes no result.
+  const ProgramRun plain = talvir("check");
+  const ProgramRun listed = talvir("check --listing");
+  EXPECT_EQ(listed.status, plain.status);
+  EXPECT_EQ(plain.out.find("ITERATIONS ="), std::string::npos);
+  EXPECT_NE(listed.out.find("ITERATIONS ="), std::string::npos);
+  // Every table row and the summary of the plain run appear, unchanged, in the listed run.
+  const std::string listed_lines = "\n" + listed.out;
+  std::istringstream rows(plain.out);
+  std::string line;
+  int found = 0;
+  while (std::getline(rows, line)) {
+    EXPECT_NE(listed_lines.find("\n" + line + "\n"), std::string::npos) << line;
+    ++found;
+  }
+  EXPECT_EQ(found, static_cast<int>(talvir::problems::problem_names().size()) + 2);
 }
 
 }  // namespace
