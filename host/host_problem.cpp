@@ -80,7 +80,9 @@ std::int32_t HostProblem::GetVariableValues(std::int32_t first, double* x) {
 
 std::int32_t HostProblem::GetVariableAttribute(std::int32_t index, const char* key, double* value) {
   if (key == nullptr || value == nullptr || std::strcmp(key, "VariableScale") != 0) return vek::kNotAvailable;
-  if (variable_scales_.empty() || index < 0 || index >= n_) return vek::kNotAvailable;
+  // Only the variables a scale was given for have one, whatever length the caller gave.
+  if (index < 0 || index >= n_ || static_cast<size_t>(index) >= variable_scales_.size())
+    return vek::kNotAvailable;
   *value = variable_scales_[static_cast<size_t>(index)];
   return vek::kOk;
 }

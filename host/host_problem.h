@@ -30,7 +30,8 @@ class HostProblem final : public vek::NLPProblem {
   HostProblem(const HostProblem&) = delete;
   HostProblem& operator=(const HostProblem&) = delete;
 
-  // Optional attributes; absent until set. `scales` has n entries, all non-zero.
+  // Optional attributes; absent until set. `scales` should have n non-zero entries; a variable past
+  // its end has no scale.
   void set_variable_scales(const std::vector<double>& scales) { variable_scales_ = scales; }
   void set_objective_scale(double scale) {
     objective_scale_ = scale;

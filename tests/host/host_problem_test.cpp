@@ -85,6 +85,15 @@ TEST(HostProblem, ScalesExistOnlyWhenSet) {
   EXPECT_NE(host.GetVariableAttribute(4, "VariableScale", &d), 0);
   EXPECT_EQ(host.GetProblemAttribute("ObjectiveScale", &d), 0);
   EXPECT_EQ(d, 0.5);
+  // A shorter list gives scales to its own variables only; nothing is read past its end.
+  host.set_variable_scales({7.0, 8.0});
+  d = -1.0;
+  EXPECT_EQ(host.GetVariableAttribute(1, "VariableScale", &d), 0);
+  EXPECT_EQ(d, 8.0);
+  d = -1.0;
+  EXPECT_NE(host.GetVariableAttribute(2, "VariableScale", &d), 0);
+  EXPECT_NE(host.GetVariableAttribute(3, "VariableScale", &d), 0);
+  EXPECT_EQ(d, -1.0);
 }
 
 TEST(HostProblem, JacobianStructureIsOneBasedAndMatchesTheDenseJacobian) {
