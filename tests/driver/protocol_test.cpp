@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -328,6 +329,29 @@ TEST(Convergence, PointThenMultipliersOnceAndTheySatisfyStationarity) {
   EXPECT_GE(ratio, 0.0);
   EXPECT_LE(ratio, 1.0e-10);
   results->Release();
+}
+
+TEST(Destruction, AnAbandonedSolveGivesBackTheHostsWordTheListingFileAndTheProblem) {
+  ProblemHost host(make_problem("hs071"));
+  RecordingSink sink;
+  vek::NLPSystemFactory* factory = GetFactoryNLPSystem();
+  vek::NLPSolver* solver = nullptr;
+  ASSERT_EQ(factory->CreateSolver(&host, &sink, &solver), 0);
+  ASSERT_EQ(host.count, 2);
+  vek::EvaluationBlock* block = nullptr;
+  std::int32_t counter = 0, request = 0;
+  ASSERT_EQ(solver->Solve(0, &block, &counter, &request), 1);
+  host.evaluate(*block, request);
+  ASSERT_EQ(solver->Solve(1, &block, &counter, &request), 1);
+  const std::string file = state_of(solver).listing_file;
+  EXPECT_TRUE(std::filesystem::exists(file)) << "a solve in progress keeps its listing file";
+  // The host may hang memory of its own on the block's first word: the component frees it (a leak
+  // checker sees it otherwise).
+  block->host_data = std::malloc(64);
+  EXPECT_EQ(solver->Release(), 0);
+  EXPECT_EQ(host.count, 1) << "the problem got its Release";
+  EXPECT_FALSE(std::filesystem::exists(file)) << "the name was given back to the services";
+  EXPECT_EQ(factory->Release(), 0);
 }
 
 TEST(Restart, ASecondSolveStartsAfreshWithTheSameArrays) {
