@@ -93,7 +93,8 @@ bool within_bounds(double x, double xl, double xu) {
 // F and C at X0 + D. A coordinate whose start lies within its bounds is kept within them, so that
 // rounding in X0 + (XU - X0) cannot leave the feasible box.
 LineSearch request_trial(const EngineCall& c, MxiterState& s) {
-  if (s.NCALL >= s.NCALL0 + c.MAXLS) {
+  // Calls used so far against the limit; a difference, so that any MAXLS (even the largest int) is safe.
+  if (s.NCALL - s.NCALL0 >= c.MAXLS) {
     for (int i = 1; i <= c.N; ++i) c.X(i) = c.vf.x0(i);
     return LineSearch::exhausted;
   }

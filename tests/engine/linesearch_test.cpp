@@ -224,6 +224,17 @@ TEST(LineSearchLimits, MaxlsZeroEndsBeforeAnyTrial) {
             std::string::npos);
 }
 
+TEST(LineSearchLimits, LargestMaxlsIsNoLimitInPractice) {
+  // MAXLS at the top of the int range: the line search goes on asking for trial points.
+  LineSearchCase t(-1);
+  t.call.MAXLS = std::numeric_limits<int>::max();
+  t.s.ITER = 5;
+  EXPECT_EQ(vek::engine::begin_line_search(t.call, t.s), LineSearch::trial_requested);
+  EXPECT_EQ(t.reenter(0.0, 1.0e30), LineSearch::trial_requested);
+  EXPECT_EQ(t.inf, -1);
+  EXPECT_EQ(t.d[0], 0.25);
+}
+
 TEST(LineSearchLimits, MZeroNaNObjectiveIsRetriedNotComputedWith) {
   // Without constraints C(1) carries no signal; a NaN objective must still cut the step.
   engine_test::Nlp p = engine_test::bounded_rosenbrock();
