@@ -3,6 +3,11 @@
 
 #include <sys/stat.h>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include <cstdio>
 
 #include "services/VEKServices.h"
@@ -18,20 +23,48 @@ void connect_listing(char*& name) {
   if (name != nullptr) VEKServices::OpenFortranLogicalUnit(kListingUnitNumber, name);
 }
 
+namespace {
+
+// Opens the listing file for reading, or returns null. On POSIX systems a symbolic link at the name is
+// refused: the file lives in a shared temporary folder, and a planted link would forward another file's
+// text to the host. `empty` tells whether the file has no bytes (then nothing is opened).
+std::FILE* open_listing(const char* name, bool& empty) {
+  empty = false;
+#if defined(_WIN32)
+  std::FILE* file = std::fopen(name, "r");
+  if (file != nullptr && std::fgetc(file) == EOF) {
+    empty = !std::ferror(file);
+    std::fclose(file);
+    return nullptr;
+  }
+  if (file != nullptr) std::rewind(file);
+  return file;
+#else
+  const int fd = ::open(name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) {
+    empty = S_ISREG(info.st_mode) && info.st_size == 0;
+    ::close(fd);
+    return nullptr;
+  }
+  std::FILE* file = ::fdopen(fd, "r");
+  if (file == nullptr) ::close(fd);
+  return file;
+#endif
+}
+
+}  // namespace
+
 void forward_listing(const char* name, MessageSink* sink) {
   VEKServices::CloseFortranLogicalUnit(kListingUnitNumber);
-  if (name == nullptr) {
-    say(sink, kListingUnreadable);
-    return;
-  }
-  // A silent engine leaves the file empty, and an empty file reads back as exactly one empty text: a
-  // stat answers that without opening, reading and closing the file at every call.
-  struct stat info {};
-  if (stat(name, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0) {
+  bool empty = false;
+  std::FILE* file = name != nullptr ? open_listing(name, empty) : nullptr;
+  // A silent engine leaves the file empty, and an empty file reads back as exactly one empty text.
+  if (empty) {
     say(sink, "");
     return;
   }
-  std::FILE* file = std::fopen(name, "r");
   if (file == nullptr) {
     say(sink, kListingUnreadable);
     return;

@@ -3,9 +3,11 @@
 #include "driver/outcome.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <string>
@@ -15,6 +17,7 @@
 #include "io/units.h"
 #include "plugin/SolverComponent.h"
 #include "problem_host.h"
+#include "support/listing_capture.h"
 
 namespace {
 
@@ -240,6 +243,33 @@ TEST(Listing, ASilentEngineGivesOneEmptyTextPerCallAndTheFileIsGoneAtTheEnd) {
   EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_FALSE(vek::io::is_connected(7));
   EXPECT_STREQ(st.listing_file, file.c_str()) << "the name is kept for the next solve";
+}
+
+TEST(Listing, ALinkPlantedAtTheListingNameIsNeitherWrittenNorRead) {
+  ProblemHost host(make_problem("hs071"));
+  RecordingSink sink;
+  SolverFixture fixture(host, sink);
+  fixture.set_text("PrintLevel", "Normal");
+  const auto& st = state_of(fixture.solver);
+  ASSERT_EQ(run_solve(fixture.solver, host, sink).result, 0);  // the name is kept, the file is gone
+  ASSERT_NE(st.listing_file, nullptr);
+  const std::string file = st.listing_file;
+  const std::string secret = file + ".other";
+  { std::ofstream(secret) << "another file's text\n"; }
+  ASSERT_EQ(::symlink(secret.c_str(), file.c_str()), 0);
+
+  sink.texts.clear();
+  vek::EvaluationBlock* block = nullptr;
+  std::int32_t counter = 0, request = 0;
+  ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
+  host.evaluate(*block, request);
+  fixture.solver->Solve(1, &block, &counter, &request);
+  EXPECT_EQ(talvir_test::read_file(secret), "another file's text\n") << "nothing is written through the link";
+  ASSERT_FALSE(sink.texts.empty());
+  EXPECT_EQ(sink.texts.front(), vek::driver::kListingUnreadable);
+  for (const std::string& text : sink.texts) EXPECT_EQ(text.find("another file"), std::string::npos);
+  std::remove(file.c_str());
+  std::remove(secret.c_str());
 }
 
 TEST(Listing, TheEnginesTextArrivesInChunksOfAtMost512Bytes) {
