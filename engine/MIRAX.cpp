@@ -73,8 +73,8 @@ void MIRAX(const int& N, const int& M, int* KTYPE, double* X, const double& F, c
     state.resume = Resume::start_solution;
     return;
   }
-  const int min_lwvf = mirax_min_lwvf(N, M);
-  const int min_lwqp = mirax_min_lwqp(N, M, ME);
+  const long long min_lwvf = mirax_min_lwvf(N, M);
+  const long long min_lwqp = mirax_min_lwqp(N, M, ME);
   EngineCall c;
   if (LWQP < min_lwqp || !vf_segments(N, M, VF, LWVF, c.vf)) {
     if (IPRINT >= 0) listing::short_workspace(LWVF, min_lwvf, LWQP, min_lwqp);

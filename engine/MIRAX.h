@@ -36,12 +36,15 @@ void MIRAX(const int& N, const int& M, int* KTYPE, double* X, const double& F, c
            double* VF, const int& LWVF, double* WQP, const int& LWQP, const double* XL, const double* XU,
            double* D, const double& STEP, const int& MODE, double* CVG, const int& MAXLS, MxiterState& state);
 
-// Exact minimum workspace lengths (ME = number of equality constraints).
-constexpr int mirax_min_lwvf(int N, int M) {
-  return 2 * M + (N + 9) * N / 2 + 1;
+// Exact minimum workspace lengths (ME = number of equality constraints), in 64 bits: the products
+// pass the int range long before the minima do, and for very large N a minimum exceeds every int
+// length, which MIRAX then reports as a short workspace (code 7).
+constexpr long long mirax_min_lwvf(int N, int M) {
+  return 2LL * M + (N + 9LL) * N / 2 + 1;
 }
-constexpr int mirax_min_lwqp(int N, int M, int ME) {
-  return (N + 1 - ME) * (3 * (N + 1 - ME) + 7) / 2 + 3 * M + 4 * (N + 1);
+constexpr long long mirax_min_lwqp(int N, int M, int ME) {
+  const long long nr = N + 1LL - ME;
+  return nr * (3 * nr + 7) / 2 + 3LL * M + 4 * (N + 1LL);
 }
 
 }  // namespace vek::engine

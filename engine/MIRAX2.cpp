@@ -17,11 +17,15 @@ bool partition_wqp(int N, int M, int ME, double* WQP, int LWQP, QpPartition& p) 
   QpPartition q;
   q.NQ = NQ;
   q.NR = NQ - ME;
-  q.LIWA = qp::qpsub_min_liwa(NQ, M, ME);
-  q.LWA = qp::qpsub_min_lwa(NQ, M, ME);
-  q.minimum = 3 * NQ + q.LIWA + q.LWA;
-  q.in_memory_need = q.minimum + M + NQ * M + packed_size(NQ);
+  const long long liwa = qp::qpsub_min_liwa(NQ, M, ME);
+  const long long lwa = qp::qpsub_min_lwa(NQ, M, ME);
+  // In 64 bits: the needs may pass the int range; once LWQP covers one, its pieces fit in an int.
+  q.minimum = 3LL * NQ + liwa + lwa;
+  q.in_memory_need =
+      q.minimum + M + static_cast<long long>(NQ) * M + static_cast<long long>(NQ) * (NQ + 1) / 2;
   if (N < 1 || M < 0 || ME < 0 || ME > M || LWQP < q.minimum) return false;
+  q.LIWA = static_cast<int>(liwa);
+  q.LWA = static_cast<int>(lwa);
   q.in_memory = LWQP >= q.in_memory_need;
   double* next = WQP;
   q.lin = Vec1<double>(next, NQ);

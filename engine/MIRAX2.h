@@ -38,8 +38,8 @@ inline constexpr int kQpfailNoScratch = 5;  // QPSUB itself uses 1 to 4
 // MIRAX2 reuses as LIWA integers).
 struct QpPartition {
   int NQ = 0, NR = 0, LIWA = 0, LWA = 0;
-  int minimum = 0;         // 3NQ + LIWA + LWA: the least LWQP (scratch mode)
-  int in_memory_need = 0;  // minimum + M + NQ*M + NQ(NQ+1)/2: LWQP for in-memory mode
+  long long minimum = 0;         // 3NQ + LIWA + LWA: the least LWQP (scratch mode)
+  long long in_memory_need = 0;  // minimum + M + NQ*M + NQ(NQ+1)/2: LWQP for in-memory mode
   bool in_memory = false;
   Vec1<double> lin;     // NQ  linear term of the QP
   Vec1<double> dl, du;  // NQ  step bounds in, bound multipliers out

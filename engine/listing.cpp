@@ -105,7 +105,7 @@ void illegal_kind(int j, int kind) {
       .end();
 }
 
-void short_workspace(int lwvf, int min_lwvf, int lwqp, int min_lwqp) {
+void short_workspace(int lwvf, long long min_lwvf, int lwqp, long long min_lwqp) {
   io::Formatted(kUnit)
       .slash()
       .slash()

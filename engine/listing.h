@@ -25,7 +25,7 @@ namespace listing {
 void illegal_inf(int inf);
 void illegal_sizes(int n, int m, int lcn, int mode);
 void illegal_kind(int j, int kind);
-void short_workspace(int lwvf, int min_lwvf, int lwqp, int min_lwqp);
+void short_workspace(int lwvf, long long min_lwvf, int lwqp, long long min_lwqp);
 // A non-finite value of `what` ("X", "F", "G", "C" or "A") where no step can be cut.
 void non_finite(std::string_view what, int iter);
 void illegal_bounds(int i, double xl, double xu);

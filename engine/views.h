@@ -43,9 +43,10 @@ class ColMat1 {
   int ncol_ = 0;
 };
 
-// Number of elements of a packed symmetric matrix of order n.
+// Number of elements of a packed symmetric matrix of order n. The product is formed in 64 bits: it
+// passes the int range before the count does (the workspace checks keep the count itself an int).
 constexpr int packed_size(int n) {
-  return n * (n + 1) / 2;
+  return static_cast<int>(static_cast<long long>(n) * (n + 1) / 2);
 }
 
 template <class T>
@@ -59,7 +60,9 @@ class Packed1 {
   int size() const { return packed_size(order_); }
 
  private:
-  int position(int i, int k) const { return i + (k - 1) * order_ - k * (k - 1) / 2; }
+  long long position(int i, int k) const {
+    return i + static_cast<long long>(k - 1) * order_ - static_cast<long long>(k) * (k - 1) / 2;
+  }
   T* data_ = nullptr;
   int order_ = 0;
 };

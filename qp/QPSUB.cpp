@@ -73,7 +73,7 @@ bool arguments_consistent(int nq, int lcn, int m, int me, const int* ktype) {
   return zeros == me;
 }
 
-void report_storage(int liwa_min, int lwa_min) {
+void report_storage(long long liwa_min, long long lwa_min) {
   io::Formatted(io::kListingUnit)
       .slash()
       .slash()
@@ -171,8 +171,8 @@ void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, dou
   }
   const int nr = NQ - ME;
   const int mr = M - ME;
-  const int liwa_min = qpsub_min_liwa(NQ, M, ME);
-  const int lwa_min = qpsub_min_lwa(NQ, M, ME);
+  const long long liwa_min = qpsub_min_liwa(NQ, M, ME);
+  const long long lwa_min = qpsub_min_lwa(NQ, M, ME);
   if (LWA < lwa_min || LIWA < liwa_min) {
     if (IPRINT >= 0) report_storage(liwa_min, lwa_min);
     QPFAIL = 1;

@@ -26,12 +26,14 @@ void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, dou
            double* C, double* A, double* G, double* H, int* IWA, double* WA, int LIWA, int LWA, int MODE,
            int& QPFAIL, int IPRINT);
 
-// Exact minimum workspace lengths of QPSUB.
-constexpr int qpsub_min_liwa(int NQ, int M, int ME) {
-  return 2 * NQ - ME + M;
+// Exact minimum workspace lengths of QPSUB, in 64 bits (NR(3NR+5) passes the int range near
+// NR = 26750, before its half does).
+constexpr long long qpsub_min_liwa(int NQ, int M, int ME) {
+  return 2LL * NQ - ME + M;
 }
-constexpr int qpsub_min_lwa(int NQ, int M, int ME) {
-  return 2 * M + (NQ - ME) * (3 * (NQ - ME) + 5) / 2;
+constexpr long long qpsub_min_lwa(int NQ, int M, int ME) {
+  const long long nr = static_cast<long long>(NQ) - ME;
+  return 2LL * M + nr * (3 * nr + 5) / 2;
 }
 
 }  // namespace vek::qp

@@ -1,6 +1,8 @@
 // MIRAX entry: argument checks with their exact messages, workspace minima, the cycle-flag protocol.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,15 @@ TEST(MiraxWorkspace, MinimaOfTheWorkedSizes) {
   ASSERT_TRUE(vek::engine::partition_wqp(2, 1, 0, w.data(), 49, p));
   EXPECT_TRUE(p.in_memory);
   EXPECT_FALSE(vek::engine::partition_wqp(2, 1, 0, w.data(), 38, p));
+}
+
+TEST(MiraxWorkspace, MinimaOfLargeProblemsAreExact) {
+  // Products past the int range: 27001 * 81010 for the QP part, 50009 * 50000 for VF.
+  EXPECT_EQ(vek::engine::mirax_min_lwqp(27000, 0, 0), 27001LL * 81010 / 2 + 4 * 27001LL);
+  EXPECT_EQ(vek::engine::mirax_min_lwvf(50000, 3), 6 + 50009LL * 50000 / 2 + 1);
+  std::vector<double> w(8);
+  vek::engine::QpPartition p;
+  EXPECT_FALSE(vek::engine::partition_wqp(27000, 0, 0, w.data(), std::numeric_limits<int>::max() / 2, p));
 }
 
 TEST(MiraxWorkspace, PartitionPiecesAreContiguousAndFillTheNeed) {
@@ -157,6 +168,26 @@ TEST(MiraxEntry, ShortWorkspaceGivesCode7WithBothMinima) {
   c.lwqp = vek::engine::mirax_min_lwqp(2, 1, 1);
   c.call();
   EXPECT_LT(c.inf, 7);
+}
+
+TEST(MiraxEntry, MinimaBeyondTheIntRangeAreAShortWorkspace) {
+  // N = 50000 needs about 3.75e9 elements of WQP, more than any int length can claim: code 7 before
+  // anything is read (a started solution would refuse the non-finite X(1) with code 8).
+  const int n = 50000, big = std::numeric_limits<int>::max();
+  std::vector<double> x(n, 0.0), g(n, 0.0), c(1, 0.0), xl(n, -1.0), xu(n, 1.0), d(n + 1, 1.0), vf(16, 7.0),
+      wqp(16, 7.0), cvg(2, 0.0);
+  x[0] = std::nan("");
+  int inf = 0;
+  vek::engine::MxiterState st;
+  const std::vector<std::string> lines = split_lines(capture_listing([&] {
+    vek::engine::MIRAX(n, 0, nullptr, x.data(), 0.0, g.data(), c.data(), nullptr, n + 1, 10, 1e-6, 0, inf,
+                       vf.data(), big, wqp.data(), big, xl.data(), xu.data(), d.data(), 0.5, 0, cvg.data(), 5,
+                       st);
+  }));
+  EXPECT_EQ(inf, 7);
+  EXPECT_EQ(lines, error_block("  *** MIRAX ERROR: LWVF =***** (MIN =*****)  LWQP =***** (MIN =*****"));
+  EXPECT_EQ(vf, std::vector<double>(16, 7.0));
+  EXPECT_EQ(wqp, std::vector<double>(16, 7.0));
 }
 
 TEST(MiraxEntry, ChecksRunOnEveryCall) {

@@ -47,6 +47,12 @@ TEST(Qpsub, WorkspaceMinima) {
   EXPECT_EQ(vek::qp::qpsub_min_lwa(3, 2, 1), 15);
 }
 
+TEST(Qpsub, WorkspaceMinimaOfLargeProblemsAreExact) {
+  // 26755 * 80270 is past the int range, its half is not.
+  EXPECT_EQ(vek::qp::qpsub_min_lwa(26755, 0, 0), 26755LL * 80270 / 2);
+  EXPECT_EQ(vek::qp::qpsub_min_lwa(50001, 4, 1), 8 + 50000LL * 150005 / 2);
+}
+
 TEST(Qpsub, StorageMessageWithBothMinimaAndNothingChanged) {
   const Problem p = simple(2, {1}, {1.0, -1.0}, {1.0, 1.0}, {0.5});
   for (int short_one : {0, 1}) {
