@@ -63,9 +63,12 @@ void set_linear_term_and_bounds(int N, const QpPartition& p, const double* G, co
 }
 
 // Storage reuse: the integer workspace lives in LIWA doubles (room for 2*LIWA ints); starting the
-// ints' lifetime here makes the reuse well defined without allocating.
+// ints' lifetime here makes the reuse well defined without allocating. One placement new per element:
+// the array form may ask for an unspecified amount of extra room.
 int* begin_integer_workspace(const QpPartition& p) {
-  return ::new (static_cast<void*>(p.iwa_storage)) int[p.LIWA]();
+  int* const first = ::new (static_cast<void*>(p.iwa_storage)) int(0);
+  for (int k = 1; k < p.LIWA; ++k) ::new (static_cast<void*>(first + k)) int(0);
+  return first;
 }
 
 void solve_in_memory(int N, int M, int ME, int* KTYPE, double* C, const ColMat1<double>& A, const double* H,
