@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "plugin/SolverComponent.h"
 #include "problem_host.h"
 
 namespace {
@@ -20,10 +19,7 @@ using talvir_test::ProblemHost;
 using talvir_test::RecordingSink;
 using talvir_test::run_solve;
 using talvir_test::SolverFixture;
-
-const vek::driver::SolveState& state_of(vek::NLPSolver* solver) {
-  return static_cast<vek::plugin::SolverComponent*>(solver)->state();
-}
+using talvir_test::state_of;
 
 bool mentions(const std::vector<std::string>& texts, const std::string& word) {
   return texts.size() == 1 && texts[0].rfind("VEKTALVIR Error:", 0) == 0 &&

@@ -15,7 +15,6 @@
 
 #include "driver/listing.h"
 #include "io/units.h"
-#include "plugin/SolverComponent.h"
 #include "problem_host.h"
 #include "support/listing_capture.h"
 
@@ -27,10 +26,7 @@ using talvir_test::ProblemHost;
 using talvir_test::RecordingSink;
 using talvir_test::run_solve;
 using talvir_test::SolverFixture;
-
-const vek::driver::SolveState& state_of(vek::NLPSolver* solver) {
-  return static_cast<vek::plugin::SolverComponent*>(solver)->state();
-}
+using talvir_test::state_of;
 
 // min sum x_i^2 subject to linear constraints a_j'x + b_j (kind k_j), x free.
 class LinearProblem : public TestProblem {

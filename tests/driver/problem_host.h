@@ -9,6 +9,7 @@
 
 #include "driver/host_interfaces.h"
 #include "host/problems/problem.h"
+#include "plugin/SolverComponent.h"
 #include "plugin/fake_problem.h"
 
 namespace talvir_test {
@@ -89,5 +90,10 @@ struct SolverFixture {
   vek::NLPSolver* solver = nullptr;
   vek::ParameterList* params = nullptr;
 };
+
+// The solve state behind a solver made by the plug-in's own factory (tests link the classes directly).
+inline const vek::driver::SolveState& state_of(vek::NLPSolver* solver) {
+  return static_cast<vek::plugin::SolverComponent*>(solver)->state();
+}
 
 }  // namespace talvir_test

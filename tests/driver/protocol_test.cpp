@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "driver/solve.h"
-#include "plugin/SolverComponent.h"
 #include "plugin/parameter_table.h"
 #include "problem_host.h"
 
@@ -23,10 +22,7 @@ using talvir_test::ProblemHost;
 using talvir_test::RecordingSink;
 using talvir_test::run_solve;
 using talvir_test::SolverFixture;
-
-const vek::driver::SolveState& state_of(vek::NLPSolver* solver) {
-  return static_cast<vek::plugin::SolverComponent*>(solver)->state();
-}
+using talvir_test::state_of;
 
 std::vector<std::string> repeat(const char* call, int times) {
   return std::vector<std::string>(times, call);
