@@ -20,7 +20,7 @@
 #include "engine/MxiterState.h"
 #include "engine/hessian.h"
 #include "engine/linesearch.h"
-#include "engine/views.h"
+#include "qp/views.h"
 
 namespace {
 
@@ -181,9 +181,9 @@ void BM_EngineOwnWorkPerIteration(benchmark::State& st) {
   p.a(x.data(), a.data());
   for (int j = 0; j < m; ++j) lambda[j] = 0.1 * (j % 3 - 1);
   for (int i = 0; i < n; ++i) delta[i] = 1e-3 * std::cos(i);
-  const vek::engine::Packed1<double> bv(b.data(), nq);
+  const vek::qp::Packed<double> bv(b.data(), nq);
   for (int i = 1; i <= n; ++i) bv(i, i) = 1.0;
-  const vek::engine::ColMat1<const double> av(a.data(), p.lcn, m);
+  const vek::qp::Mat1<const double> av(a.data(), p.lcn);
   for (auto _ : st) {
     vek::engine::lagrangian_gradient(n, m, g.data(), av, lambda.data(), glag0.data());
     double sum = 0.0;

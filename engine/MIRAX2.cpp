@@ -28,22 +28,22 @@ bool partition_wqp(int N, int M, int ME, double* WQP, int LWQP, QpPartition& p) 
   q.LWA = static_cast<int>(lwa);
   q.in_memory = LWQP >= q.in_memory_need;
   double* next = WQP;
-  q.lin = Vec1<double>(next, NQ);
+  q.lin = qp::Vec1<double>(next, NQ);
   next += NQ;
-  q.dl = Vec1<double>(next, NQ);
+  q.dl = qp::Vec1<double>(next, NQ);
   next += NQ;
-  q.du = Vec1<double>(next, NQ);
+  q.du = qp::Vec1<double>(next, NQ);
   next += NQ;
   q.iwa_storage = next;
   next += q.LIWA;
-  q.wa = Vec1<double>(next, q.LWA);
+  q.wa = qp::Vec1<double>(next, q.LWA);
   next += q.LWA;
   if (q.in_memory) {
-    q.c_copy = Vec1<double>(next, M);
+    q.c_copy = qp::Vec1<double>(next, M);
     next += M;
-    q.a_copy = ColMat1<double>(next, NQ, M);
+    q.a_copy = qp::Mat1<double>(next, NQ);
     next += NQ * M;
-    q.h_copy = Vec1<double>(next, packed_size(NQ));
+    q.h_copy = qp::Vec1<double>(next, qp::packed_size(NQ));
   }
   p = q;
   return true;
@@ -71,10 +71,13 @@ int* begin_integer_workspace(const QpPartition& p) {
   return first;
 }
 
-void solve_in_memory(int N, int M, int ME, int* KTYPE, double* C, const ColMat1<double>& A, const double* H,
+void solve_in_memory(int N, int M, int ME, int* KTYPE, double* C, const qp::Mat1<double>& A, const double* H,
                      double* U, double* D, const QpPartition& p, int MODE, int& QPFAIL, int IPRINT) {
   std::copy(C, C + M, p.c_copy.data());
-  for (int j = 1; j <= M; ++j) std::copy(A.column(j), A.column(j) + N, p.a_copy.column(j));
+  for (int j = 1; j <= M; ++j) {
+    const double* from = A.column(j).data();
+    std::copy(from, from + N, p.a_copy.column(j).data());
+  }
   std::copy(H, H + p.h_copy.size(), p.h_copy.data());
   int* iwa = begin_integer_workspace(p);
   qp::QPSUB(p.NQ, p.NQ, M, ME, KTYPE, D, U, p.dl.data(), p.du.data(), p.c_copy.data(), p.a_copy.data(),
@@ -83,11 +86,11 @@ void solve_in_memory(int N, int M, int ME, int* KTYPE, double* C, const ColMat1<
 
 // The record: the whole LCN x M block of A (contiguous, so one piece), then H, then C.
 void solve_with_scratch(int unit, std::string_view name, int M, int ME, int* KTYPE, double* C,
-                        const ColMat1<double>& A, double* H, double* U, double* D, const QpPartition& p,
+                        const qp::Mat1<double>& A, double* H, double* U, double* D, const QpPartition& p,
                         int MODE, int& QPFAIL, int IPRINT) {
   const std::size_t a_count = static_cast<std::size_t>(A.ld()) * static_cast<std::size_t>(M);
   const io::RecordPiece record[3] = {{A.data(), a_count},
-                                     {H, static_cast<std::size_t>(packed_size(p.NQ))},
+                                     {H, static_cast<std::size_t>(qp::packed_size(p.NQ))},
                                      {C, static_cast<std::size_t>(M)}};
   int ierr = 0;
   SCROPS(unit, name, "SCRATCHREWIND", ierr);
@@ -124,7 +127,7 @@ void MIRAX2(int N, int M, int ME, int* KTYPE, const double* G, double* C, double
   const bool scratch_open = ierr == 0;
   if (!scratch_open) listing::scratch_warning(unit);
 
-  const ColMat1<double> a(A, LCN, M);
+  const qp::Mat1<double> a(A, LCN);
   if (p.in_memory) {
     solve_in_memory(N, M, ME, KTYPE, C, a, H, U, D, p, MODE, QPFAIL, IPRINT);
   } else if (scratch_open) {

@@ -28,7 +28,7 @@
 // X lies outside its bounds (the QP starts from D = 0).
 #pragma once
 
-#include "engine/views.h"
+#include "qp/views.h"
 
 namespace vek::engine {
 
@@ -41,13 +41,13 @@ struct QpPartition {
   long long minimum = 0;         // 3NQ + LIWA + LWA: the least LWQP (scratch mode)
   long long in_memory_need = 0;  // minimum + M + NQ*M + NQ(NQ+1)/2: LWQP for in-memory mode
   bool in_memory = false;
-  Vec1<double> lin;     // NQ  linear term of the QP
-  Vec1<double> dl, du;  // NQ  step bounds in, bound multipliers out
+  qp::Vec1<double> lin;     // NQ  linear term of the QP
+  qp::Vec1<double> dl, du;  // NQ  step bounds in, bound multipliers out
   double* iwa_storage = nullptr;
-  Vec1<double> wa;         // LWA real workspace of QPSUB
-  Vec1<double> c_copy;     // M   (in-memory mode)
-  ColMat1<double> a_copy;  // NQ x M, leading dimension NQ (in-memory mode)
-  Vec1<double> h_copy;     // NQ(NQ+1)/2 (in-memory mode)
+  qp::Vec1<double> wa;      // LWA real workspace of QPSUB
+  qp::Vec1<double> c_copy;  // M   (in-memory mode)
+  qp::Mat1<double> a_copy;  // NQ x M, leading dimension NQ (in-memory mode)
+  qp::Vec1<double> h_copy;  // NQ(NQ+1)/2 (in-memory mode)
 };
 
 // Computes every piece of WQP from the sizes. Returns false, leaving the views empty, when LWQP is

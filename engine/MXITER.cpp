@@ -23,7 +23,7 @@ bool all_finite(int n, const double* v) {
 
 bool gradients_finite(const EngineCall& c) {
   for (int j = 1; j <= c.M; ++j) {
-    if (!all_finite(c.N, c.A.column(j))) return false;
+    if (!all_finite(c.N, c.A.column(j).data())) return false;
   }
   return true;
 }
@@ -106,7 +106,7 @@ double convergence_sum(const EngineCall& c, double& gdot) {
     gdot += t;
     if (c.listing()) listing::variable_row(i, c.G(i), c.D(i), t);
   }
-  const ColMat1<const double> a(c.A.data(), c.A.ld(), c.M);
+  const qp::Mat1<const double> a(c.A.data(), c.A.ld());
   lagrangian_gradient(c.N, c.M, c.G.data(), a, c.vf.lambda.data(), c.vf.glag0.data());
   double sum = std::fabs(gdot);
   for (int j = 1; j <= c.M; ++j) {
@@ -199,7 +199,7 @@ bool update_hessian(const EngineCall& c, MxiterState& s) {
     stop_non_finite(c, s, "A");
     return false;
   }
-  const ColMat1<const double> a(c.A.data(), c.A.ld(), c.M);
+  const qp::Mat1<const double> a(c.A.data(), c.A.ld());
   lagrangian_gradient(c.N, c.M, c.G.data(), a, c.vf.lambda.data(), c.vf.glag_new.data());
   damped_bfgs_update(c.N, c.vf.B, c.D.data(), c.vf.glag_new.data(), c.vf.glag0.data(), c.vf.x0.data());
   return true;

@@ -21,7 +21,7 @@ double initial_diagonal(double h0, double fs) {
   return 0.1 * fs;
 }
 
-void initialise_hessian(int N, int M, double F, const double* G, const double* D, const Packed1<double>& B,
+void initialise_hessian(int N, int M, double F, const double* G, const double* D, const qp::Packed<double>& B,
                         double* mu) {
   const double h = initial_diagonal(D[N], function_scale(N, F, G, D));
   for (int i = 1; i <= N; ++i) {
@@ -31,13 +31,13 @@ void initialise_hessian(int N, int M, double F, const double* G, const double* D
   std::fill(mu, mu + M, 0.0);
 }
 
-void lagrangian_gradient(int N, int M, const double* G, const ColMat1<const double>& A, const double* lambda,
+void lagrangian_gradient(int N, int M, const double* G, const qp::Mat1<const double>& A, const double* lambda,
                          double* out) {
   std::copy(G, G + N, out);
   for (int j = 1; j <= M; ++j) {
     const double u = lambda[j - 1];
     if (u == 0.0) continue;
-    const double* col = A.column(j);
+    const double* col = A.column(j).data();
     for (int i = 0; i < N; ++i) out[i] -= u * col[i];
   }
 }
@@ -45,7 +45,7 @@ void lagrangian_gradient(int N, int M, const double* G, const ColMat1<const doub
 namespace {
 
 // B delta over the stored lower triangle, column by column: O(N^2) without branching per element.
-void packed_times(int N, const Packed1<double>& B, const double* v, double* out) {
+void packed_times(int N, const qp::Packed<double>& B, const double* v, double* out) {
   std::fill(out, out + N, 0.0);
   for (int k = 1; k <= N; ++k) {
     out[k - 1] += B(k, k) * v[k - 1];
@@ -63,7 +63,7 @@ bool positive_finite(double v) {
 
 }  // namespace
 
-UpdateKind damped_bfgs_update(int N, const Packed1<double>& B, const double* delta, const double* glag_new,
+UpdateKind damped_bfgs_update(int N, const qp::Packed<double>& B, const double* delta, const double* glag_new,
                               double* glag0, double* bdelta) {
   packed_times(N, B, delta, bdelta);
   double dbd = 0.0;

@@ -1,8 +1,8 @@
 // Hessian approximation of the SQP iteration: initialisation from the variable scales and the damped
-// BFGS update (Powell's damping), on the leading N x N block of B (order N+1, packed, see views.h).
+// BFGS update (Powell's damping), on the leading N x N block of B (order N+1, packed, see qp/views.h).
 #pragma once
 
-#include "engine/views.h"
+#include "qp/views.h"
 
 namespace vek::engine {
 
@@ -23,12 +23,12 @@ double initial_diagonal(double h0, double fs);
 // Cold start: B(i,i) = h / D(i)^2 and B(k,i) = 0 (k > i, k <= N) for i <= N; mu(1..M) = 0.
 //   N, M in; F, G (N), D (N+1) in (every D(i), i <= N, non-zero and finite: the caller checks);
 //   B out (leading N x N block; row N+1 untouched); mu (M) out.
-void initialise_hessian(int N, int M, double F, const double* G, const double* D, const Packed1<double>& B,
+void initialise_hessian(int N, int M, double F, const double* G, const double* D, const qp::Packed<double>& B,
                         double* mu);
 
 // Gradient of the Lagrangian G - sum lambda_j A(., j) over the j with lambda_j != 0.
 //   N, M in; G (N) in; A (LCN x M) in; lambda (M) in; out (N) out.
-void lagrangian_gradient(int N, int M, const double* G, const ColMat1<const double>& A, const double* lambda,
+void lagrangian_gradient(int N, int M, const double* G, const qp::Mat1<const double>& A, const double* lambda,
                          double* out);
 
 enum class UpdateKind { plain, damped, skipped };
@@ -41,7 +41,7 @@ enum class UpdateKind { plain, damped, skipped };
 // Damping (delta'y < 0.2 delta'B delta) keeps B positive definite where the curvature is small or
 // negative. Returns `skipped`, with B unchanged, when delta'B delta or delta'eta is not a positive
 // finite number (a zero step, or non-finite data): dividing by it would destroy B.
-UpdateKind damped_bfgs_update(int N, const Packed1<double>& B, const double* delta, const double* glag_new,
+UpdateKind damped_bfgs_update(int N, const qp::Packed<double>& B, const double* delta, const double* glag_new,
                               double* glag0, double* bdelta);
 
 }  // namespace vek::engine

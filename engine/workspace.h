@@ -12,34 +12,34 @@
 #pragma once
 
 #include "engine/MIRAX.h"
-#include "engine/views.h"
+#include "qp/views.h"
 
 namespace vek::engine {
 
 struct VfSegments {
-  Vec1<double> lambda;
-  Vec1<double> mu;
-  Packed1<double> B;
-  Vec1<double> glag_new;
-  Vec1<double> glag0;
-  Vec1<double> x0;
+  qp::Vec1<double> lambda;
+  qp::Vec1<double> mu;
+  qp::Packed<double> B;
+  qp::Vec1<double> glag_new;
+  qp::Vec1<double> glag0;
+  qp::Vec1<double> x0;
 };
 
 inline bool vf_segments(int N, int M, double* VF, int LWVF, VfSegments& out) {
   if (N < 1 || M < 0 || LWVF < mirax_min_lwvf(N, M)) return false;
   const int n1 = N + 1;
   double* next = VF;
-  out.lambda = Vec1<double>(next, M);
+  out.lambda = qp::Vec1<double>(next, M);
   next += M;
-  out.mu = Vec1<double>(next, M);
+  out.mu = qp::Vec1<double>(next, M);
   next += M;
-  out.B = Packed1<double>(next, n1);
-  next += packed_size(n1);
-  out.glag_new = Vec1<double>(next, N);
+  out.B = qp::Packed<double>(next, n1);
+  next += qp::packed_size(n1);
+  out.glag_new = qp::Vec1<double>(next, N);
   next += N;
-  out.glag0 = Vec1<double>(next, N);
+  out.glag0 = qp::Vec1<double>(next, N);
   next += N;
-  out.x0 = Vec1<double>(next, N);
+  out.x0 = qp::Vec1<double>(next, N);
   return true;
 }
 

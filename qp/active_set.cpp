@@ -151,9 +151,9 @@ double ActiveSet::residual(int code) const {
   const Constraint c = decode(code);
   switch (c.kind) {
     case Kind::inequality:
-      return dot_range(1, nr_, ai_.col(c.index), d_) + c_(c.index);
+      return dot_range(1, nr_, ai_.column(c.index), d_) + c_(c.index);
     case Kind::elimination: {
-      const double v = dot_range(1, nr_, ae_.col(c.index), d_);
+      const double v = dot_range(1, nr_, ae_.column(c.index), d_);
       return ielb_(c.index) == 1 ? -(v + el_(c.index)) : v + eu_(c.index);
     }
     case Kind::bound:
@@ -384,13 +384,13 @@ void ActiveSet::ratio_test() {
     }
   };
   for (int j = 1; j <= mr_; ++j) {
-    const double s = dot_range(1, nr_, ai_.col(j), gd_);
+    const double s = dot_range(1, nr_, ai_.column(j), gd_);
     si_(j) = s;
     if (iine_(j) > 0) raise(s);
     if (s <= -tau_) offer(-ui_(j) / s, s, encode(Kind::inequality, j));
   }
   for (int k = 1; k <= me_; ++k) {
-    const double s = dot_range(1, nr_, ae_.col(k), gd_);
+    const double s = dot_range(1, nr_, ae_.column(k), gd_);
     se_(k) = s;
     if (ielb_(k) > 0) raise(s);
     if (std::fabs(s) > tau_) {

@@ -1,13 +1,18 @@
-// 1-based views over the caller's contiguous arrays, so that the QP routines read like their
-// algorithms. A view owns nothing and never allocates; index arithmetic is done in std::ptrdiff_t.
+// 1-based views over the caller's contiguous arrays, so that the QP routines and the SQP engine read
+// like their algorithms. A view owns nothing and never allocates; a default-constructed view is empty.
+// Index products are formed in std::ptrdiff_t: they pass the int range before any length does.
 //
-//   Vec1<T>{p}        v(i)    = p[i-1]
-//   Mat1<T>{p, ld}    a(i, j) = p[(i-1) + (j-1)*ld]            (column-major, leading dimension ld)
-//   Packed<T>{p, n}   h(i, j) = lower triangle packed by columns, i >= j, at i + (j-1)n - j(j-1)/2;
-//                     h.sym(i, j) accepts either order
-//   Factor<T>{p, n}   the QP factor storage: r(i, j), i <= j, packed by columns at the front
-//                     (position j(j-1)/2 + i); u(i, j), i <= j, packed by rows at the back
-//                     (position i(2n-i+1)/2 - n + j)
+//   Vec1<T>{p, n}        v(i)    = p[i-1], 1 <= i <= n; size() = n. Vec1<T>{p} records no length
+//                        (size() = 0); the QP routines use it, their lengths being their arguments
+//   Mat1<T>{p, ld}       a(i, j) = p[(i-1) + (j-1)*ld]            (column-major, leading dimension ld);
+//                        a.column(j) is column j as a Vec1 of its ld stored elements
+//   Packed<T>{p, n}      h(i, j) = lower triangle of a symmetric matrix of order n, packed by columns:
+//                        i >= j, at i + (j-1)n - j(j-1)/2; h.sym(i, j) accepts either order.
+//                        packed_size(n) = n(n+1)/2 elements
+//   Factor<T>{p, n}      the QP factor storage: r(i, j), i <= j, packed by columns at the front
+//                        (position j(j-1)/2 + i); u(i, j), i <= j, packed by rows at the back
+//                        (position i(2n-i+1)/2 - n + j)
+// data() is the address of element 1 (or (1, 1)); ld() is the leading dimension the view was made with.
 #pragma once
 
 #include <cstddef>
@@ -17,26 +22,35 @@ namespace vek::qp {
 template <class T>
 class Vec1 {
  public:
+  Vec1() = default;
   explicit Vec1(T* p) : p_(p) {}
+  Vec1(T* p, int n) : p_(p), n_(n) {}
   T& operator()(int i) const { return p_[i - 1]; }
+  T* data() const { return p_; }
+  int size() const { return n_; }
 
  private:
-  T* p_;
+  T* p_ = nullptr;
+  int n_ = 0;
 };
 
 template <class T>
 class Mat1 {
  public:
+  Mat1() = default;
   Mat1(T* p, int ld) : p_(p), ld_(ld) {}
   T& operator()(int i, int j) const {
     return p_[static_cast<std::ptrdiff_t>(i - 1) + static_cast<std::ptrdiff_t>(j - 1) * ld_];
   }
-  // Column j as a 1-based vector.
-  Vec1<T> col(int j) const { return Vec1<T>(p_ + static_cast<std::ptrdiff_t>(j - 1) * ld_); }
+  Vec1<T> column(int j) const {
+    return Vec1<T>(p_ + static_cast<std::ptrdiff_t>(j - 1) * ld_, static_cast<int>(ld_));
+  }
+  T* data() const { return p_; }
+  int ld() const { return static_cast<int>(ld_); }
 
  private:
-  T* p_;
-  std::ptrdiff_t ld_;
+  T* p_ = nullptr;
+  std::ptrdiff_t ld_ = 0;
 };
 
 // Position (1-based) of element (i, j), i >= j, of an order-n packed lower triangle.
@@ -45,16 +59,24 @@ constexpr std::ptrdiff_t packed_pos(int i, int j, int n) {
          static_cast<std::ptrdiff_t>(j) * (j - 1) / 2;
 }
 
+// Elements of an order-n packed triangle. The product is formed in 64 bits; the workspace checks of
+// every caller keep the count itself an int.
+constexpr int packed_size(int n) {
+  return static_cast<int>(static_cast<std::ptrdiff_t>(n) * (n + 1) / 2);
+}
+
 template <class T>
 class Packed {
  public:
+  Packed() = default;
   Packed(T* p, int n) : p_(p), n_(n) {}
   T& operator()(int i, int j) const { return p_[packed_pos(i, j, n_) - 1]; }
   T& sym(int i, int j) const { return i >= j ? (*this)(i, j) : (*this)(j, i); }
+  T* data() const { return p_; }
 
  private:
-  T* p_;
-  int n_;
+  T* p_ = nullptr;
+  int n_ = 0;
 };
 
 template <class T>

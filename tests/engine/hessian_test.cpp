@@ -10,21 +10,22 @@
 #include <vector>
 
 #include "engine/problems.h"
+#include "qp/views.h"
 
 namespace {
 
-using vek::engine::Packed1;
 using vek::engine::UpdateKind;
+using vek::qp::Packed;
 
 // B of order n+1 (as the engine holds it), filled with a marker so untouched entries show.
 struct Hessian {
   int n;
   std::vector<double> data;
-  explicit Hessian(int n_) : n(n_), data(vek::engine::packed_size(n_ + 1), -7.0) {}
-  Packed1<double> view() { return Packed1<double>(data.data(), n + 1); }
+  explicit Hessian(int n_) : n(n_), data(vek::qp::packed_size(n_ + 1), -7.0) {}
+  Packed<double> view() { return Packed<double>(data.data(), n + 1); }
 };
 
-bool cholesky_positive(int n, Packed1<double> b) {
+bool cholesky_positive(int n, Packed<double> b) {
   std::vector<double> l(n * n, 0.0);
   for (int j = 0; j < n; ++j) {
     for (int i = j; i < n; ++i) {
@@ -202,7 +203,7 @@ TEST(HessianUpdate, StaysPositiveDefiniteOverManyRandomUpdates) {
       for (int k = 0; k < n; ++k) gnew[i] += h[i * n + k] * delta[k];
     }
     for (int i = 1; i <= n; ++i) {
-      for (int k = 1; k <= n; ++k) bdelta_ref[i - 1] += b.view()(i, k) * delta[k - 1];
+      for (int k = 1; k <= n; ++k) bdelta_ref[i - 1] += b.view().sym(i, k) * delta[k - 1];
     }
     const UpdateKind kind =
         vek::engine::damped_bfgs_update(n, b.view(), delta.data(), gnew.data(), g0.data(), bd.data());
@@ -214,7 +215,7 @@ TEST(HessianUpdate, StaysPositiveDefiniteOverManyRandomUpdates) {
     for (double v : bdelta_ref) scale = std::max(scale, std::fabs(v));
     for (int i = 1; i <= n; ++i) {
       double bplus = 0.0;
-      for (int k = 1; k <= n; ++k) bplus += b.view()(i, k) * delta[k - 1];
+      for (int k = 1; k <= n; ++k) bplus += b.view().sym(i, k) * delta[k - 1];
       ASSERT_NEAR(bplus, g0[i - 1], 1e-8 * std::max(1.0, scale)) << "update " << update;
     }
     for (int i = 1; i <= n; ++i) ASSERT_EQ(b.view()(n + 1, i), -7.0);
@@ -229,7 +230,7 @@ TEST(HessianUpdate, LagrangianGradientSkipsZeroMultipliers) {
   const double a[6] = {1.0, 1.0, 0.0, nan, nan, 0.0};
   const double lambda[2] = {2.0, 0.0};
   double out[2];
-  vek::engine::lagrangian_gradient(2, 2, g, vek::engine::ColMat1<const double>(a, 3, 2), lambda, out);
+  vek::engine::lagrangian_gradient(2, 2, g, vek::qp::Mat1<const double>(a, 3), lambda, out);
   EXPECT_EQ(out[0], -1.0);
   EXPECT_EQ(out[1], 0.0);
 }
