@@ -79,14 +79,7 @@ void add_nonlinear_equalities(std::vector<FixedDefinition>& s) {
                  c[0] = x[0] * x[0] * x[3] + std::sin(x[3] - x[4]) - 1.0;
                  c[1] = x[1] + std::pow(x[2], 4) * x[3] * x[3] - 2.0;
                },
-               [](const double* x, JacobianView a) {
-                 a(0, 0) = 2.0 * x[0] * x[3];
-                 a(0, 3) = x[0] * x[0] + std::cos(x[3] - x[4]);
-                 a(0, 4) = -std::cos(x[3] - x[4]);
-                 a(1, 1) = 1.0;
-                 a(1, 2) = 4.0 * std::pow(x[2], 3) * x[3] * x[3];
-                 a(1, 3) = 2.0 * std::pow(x[2], 4) * x[3];
-               }});
+               hs046_hs077_jacobian});
   s.push_back({"hs047",
                "polynomial, three nonlinear equalities",
                5,
@@ -539,6 +532,16 @@ void add_hs046_to_hs066(std::vector<FixedDefinition>& definitions) {
   add_linear_equalities(definitions);
   add_degenerate_and_trigonometric(definitions);
   add_three_variable_problems(definitions);
+}
+
+// hs046 and hs077 share their constraint functions up to the constants, hence their Jacobian.
+void hs046_hs077_jacobian(const double* x, JacobianView a) {
+  a(0, 0) = 2.0 * x[0] * x[3];
+  a(0, 3) = x[0] * x[0] + std::cos(x[3] - x[4]);
+  a(0, 4) = -std::cos(x[3] - x[4]);
+  a(1, 1) = 1.0;
+  a(1, 2) = 4.0 * std::pow(x[2], 3) * x[3] * x[3];
+  a(1, 3) = 2.0 * std::pow(x[2], 4) * x[3];
 }
 
 }  // namespace talvir::problems

@@ -251,14 +251,7 @@ void add_five_variable_problems(std::vector<FixedDefinition>& s) {
                  c[0] = x[0] * x[0] * x[3] + std::sin(x[3] - x[4]) - 2.0 * std::sqrt(2.0);
                  c[1] = x[1] + std::pow(x[2], 4) * x[3] * x[3] - 8.0 - std::sqrt(2.0);
                },
-               [](const double* x, JacobianView a) {
-                 a(0, 0) = 2.0 * x[0] * x[3];
-                 a(0, 3) = x[0] * x[0] + std::cos(x[3] - x[4]);
-                 a(0, 4) = -std::cos(x[3] - x[4]);
-                 a(1, 1) = 1.0;
-                 a(1, 2) = 4.0 * std::pow(x[2], 3) * x[3] * x[3];
-                 a(1, 3) = 2.0 * std::pow(x[2], 4) * x[3];
-               }});
+               hs046_hs077_jacobian});
   s.push_back({"hs078",
                "product of five, three nonlinear equalities",
                5,

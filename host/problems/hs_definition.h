@@ -49,6 +49,9 @@ inline std::vector<int> fill_kinds(int m, int kind) {
   return std::vector<int>(static_cast<size_t>(m), kind);
 }
 
+// Jacobian of the two equalities of hs046 and hs077 (they differ only in their constants).
+void hs046_hs077_jacobian(const double* x, JacobianView a);
+
 // The groups of the Hock-Schittkowski collection, each appending its records in numbering order.
 void add_hs001_to_hs024(std::vector<FixedDefinition>& definitions);
 void add_hs026_to_hs045(std::vector<FixedDefinition>& definitions);
