@@ -12,6 +12,7 @@
 #include "driver/listing.h"
 #include "driver/outcome.h"
 #include "engine/MIRAX.h"
+#include "engine/MxiterState.h"
 #include "plugin/SolverFactory.h"
 #include "plugin/parameters.h"
 #include "services/VEKServices.h"
@@ -65,13 +66,21 @@ std::string size_fault(const SolveState& state, const Sizes& s) {
         s.N, s.M(), s.nnz, state.N, state.M, state.nnz);
     return text;
   }
-  // Every array length below must fit a 32-bit length; 64-bit arithmetic keeps the test itself exact.
-  const long long N = s.N, M = static_cast<long long>(s.equalities) + s.inequalities,
-                  K = N + 1 - s.equalities;
-  const long long largest = std::max({N * (N + 9) / 2 + 4 * M + 1, (3 * K + 7) * K / 2 + 4 * (N + 1) + 6 * M,
-                                      (M + 1) * (N + 2), static_cast<long long>(s.nnz)});
-  if (s.N >= 1 && s.equalities >= 0 && s.inequalities >= 0 && s.nnz >= 0 && largest < (1LL << 31) - 1)
-    return {};
+  // Ranges first, so that the products below cannot overflow: an order of 2^20 is far beyond any
+  // workspace that fits a 32-bit length, and then every product stays well inside 64 bits.
+  constexpr std::int32_t kLargestOrder = 1 << 20, kLargestCount = 1 << 30;
+  const bool in_range = s.N >= 1 && s.N <= kLargestOrder && s.equalities >= 0 &&
+                        s.equalities <= kLargestCount && s.inequalities >= 0 &&
+                        s.inequalities <= kLargestCount && s.nnz >= 0;
+  if (in_range) {
+    // Every array length must fit a 32-bit length.
+    const long long N = s.N, M = static_cast<long long>(s.equalities) + s.inequalities,
+                    K = N + 1 - s.equalities;
+    const long long largest =
+        std::max({N * (N + 9) / 2 + 4 * M + 1, (3 * K + 7) * K / 2 + 4 * (N + 1) + 6 * M, (M + 1) * (N + 2),
+                  static_cast<long long>(s.nnz)});
+    if (largest < (1LL << 31) - 1) return {};
+  }
   std::snprintf(text, sizeof text,
                 "VEKTALVIR Error:problem sizes not usable (variables %d, equalities %d, inequalities %d, "
                 "Jacobian entries %d)\n",
@@ -86,6 +95,23 @@ std::int32_t constraint_kind(std::int32_t math_type) {
   if (math_type == 1 || math_type == 2) return -1;
   if (math_type == 3 || math_type == 4) return 1;
   return 2;
+}
+
+// A message when GetNumEqualities disagrees with the number of "MathType" 0 constraints (the workspace
+// lengths rest on it); empty when they agree. A kind outside 0..4 is left to the engine, which names it.
+std::string kinds_fault(const SolveState& st) {
+  std::int32_t zeros = 0;
+  for (std::int32_t i = 0; i < st.M; ++i) {
+    if (st.KTYPE[i] == 2) return {};
+    zeros += st.KTYPE[i] == 0;
+  }
+  if (zeros == st.ME) return {};
+  char text[240];
+  std::snprintf(text, sizeof text,
+                "VEKTALVIR Error:GetNumEqualities gives %d equalities but %d of the %d constraints have "
+                "\"MathType\" 0\n",
+                st.ME, zeros, st.M);
+  return text;
 }
 
 // Gives back whatever memory a failed make_arrays had already taken.
@@ -144,6 +170,11 @@ std::string make_arrays(SolveState& st, const Sizes& s, NLPProblem& problem) {
     std::int32_t math_type = -1;
     problem.GetConstraintAttribute(i, "MathType", &math_type);
     st.KTYPE[i] = constraint_kind(math_type);
+  }
+  const std::string disagreement = kinds_fault(st);
+  if (!disagreement.empty()) {
+    drop_arrays(st);
+    return disagreement;
   }
   st.first_kinds = st.KTYPE;
   st.arrays_made = true;
@@ -252,7 +283,8 @@ void transfer(SolveState& st) {
 void call_engine(SolveState& st) {
   engine::MIRAX(st.N, st.M, st.KTYPE.data(), st.X.data(), st.F, st.G.data(), st.C.data(), st.A.data(), st.LCN,
                 st.MAXIT, st.ACC, st.IPRINT, st.INF, st.VF.data(), st.LWVF, st.WQP.data(), st.LWQP,
-                st.XL.data(), st.XU.data(), st.D.data(), st.STEP, st.MODE, st.CVG.data(), st.MAXLS);
+                st.XL.data(), st.XU.data(), st.D.data(), st.STEP, st.MODE, st.CVG.data(), st.MAXLS,
+                st.engine_state);
   // CVG(1)/CVG(2)·ACC is 0/0 before the engine has formed the sum, and inf·0 with "OptTol" 0.
   const double ratio = st.CVG[1] != 0.0 ? st.CVG[0] / st.CVG[1] * st.ACC : 0.0;
   st.convergence_ratio = std::isnan(ratio) ? 0.0 : ratio;
@@ -311,7 +343,10 @@ std::int32_t solve_call(SolveState& st, NLPProblem& problem, MessageSink* sink, 
   if (is_start(mode)) {
     read_start(st, problem, counter);
     const std::string fault = structure_fault(st);
-    if (!fault.empty()) return refuse(st, sink, fault);
+    if (!fault.empty()) {
+      st.structure_read = false;  // the next start call asks for the structure again
+      return refuse(st, sink, fault);
+    }
   }
   copy_controls(st);
   problem.OnSolveCall();

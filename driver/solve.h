@@ -11,8 +11,11 @@
 // code), -8 (the engine ended with an error: the outcome message has been written to the sink), or -15
 // when the call is refused before anything runs: a null block, counter or request pointer; a continuing
 // call before any start call; sizes that differ from those the arrays were made for, or that cannot
-// make arrays, or whose arrays do not fit in memory (nothing is kept then); a Jacobian structure entry
-// outside 1..M x 1..N. A refusal writes a message to the sink
+// make arrays, or whose arrays do not fit in memory (nothing is kept then); an equality count that
+// differs from the constraints' "MathType" 0 (nothing is kept); null Jacobian structure arrays or an
+// entry outside 1..M x 1..N (at a start call the structure is then asked for again at the next one).
+// The engine runs on the state's own record, so several components' solves may alternate.
+// A refusal writes a message to the sink
 // (except for null pointers when there is nowhere to say it), touches no array and ends the solve.
 //
 // release_solve_state(state): frees the host's word in the block, gives the listing file name back.

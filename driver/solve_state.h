@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "driver/host_interfaces.h"
+#include "engine/MxiterState.h"
 
 namespace vek::driver {
 
@@ -42,6 +43,8 @@ struct SolveState {
   // Storage behind the block's four pointers.
   std::vector<double> block_gradient, block_gradient_spare, block_constraints, block_jacobian;
   std::vector<std::int32_t> first_kinds;  // KTYPE as mapped at the first start call
+  engine::MxiterState engine_state;       // this component's own engine record: solves of several
+                                          // components may alternate (nothing else persists in the engine)
   std::int32_t nnz = 0;                   // the number of Jacobian entries the arrays were made for
   bool arrays_made = false;               // set by the first start call
   bool structure_read = false;            // bounds arrays made and Jacobian index arrays obtained

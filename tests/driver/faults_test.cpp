@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -87,7 +88,18 @@ TEST(Refusals, SizesThatDifferFromThoseOfTheArraysStopTheCall) {
 
 TEST(Refusals, SizesThatCannotMakeArrays) {
   for (const auto& [n, eq, in] : std::vector<std::tuple<int, int, int>>{
-           {0, 1, 1}, {-3, 1, 1}, {4, -1, 1}, {4, 1, -2}, {100000, 0, 0}}) {
+           {0, 1, 1},
+           {-3, 1, 1},
+           {4, -1, 1},
+           {4, 1, -2},
+           {100000, 0, 0},
+           // Sizes whose workspace products would pass 64 bits: refused before any multiplication.
+           {INT32_MAX, 3, 0},
+           {INT32_MAX, 0, INT32_MAX},
+           {4, INT32_MAX, 0},
+           {4, 0, INT32_MAX},
+           {INT32_MAX, INT32_MAX, INT32_MAX},
+           {(1 << 20) + 1, 0, 0}}) {
     ProblemHost host(make_problem("hs071"));
     host.n = n, host.equalities = eq, host.inequalities = in;
     RecordingSink sink;

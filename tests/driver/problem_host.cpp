@@ -131,8 +131,8 @@ std::int32_t ProblemHost::GetStructureCounts(std::int32_t* first, std::int32_t* 
 std::int32_t ProblemHost::GetJacobianStructure(const std::int32_t** rows_out, const std::int32_t** cols_out,
                                                std::int32_t* count_out) {
   calls.emplace_back("GetJacobianStructure");
-  *rows_out = rows.data();
-  *cols_out = cols.data();
+  *rows_out = null_structure ? nullptr : rows.data();
+  *cols_out = null_structure ? nullptr : cols.data();
   *count_out = static_cast<std::int32_t>(rows.size());
   return 0;
 }

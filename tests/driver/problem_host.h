@@ -58,6 +58,7 @@ class ProblemHost : public vek::NLPProblem, public vek::VEKUtilityComponent {
   bool has_objective_scale = false;
   double objective_scale = 0.0;
   bool fail_trial_evaluations = false;  // answer 1e30 as the first constraint value of a 7 request
+  bool null_structure = false;          // GetJacobianStructure hands over null arrays
 
   std::vector<double> x;  // the problem's current point
   std::vector<double> xl, xu;
