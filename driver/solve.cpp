@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "driver/engine_run.h"
 #include "driver/listing.h"
 #include "driver/outcome.h"
 #include "engine/MIRAX.h"
@@ -66,21 +67,7 @@ std::string size_fault(const SolveState& state, const Sizes& s) {
         s.N, s.M(), s.nnz, state.N, state.M, state.nnz);
     return text;
   }
-  // Ranges first, so that the products below cannot overflow: an order of 2^20 is far beyond any
-  // workspace that fits a 32-bit length, and then every product stays well inside 64 bits.
-  constexpr std::int32_t kLargestOrder = 1 << 20, kLargestCount = 1 << 30;
-  const bool in_range = s.N >= 1 && s.N <= kLargestOrder && s.equalities >= 0 &&
-                        s.equalities <= kLargestCount && s.inequalities >= 0 &&
-                        s.inequalities <= kLargestCount && s.nnz >= 0;
-  if (in_range) {
-    // Every array length must fit a 32-bit length.
-    const long long N = s.N, M = static_cast<long long>(s.equalities) + s.inequalities,
-                    K = N + 1 - s.equalities;
-    const long long largest =
-        std::max({N * (N + 9) / 2 + 4 * M + 1, (3 * K + 7) * K / 2 + 4 * (N + 1) + 6 * M, (M + 1) * (N + 2),
-                  static_cast<long long>(s.nnz)});
-    if (largest < (1LL << 31) - 1) return {};
-  }
+  if (engine_sizes_usable(s.N, s.equalities, s.inequalities, s.nnz)) return {};
   std::snprintf(text, sizeof text,
                 "VEKTALVIR Error:problem sizes not usable (variables %d, equalities %d, inequalities %d, "
                 "Jacobian entries %d)\n",
@@ -114,66 +101,25 @@ std::string kinds_fault(const SolveState& st) {
   return text;
 }
 
-// Gives back whatever memory a failed make_arrays had already taken.
-void drop_arrays(SolveState& st) {
-  for (std::vector<double>* v :
-       {&st.block_gradient, &st.block_gradient_spare, &st.block_constraints, &st.block_jacobian, &st.D,
-        &st.CVG, &st.VF, &st.WQP, &st.X, &st.G, &st.C, &st.A}) {
-    std::vector<double>().swap(*v);
-  }
-  std::vector<std::int32_t>().swap(st.KTYPE);
-  st.block.gradient = st.block.gradient_spare = st.block.constraints = st.block.jacobian = nullptr;
-}
-
-// The arrays of step 3 at the first start call. Empty on success; a message when memory is short, with
-// nothing kept: an allocation failure must not leave the call as an exception into the host.
+// The arrays of step 3 at the first start call, then the constraint kinds. Empty on success; a message
+// when memory is short or the kinds disagree with the equality count, with nothing kept.
 std::string make_arrays(SolveState& st, const Sizes& s, NLPProblem& problem) {
-  st.N = s.N;
-  st.ME = s.equalities;
-  st.M = s.M();
-  st.nnz = s.nnz;
-  const std::int32_t N = st.N, M = st.M;
-  // N(N + 9) and (3K + 7)K may pass 32 bits although the halved lengths fit (size_fault checked them).
-  const long long n = N, K = n + 1 - st.ME;
-  st.LCN = N + 1;
-  st.LWVF = static_cast<std::int32_t>(n * (n + 9) / 2 + 4LL * M + 1);  // 2M above the engine's minimum
-  st.LWQP = static_cast<std::int32_t>((3 * K + 7) * K / 2 + 4 * (n + 1) + 6LL * M);  // 3M above it
-  try {
-    st.block_gradient.assign(N + 1, 0.0);
-    st.block_gradient_spare.assign(N + 1, 0.0);
-    st.block_constraints.assign(M + 2, 0.0);
-    st.block_jacobian.assign(std::max((M + 1) * N, st.nnz), 0.0);
-    st.block.host_data = nullptr;
-    st.block.gradient = st.block_gradient.data();
-    st.block.gradient_spare = st.block_gradient_spare.data();
-    st.block.constraints = st.block_constraints.data();
-    st.block.jacobian = st.block_jacobian.data();
-    st.D.assign(N + 1, 0.0);
-    st.CVG.assign(2, 0.0);
-    st.VF.assign(st.LWVF, 0.0);
-    st.WQP.assign(st.LWQP, 0.0);
-    st.X.assign(N, 0.0);
-    st.G.assign(N, 0.0);
-    st.C.assign(M + 1, 0.0);
-    st.KTYPE.assign(M + 1, 0);
-    st.A.assign(static_cast<std::size_t>(M + 1) * (st.LCN + 1), 0.0);
-  } catch (const std::bad_alloc&) {
-    drop_arrays(st);
+  if (!make_engine_arrays(st, s.N, s.equalities, s.M(), s.nnz)) {
     char text[200];
     std::snprintf(text, sizeof text,
                   "VEKTALVIR Error:not enough memory for the solver's arrays (variables %d, constraints %d, "
                   "Jacobian entries %d)\n",
-                  N, M, st.nnz);
+                  s.N, s.M(), s.nnz);
     return text;
   }
-  for (std::int32_t i = 0; i < M; ++i) {
+  for (std::int32_t i = 0; i < st.M; ++i) {
     std::int32_t math_type = -1;
     problem.GetConstraintAttribute(i, "MathType", &math_type);
     st.KTYPE[i] = constraint_kind(math_type);
   }
   const std::string disagreement = kinds_fault(st);
   if (!disagreement.empty()) {
-    drop_arrays(st);
+    drop_engine_arrays(st);
     return disagreement;
   }
   st.first_kinds = st.KTYPE;
@@ -237,57 +183,12 @@ void read_start(SolveState& st, NLPProblem& problem, std::int32_t* counter) {
   if (moved) problem.SetVariableValues(0, st.X.data());
 }
 
-std::int32_t integer_control(const char* name, std::int32_t fallback) {
-  const ParameterRecord* r = plugin::find_parameter(name);
-  return r != nullptr ? r->value.integer.value : fallback;
-}
-double real_control(const char* name, double fallback) {
-  const ParameterRecord* r = plugin::find_parameter(name);
-  return r != nullptr ? r->value.real.value : fallback;
-}
-
 // Steps 6 and 7: the engine controls from the parameter table, which the factory singleton guarantees.
 void copy_controls(SolveState& st) {
   plugin::obtain_factory();
-  const ParameterRecord* level = plugin::find_parameter("PrintLevel");
-  const bool errors_only =
-      level == nullptr ||
-      plugin::equal_ignoring_case(level->value.text.value, kParameterDefinitions[0].default_text);
-  st.IPRINT = errors_only ? -1 : integer_control("PrintFreq", 1);
-  st.STEP = real_control("StepSize", 0.5);
-  st.MAXIT = integer_control("MaxIterations", 100);
-  st.MAXLS = integer_control("MaxLineSearches", 5);
-  st.ACC = real_control("OptTol", 1.0e-6);
-  st.MODE = integer_control("QPMode", 0);
-}
-
-// Step 10: the host's values into the engine's arrays, as the previous engine call asked for them.
-void transfer(SolveState& st) {
-  const EvaluationBlock& b = st.block;
-  if (st.INF == 0 || st.INF == -1) {
-    st.F = b.objective;
-    std::copy(b.constraints, b.constraints + st.M, st.C.begin());
-  }
-  if (st.INF == 0 || st.INF == -2) {
-    std::copy(b.gradient, b.gradient + st.N, st.G.begin());
-    std::fill(st.A.begin(), st.A.begin() + static_cast<std::size_t>(st.M) * st.LCN, 0.0);
-    for (std::int32_t k = 0; k < st.nnz; ++k) {
-      // Constraint row[k] is column row[k] of A; variable col[k] its row (both 1-based).
-      const std::size_t at =
-          static_cast<std::size_t>(st.jacobian_rows[k] - 1) * st.LCN + (st.jacobian_cols[k] - 1);
-      st.A[at] = b.jacobian[k];
-    }
-  }
-}
-
-void call_engine(SolveState& st) {
-  engine::MIRAX(st.N, st.M, st.KTYPE.data(), st.X.data(), st.F, st.G.data(), st.C.data(), st.A.data(), st.LCN,
-                st.MAXIT, st.ACC, st.IPRINT, st.INF, st.VF.data(), st.LWVF, st.WQP.data(), st.LWQP,
-                st.XL.data(), st.XU.data(), st.D.data(), st.STEP, st.MODE, st.CVG.data(), st.MAXLS,
-                st.engine_state);
-  // CVG(1)/CVG(2)·ACC is 0/0 before the engine has formed the sum, and inf·0 with "OptTol" 0.
-  const double ratio = st.CVG[1] != 0.0 ? st.CVG[0] / st.CVG[1] * st.ACC : 0.0;
-  st.convergence_ratio = std::isnan(ratio) ? 0.0 : ratio;
+  std::int32_t count = 0;
+  const ParameterRecord* records = plugin::shared_parameter_records(count);
+  set_engine_controls(st, records, count);
 }
 
 std::int32_t request_for(std::int32_t INF, std::int32_t mode) {
@@ -303,8 +204,8 @@ std::int32_t continue_solve(SolveState& st, NLPProblem& problem, MessageSink* si
     const std::string fault = structure_fault(st);
     if (!fault.empty()) return refuse(st, sink, fault);
   }
-  transfer(st);
-  call_engine(st);
+  transfer_values(st);
+  run_engine(st);
   *counter += 1;
   *request = request_for(st.INF, mode);
   problem.SetVariableValues(0, st.X.data());

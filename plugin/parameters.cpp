@@ -17,11 +17,7 @@ char ascii_lower(char c) {
 }
 
 ParameterRecord* find_record(const char* name) {
-  if (name == nullptr) return nullptr;
-  for (std::int32_t k = 0; k < g_count; ++k) {
-    if (equal_ignoring_case(g_records[k].name, name)) return &g_records[k];
-  }
-  return nullptr;
+  return find_parameter_in(g_records, g_count, name);
 }
 
 // A copy for the caller, from the host's allocator; null when the source is null or memory is short.
@@ -42,7 +38,8 @@ char* table_copy(const char* text, std::size_t minimum) {
   return copy;
 }
 
-void fill_record(const ParameterDefinition& def, ParameterRecord& record) {
+// False when a text record's heap texts could not be made (nothing is kept then).
+bool fill_record(const ParameterDefinition& def, ParameterRecord& record) {
   record.name = def.name;
   record.description = def.description;
   record.type = def.type;
@@ -57,7 +54,14 @@ void fill_record(const ParameterDefinition& def, ParameterRecord& record) {
   } else {
     record.value.text.value = table_copy(def.default_text, kPrintLevelBuffer);
     record.value.text.options = table_copy(def.options, 0);
+    if (record.value.text.value == nullptr || record.value.text.options == nullptr) {
+      std::free(record.value.text.value);
+      std::free(record.value.text.options);
+      record.value.text.value = record.value.text.options = nullptr;
+      return false;
+    }
   }
+  return true;
 }
 
 }  // namespace
@@ -70,22 +74,53 @@ bool equal_ignoring_case(const char* a, const char* b) {
   return *a == *b;
 }
 
+bool fill_parameter_records(ParameterRecord* records) {
+  for (std::int32_t k = 0; k < kParameterCount; ++k) {
+    if (!fill_record(kParameterDefinitions[k], records[k])) {
+      free_parameter_records(records, k);
+      return false;
+    }
+  }
+  return true;
+}
+
+void free_parameter_records(ParameterRecord* records, std::int32_t count) {
+  for (std::int32_t k = 0; k < count; ++k) {
+    if (records[k].type == kTextParameter) {
+      std::free(records[k].value.text.value);
+      std::free(records[k].value.text.options);
+      records[k].value.text.value = records[k].value.text.options = nullptr;
+    }
+  }
+}
+
+ParameterRecord* find_parameter_in(ParameterRecord* records, std::int32_t count, const char* name) {
+  if (name == nullptr) return nullptr;
+  for (std::int32_t k = 0; k < count; ++k) {
+    if (equal_ignoring_case(records[k].name, name)) return &records[k];
+  }
+  return nullptr;
+}
+
+const ParameterRecord* find_parameter_in(const ParameterRecord* records, std::int32_t count,
+                                         const char* name) {
+  return find_parameter_in(const_cast<ParameterRecord*>(records), count, name);
+}
+
 void build_parameter_table() {
   if (g_count != 0) return;  // present: the current values stay
   auto* records = static_cast<ParameterRecord*>(std::calloc(kParameterCount, sizeof(ParameterRecord)));
   if (records == nullptr) return;
-  for (std::int32_t k = 0; k < kParameterCount; ++k) fill_record(kParameterDefinitions[k], records[k]);
+  if (!fill_parameter_records(records)) {
+    std::free(records);
+    return;
+  }
   g_records = records;
   g_count = kParameterCount;
 }
 
 void free_parameter_table() {
-  for (std::int32_t k = 0; k < g_count; ++k) {
-    if (g_records[k].type == kTextParameter) {
-      std::free(g_records[k].value.text.value);
-      std::free(g_records[k].value.text.options);
-    }
-  }
+  free_parameter_records(g_records, g_count);
   std::free(g_records);
   g_records = nullptr;
   g_count = 0;
@@ -93,6 +128,11 @@ void free_parameter_table() {
 
 const ParameterRecord* find_parameter(const char* name) {
   return find_record(name);
+}
+
+const ParameterRecord* shared_parameter_records(std::int32_t& count) {
+  count = g_count;
+  return g_records;
 }
 
 std::int32_t parameter_count() {
@@ -138,12 +178,16 @@ std::int32_t get_parameter(const char* name, std::int32_t* type, ParameterValue*
 std::int32_t set_parameter(const char* name, std::int32_t /*type*/, ParameterValue value) {
   ParameterRecord* record = find_record(name);
   if (record == nullptr) return kNoSuchParameter;
-  if (record->type == kIntegerParameter) {
-    auto& r = record->value.integer;
+  return store_parameter_value(*record, value);
+}
+
+std::int32_t store_parameter_value(ParameterRecord& record, ParameterValue value) {
+  if (record.type == kIntegerParameter) {
+    auto& r = record.value.integer;
     if (value.integer < r.minimum || value.integer > r.maximum) return kValueOutOfRange;
     r.value = value.integer;
-  } else if (record->type == kRealParameter) {
-    auto& r = record->value.real;
+  } else if (record.type == kRealParameter) {
+    auto& r = record.value.real;
     // Written as "not within" so that a NaN, which compares false both ways, is refused.
     if (!(value.real >= r.minimum && value.real <= r.maximum)) return kValueOutOfRange;
     r.value = value.real;
@@ -151,8 +195,8 @@ std::int32_t set_parameter(const char* name, std::int32_t /*type*/, ParameterVal
     if (value.text == nullptr) return kValueOutOfRange;
     char* copy = table_copy(value.text, 0);
     if (copy == nullptr) return kValueOutOfRange;
-    std::free(record->value.text.value);
-    record->value.text.value = copy;
+    std::free(record.value.text.value);
+    record.value.text.value = copy;
   }
   return kOk;
 }

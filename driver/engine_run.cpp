@@ -1,0 +1,147 @@
+// The engine's side of a solve, shared by the plug-in and the native API (contract in
+// driver/engine_run.h).
+#include "driver/engine_run.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <vector>
+
+#include "engine/MIRAX.h"
+#include "plugin/parameters.h"
+
+namespace vek::driver {
+namespace {
+
+struct Lengths {
+  long long LWVF, LWQP;
+};
+
+// Workspace lengths in 64 bits, for sizes already range-checked.
+Lengths workspace_lengths(long long N, long long ME, long long M, bool qp_in_memory) {
+  const long long K = N + 1 - ME, NQ = N + 1;
+  Lengths l{N * (N + 9) / 2 + 4 * M + 1, (3 * K + 7) * K / 2 + 4 * NQ + 6 * M};
+  if (qp_in_memory) l.LWQP += M + NQ * M + NQ * (NQ + 1) / 2;
+  return l;
+}
+
+}  // namespace
+
+void drop_engine_arrays(SolveState& st) {
+  for (std::vector<double>* v :
+       {&st.block_gradient, &st.block_gradient_spare, &st.block_constraints, &st.block_jacobian, &st.D,
+        &st.CVG, &st.VF, &st.WQP, &st.X, &st.G, &st.C, &st.A}) {
+    std::vector<double>().swap(*v);
+  }
+  std::vector<std::int32_t>().swap(st.KTYPE);
+  st.block.gradient = st.block.gradient_spare = st.block.constraints = st.block.jacobian = nullptr;
+}
+
+namespace {
+
+std::int32_t integer_control(const ParameterRecord* records, std::int32_t count, const char* name,
+                             std::int32_t fallback) {
+  const ParameterRecord* r = plugin::find_parameter_in(records, count, name);
+  return r != nullptr ? r->value.integer.value : fallback;
+}
+double real_control(const ParameterRecord* records, std::int32_t count, const char* name, double fallback) {
+  const ParameterRecord* r = plugin::find_parameter_in(records, count, name);
+  return r != nullptr ? r->value.real.value : fallback;
+}
+
+}  // namespace
+
+bool engine_sizes_usable(std::int32_t N, std::int32_t equalities, std::int32_t inequalities, std::int32_t nnz,
+                         bool qp_in_memory) {
+  // Ranges first, so that the products below cannot overflow: an order of 2^20 is far beyond any
+  // workspace that fits a 32-bit length, and then every product stays well inside 64 bits.
+  constexpr std::int32_t kLargestOrder = 1 << 20, kLargestCount = 1 << 30;
+  const bool in_range = N >= 1 && N <= kLargestOrder && equalities >= 0 && equalities <= kLargestCount &&
+                        inequalities >= 0 && inequalities <= kLargestCount && nnz >= 0;
+  if (!in_range) return false;
+  const long long M = static_cast<long long>(equalities) + inequalities;
+  const Lengths l = workspace_lengths(N, equalities, M, qp_in_memory);
+  // Every array length must fit a 32-bit length.
+  const long long largest = std::max({l.LWVF, l.LWQP, (M + 1) * (N + 2LL), static_cast<long long>(nnz)});
+  return largest < (1LL << 31) - 1;
+}
+
+bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::int32_t M, std::int32_t nnz,
+                        bool qp_in_memory) {
+  st.N = N;
+  st.ME = ME;
+  st.M = M;
+  st.nnz = nnz;
+  st.LCN = N + 1;
+  const Lengths l = workspace_lengths(N, ME, M, qp_in_memory);
+  st.LWVF = static_cast<std::int32_t>(l.LWVF);  // 2M above the engine's minimum
+  st.LWQP = static_cast<std::int32_t>(l.LWQP);  // 3M above it, plus the copies when in memory
+  try {
+    st.block_gradient.assign(N + 1, 0.0);
+    st.block_gradient_spare.assign(N + 1, 0.0);
+    st.block_constraints.assign(M + 2, 0.0);
+    st.block_jacobian.assign(std::max((M + 1) * N, nnz), 0.0);
+    st.block.host_data = nullptr;
+    st.block.gradient = st.block_gradient.data();
+    st.block.gradient_spare = st.block_gradient_spare.data();
+    st.block.constraints = st.block_constraints.data();
+    st.block.jacobian = st.block_jacobian.data();
+    st.D.assign(N + 1, 0.0);
+    st.CVG.assign(2, 0.0);
+    st.VF.assign(st.LWVF, 0.0);
+    st.WQP.assign(st.LWQP, 0.0);
+    st.X.assign(N, 0.0);
+    st.G.assign(N, 0.0);
+    st.C.assign(M + 1, 0.0);
+    st.KTYPE.assign(M + 1, 0);
+    st.A.assign(static_cast<std::size_t>(M + 1) * (st.LCN + 1), 0.0);
+  } catch (const std::bad_alloc&) {
+    // An allocation failure must not leave the call as an exception into the caller.
+    drop_engine_arrays(st);
+    return false;
+  }
+  return true;
+}
+
+void set_engine_controls(SolveState& st, const ParameterRecord* records, std::int32_t count) {
+  const ParameterRecord* level = plugin::find_parameter_in(records, count, "PrintLevel");
+  const bool errors_only =
+      level == nullptr ||
+      plugin::equal_ignoring_case(level->value.text.value, kParameterDefinitions[0].default_text);
+  st.IPRINT = errors_only ? -1 : integer_control(records, count, "PrintFreq", 1);
+  st.STEP = real_control(records, count, "StepSize", 0.5);
+  st.MAXIT = integer_control(records, count, "MaxIterations", 100);
+  st.MAXLS = integer_control(records, count, "MaxLineSearches", 5);
+  st.ACC = real_control(records, count, "OptTol", 1.0e-6);
+  st.MODE = integer_control(records, count, "QPMode", 0);
+}
+
+void transfer_values(SolveState& st) {
+  const EvaluationBlock& b = st.block;
+  if (st.INF == 0 || st.INF == -1) {
+    st.F = b.objective;
+    std::copy(b.constraints, b.constraints + st.M, st.C.begin());
+  }
+  if (st.INF == 0 || st.INF == -2) {
+    std::copy(b.gradient, b.gradient + st.N, st.G.begin());
+    std::fill(st.A.begin(), st.A.begin() + static_cast<std::size_t>(st.M) * st.LCN, 0.0);
+    for (std::int32_t k = 0; k < st.nnz; ++k) {
+      // Constraint row[k] is column row[k] of A; variable col[k] its row (both 1-based).
+      const std::size_t at =
+          static_cast<std::size_t>(st.jacobian_rows[k] - 1) * st.LCN + (st.jacobian_cols[k] - 1);
+      st.A[at] = b.jacobian[k];
+    }
+  }
+}
+
+void run_engine(SolveState& st) {
+  engine::MIRAX(st.N, st.M, st.KTYPE.data(), st.X.data(), st.F, st.G.data(), st.C.data(), st.A.data(), st.LCN,
+                st.MAXIT, st.ACC, st.IPRINT, st.INF, st.VF.data(), st.LWVF, st.WQP.data(), st.LWQP,
+                st.XL.data(), st.XU.data(), st.D.data(), st.STEP, st.MODE, st.CVG.data(), st.MAXLS,
+                st.engine_state);
+  // CVG(1)/CVG(2)·ACC is 0/0 before the engine has formed the sum, and inf·0 with "OptTol" 0.
+  const double ratio = st.CVG[1] != 0.0 ? st.CVG[0] / st.CVG[1] * st.ACC : 0.0;
+  st.convergence_ratio = std::isnan(ratio) ? 0.0 : ratio;
+}
+
+}  // namespace vek::driver
