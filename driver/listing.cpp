@@ -8,8 +8,12 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
 
+#include "io/units.h"
 #include "services/VEKServices.h"
 
 namespace vek::driver {
@@ -54,10 +58,30 @@ std::FILE* open_listing(const char* name, bool& empty) {
 #endif
 }
 
+// The text of the connection just closed, in the chunks a read of the file would give: every chunk but
+// the last holds 512 bytes, and the last (the read that meets the end) the rest, which may be nothing.
+void forward_held_text(std::string_view text, MessageSink* sink) {
+  char chunk[kListingChunk + 1];
+  for (;;) {
+    const std::size_t length = std::min(text.size(), kListingChunk);
+    std::memcpy(chunk, text.data(), length);
+    chunk[length] = '\0';
+    say(sink, chunk);
+    if (length < kListingChunk) return;
+    text.remove_prefix(length);
+  }
+}
+
 }  // namespace
 
 void forward_listing(const char* name, MessageSink* sink) {
-  VEKServices::CloseFortranLogicalUnit(kListingUnitNumber);
+  // When the unit layer itself wrote the file and still holds the text, the file need not be read back.
+  std::string_view held;
+  if (VEKServices::CloseFortranLogicalUnit(kListingUnitNumber) &&
+      io::last_file_text(kListingUnitNumber, name, held)) {
+    forward_held_text(held, sink);
+    return;
+  }
   bool empty = false;
   std::FILE* file = name != nullptr ? open_listing(name, empty) : nullptr;
   // A silent engine leaves the file empty, and an empty file reads back as exactly one empty text.

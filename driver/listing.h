@@ -9,6 +9,9 @@
 //                                  read up to 512 bytes and write them, so the read that meets the end
 //                                  still writes its chunk, which may be empty (an empty file gives one
 //                                  empty text). A file that cannot be read gives kListingUnreadable.
+//                                  When the unit layer wrote the file itself and still holds its text
+//                                  (io::last_file_text), that text is forwarded in the same chunks
+//                                  without reading the file again.
 //   remove_listing(name)           disconnects unit 7 if still connected and removes the file (the name
 //                                  is kept for the next solve).
 #pragma once

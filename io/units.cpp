@@ -1,8 +1,11 @@
-// The process-wide unit table: a text file or an unnamed scratch file per connected unit number.
+// Unit tables: text units on files or line sinks, scratch units in memory or in unnamed files, the
+// process table and the per-thread current table (contracts in io/units.h).
 #include "io/units.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #if !defined(_WIN32)
@@ -13,35 +16,83 @@
 namespace vek::io {
 namespace {
 
-enum class Kind { kText, kScratch };
-
-struct Unit {
-  int number;
-  Kind kind;
-  std::FILE* file;
-};
-
-// Few units are ever connected at once (7 and 40), so a short vector searched linearly is enough.
-std::vector<Unit>& table() {
-  static std::vector<Unit> units;
-  return units;
-}
-
-Unit* find(int unit) {
-  for (Unit& u : table())
-    if (u.number == unit) return &u;
-  return nullptr;
-}
-
-bool close_unit(int unit) {
-  auto& units = table();
-  for (auto it = units.begin(); it != units.end(); ++it) {
-    if (it->number != unit) continue;
-    const bool ok = std::fclose(it->file) == 0;
-    units.erase(it);
+// A file opened for writing, empty. On POSIX systems the file is never reached through a symbolic link:
+// listing files live in a shared temporary folder, where a planted link could redirect the text.
+class OutputFile {
+ public:
+  bool open_empty(const char* path) {
+#if defined(_WIN32)
+    file_ = std::fopen(path, "w");
+    return file_ != nullptr;
+#else
+    fd_ = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    return fd_ >= 0;
+#endif
+  }
+  bool write(const std::string& text) {
+    if (text.empty()) return true;
+#if defined(_WIN32)
+    return std::fwrite(text.data(), 1, text.size(), file_) == text.size();
+#else
+    std::size_t done = 0;
+    while (done < text.size()) {
+      const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+      if (n <= 0) return false;
+      done += static_cast<std::size_t>(n);
+    }
+    return true;
+#endif
+  }
+  bool close() {
+#if defined(_WIN32)
+    const bool ok = std::fclose(file_) == 0;
+    file_ = nullptr;
+#else
+    const bool ok = ::close(fd_) == 0;
+    fd_ = -1;
+#endif
     return ok;
   }
-  return false;
+
+ private:
+#if defined(_WIN32)
+  std::FILE* file_ = nullptr;
+#else
+  int fd_ = -1;
+#endif
+};
+
+enum class Kind { kNone, kTextFile, kTextSink, kScratchMemory, kScratchFile };
+
+// One unit number's slot. Slots are never removed, so their buffers keep their room between
+// connections: the pending text of unit 7 and the record store of unit 40 are reused call after call.
+struct Unit {
+  int number = 0;
+  Kind kind = Kind::kNone;  // kNone: not connected
+
+  // Text units. `pending` is the text not yet handed on: for a file, everything since connect while
+  // `holding` (so last_file_text can give it back); for a sink, the unfinished line.
+  OutputFile file;
+  LineSink sink = nullptr;
+  void* context = nullptr;
+  std::string path, pending;
+  bool holding = false, failed = false;
+  // The whole text of the latest file connection, kept by its disconnect.
+  std::string held, held_path;
+  bool held_valid = false;
+
+  // Scratch units: the system file, or the record store. A stored record is its length (64-bit, in
+  // one slot) followed by its values; `used` slots hold records, `position` is the next one to touch.
+  std::FILE* scratch_file = nullptr;
+  std::vector<double> store;
+  std::size_t used = 0, position = 0;
+};
+
+bool is_text(Kind k) {
+  return k == Kind::kTextFile || k == Kind::kTextSink;
+}
+bool is_scratch(Kind k) {
+  return k == Kind::kScratchMemory || k == Kind::kScratchFile;
 }
 
 std::size_t total_count(const RecordPiece* pieces, std::size_t count) {
@@ -50,94 +101,282 @@ std::size_t total_count(const RecordPiece* pieces, std::size_t count) {
   return total;
 }
 
-// Opens `path` for writing, empty. On POSIX systems the file is never reached through a symbolic link:
-// listing files live in a shared temporary folder, where a planted link could redirect the text.
-std::FILE* open_empty(const char* path) {
-#if defined(_WIN32)
-  return std::fopen(path, "w");
-#else
-  const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return nullptr;
-  std::FILE* f = ::fdopen(fd, "w");
-  if (f == nullptr) ::close(fd);
-  return f;
-#endif
+thread_local UnitTable* current_table = nullptr;
+
+}  // namespace
+
+struct UnitTable::State {
+  std::vector<Unit> units;  // few numbers are ever used (7 and 40): searched linearly
+  ScratchStorage storage = ScratchStorage::kMemory;
+  long long scratch_opened = 0, scratch_files = 0;
+
+  Unit* find(int number) {
+    for (Unit& u : units)
+      if (u.number == number && u.kind != Kind::kNone) return &u;
+    return nullptr;
+  }
+  Unit& slot(int number) {
+    for (Unit& u : units)
+      if (u.number == number) return u;
+    units.emplace_back();
+    units.back().number = number;
+    return units.back();
+  }
+};
+
+namespace {
+
+UnitTable::State& current() {
+  return current_units().state();
+}
+
+// Hands the pending text of a file unit to the file; false when a write fails.
+bool flush_file(Unit& u) {
+  const bool ok = u.file.write(u.pending);
+  if (!ok) u.failed = true;
+  u.pending.clear();
+  u.holding = false;
+  return ok;
+}
+
+bool close_text_file(Unit& u) {
+  bool ok = u.file.write(u.pending) && !u.failed;
+  ok = u.file.close() && ok;
+  u.held.swap(u.pending);
+  u.held_path.swap(u.path);
+  u.held_valid = ok && u.holding;
+  u.pending.clear();
+  return ok;
+}
+
+void close_sink(Unit& u) {
+  if (!u.pending.empty()) u.sink(u.context, u.pending.c_str(), u.pending.size());
+  u.pending.clear();
+  u.sink = nullptr;
+  u.context = nullptr;
+}
+
+bool close_scratch_unit(Unit& u) {
+  u.used = 0;
+  u.position = 0;
+  if (u.kind != Kind::kScratchFile) return true;
+  const bool ok = std::fclose(u.scratch_file) == 0;
+  u.scratch_file = nullptr;
+  return ok;
+}
+
+// Closes whatever connects the unit; false when a write or close failed.
+bool close_unit(Unit& u) {
+  bool ok = true;
+  if (u.kind == Kind::kTextFile) ok = close_text_file(u);
+  if (u.kind == Kind::kTextSink) close_sink(u);
+  if (is_scratch(u.kind)) ok = close_scratch_unit(u);
+  u.kind = Kind::kNone;
+  return ok;
+}
+
+// Readies a slot for a new text connection, closing an earlier one.
+Unit& fresh_text_slot(int unit) {
+  Unit& u = current().slot(unit);
+  if (u.kind != Kind::kNone) close_unit(u);
+  u.held_valid = false;
+  u.held.clear();
+  u.pending.clear();
+  u.failed = false;
+  return u;
+}
+
+int write_to_store(Unit& u, const RecordPiece* pieces, std::size_t count) {
+  const std::size_t total = total_count(pieces, count);
+  const std::size_t end = u.position + 1 + total;
+  if (u.store.size() < end) u.store.resize(end);  // grows once; later set-ups reuse the room
+  const std::uint64_t length = total;
+  std::memcpy(&u.store[u.position], &length, sizeof length);
+  double* next = u.store.data() + u.position + 1;
+  for (std::size_t k = 0; k < count; ++k) {
+    if (pieces[k].count > 0) std::memcpy(next, pieces[k].data, pieces[k].count * sizeof(double));
+    next += pieces[k].count;
+  }
+  u.position = end;
+  u.used = end;  // a sequential write ends the records
+  return 0;
+}
+
+int read_from_store(Unit& u, const RecordPiece* pieces, std::size_t count) {
+  if (u.position >= u.used) return 2;  // no record left
+  std::uint64_t length = 0;
+  std::memcpy(&length, &u.store[u.position], sizeof length);
+  if (length != total_count(pieces, count)) return 3;
+  const double* next = u.store.data() + u.position + 1;
+  for (std::size_t k = 0; k < count; ++k) {
+    if (pieces[k].count > 0) std::memcpy(pieces[k].data, next, pieces[k].count * sizeof(double));
+    next += pieces[k].count;
+  }
+  u.position += 1 + length;
+  return 0;
+}
+
+// In a file a record is its length in doubles (64-bit) followed by the doubles in machine representation.
+int write_to_file(std::FILE* f, const RecordPiece* pieces, std::size_t count) {
+  const std::uint64_t total = total_count(pieces, count);
+  if (std::fwrite(&total, sizeof total, 1, f) != 1) return 2;
+  for (std::size_t k = 0; k < count; ++k) {
+    const RecordPiece& p = pieces[k];
+    if (p.count > 0 && std::fwrite(p.data, sizeof(double), p.count, f) != p.count) return 2;
+  }
+  return std::fflush(f) == 0 ? 0 : 2;
+}
+
+int read_from_file(std::FILE* f, const RecordPiece* pieces, std::size_t count) {
+  std::uint64_t total = 0;
+  if (std::fread(&total, sizeof total, 1, f) != 1) return 2;
+  if (total != total_count(pieces, count)) return 3;
+  for (std::size_t k = 0; k < count; ++k) {
+    const RecordPiece& p = pieces[k];
+    if (p.count > 0 && std::fread(p.data, sizeof(double), p.count, f) != p.count) return 2;
+  }
+  return 0;
 }
 
 }  // namespace
 
+UnitTable::UnitTable() : state_(new State) {}
+
+UnitTable::~UnitTable() {
+  for (Unit& u : state_->units)
+    if (u.kind != Kind::kNone) close_unit(u);
+  delete state_;
+}
+
+void UnitTable::set_scratch_storage(ScratchStorage storage) {
+  state_->storage = storage;
+}
+ScratchStorage UnitTable::scratch_storage() const {
+  return state_->storage;
+}
+long long UnitTable::scratch_units_opened() const {
+  return state_->scratch_opened;
+}
+long long UnitTable::scratch_files_created() const {
+  return state_->scratch_files;
+}
+
+UnitTable& process_units() {
+  static UnitTable table;
+  return table;
+}
+
+UnitTable& current_units() {
+  return current_table != nullptr ? *current_table : process_units();
+}
+
+UnitScope::UnitScope(UnitTable& table) : previous_(current_table) {
+  current_table = &table;
+}
+UnitScope::~UnitScope() {
+  current_table = previous_;
+}
+
 bool connect(int unit, const char* path) {
-  if (find(unit) != nullptr) close_unit(unit);
-  if (path == nullptr) return false;
+  Unit& u = fresh_text_slot(unit);
   // Starting the file empty makes every read-back after an engine call forward only the new text.
-  std::FILE* f = open_empty(path);
-  if (f == nullptr) return false;
-  table().push_back({unit, Kind::kText, f});
+  if (path == nullptr || !u.file.open_empty(path)) return false;
+  u.kind = Kind::kTextFile;
+  u.path.assign(path);
+  u.holding = true;
+  return true;
+}
+
+bool connect_sink(int unit, LineSink sink, void* context) {
+  Unit& u = fresh_text_slot(unit);
+  if (sink == nullptr) return false;
+  u.kind = Kind::kTextSink;
+  u.sink = sink;
+  u.context = context;
   return true;
 }
 
 bool disconnect(int unit) {
-  return close_unit(unit);
+  Unit* u = current().find(unit);
+  return u != nullptr && close_unit(*u);
 }
 
 bool is_connected(int unit) {
-  return find(unit) != nullptr;
+  return current().find(unit) != nullptr;
 }
 
 void put(int unit, std::string_view text) {
-  Unit* u = find(unit);
-  if (u == nullptr || u->kind != Kind::kText || text.empty()) return;
-  std::fwrite(text.data(), 1, text.size(), u->file);
+  Unit* u = current().find(unit);
+  if (u == nullptr || !is_text(u->kind) || text.empty()) return;
+  u->pending.append(text.data(), text.size());
+  if (u->kind == Kind::kTextFile && u->pending.size() >= kHeldTextLimit) flush_file(*u);
 }
 
 void end_line(int unit) {
-  put(unit, "\n");
+  Unit* u = current().find(unit);
+  if (u == nullptr || !is_text(u->kind)) return;
+  u->pending.push_back('\n');
+  if (u->kind == Kind::kTextSink) {
+    u->sink(u->context, u->pending.c_str(), u->pending.size());
+    u->pending.clear();
+  } else if (u->pending.size() >= kHeldTextLimit) {
+    flush_file(*u);
+  }
+}
+
+bool last_file_text(int unit, const char* path, std::string_view& text) {
+  text = {};
+  for (const Unit& u : current().units) {
+    if (u.number != unit) continue;
+    if (u.kind != Kind::kNone || !u.held_valid || path == nullptr || u.held_path != path) return false;
+    text = u.held;
+    return true;
+  }
+  return false;
 }
 
 int open_scratch(int unit) {
-  if (find(unit) != nullptr) return 1;  // never reopen a connected unit behind its owner's back
-  std::FILE* f = std::tmpfile();        // unnamed, removed by the system when closed
-  if (f == nullptr) return 2;
-  table().push_back({unit, Kind::kScratch, f});
+  UnitTable::State& table = current();
+  if (table.find(unit) != nullptr) return 1;  // never reopen a connected unit behind its owner's back
+  Unit& u = table.slot(unit);
+  if (table.storage == ScratchStorage::kFile) {
+    u.scratch_file = std::tmpfile();  // unnamed, removed by the system when closed
+    if (u.scratch_file == nullptr) return 2;
+    ++table.scratch_files;
+  }
+  u.kind = table.storage == ScratchStorage::kFile ? Kind::kScratchFile : Kind::kScratchMemory;
+  u.used = 0;
+  u.position = 0;
+  ++table.scratch_opened;
   return 0;
 }
 
 int rewind(int unit) {
-  Unit* u = find(unit);
+  Unit* u = current().find(unit);
   if (u == nullptr) return 1;
-  return std::fseek(u->file, 0, SEEK_SET) == 0 ? 0 : 2;
+  if (u->kind == Kind::kScratchFile) return std::fseek(u->scratch_file, 0, SEEK_SET) == 0 ? 0 : 2;
+  if (u->kind == Kind::kScratchMemory) u->position = 0;
+  return 0;  // a text unit has nothing to rewind: its text is already on its way
 }
 
 int close_scratch(int unit) {
-  Unit* u = find(unit);
-  if (u == nullptr || u->kind != Kind::kScratch) return 1;
-  return close_unit(unit) ? 0 : 2;
+  Unit* u = current().find(unit);
+  if (u == nullptr || !is_scratch(u->kind)) return 1;
+  return close_unit(*u) ? 0 : 2;
 }
 
-// A record is its length in doubles (64-bit) followed by the doubles in machine representation.
 int write_record(int unit, const RecordPiece* pieces, std::size_t count) {
-  Unit* u = find(unit);
-  if (u == nullptr || u->kind != Kind::kScratch) return 1;
-  const std::uint64_t total = total_count(pieces, count);
-  if (std::fwrite(&total, sizeof total, 1, u->file) != 1) return 2;
-  for (std::size_t k = 0; k < count; ++k) {
-    const RecordPiece& p = pieces[k];
-    if (p.count > 0 && std::fwrite(p.data, sizeof(double), p.count, u->file) != p.count) return 2;
-  }
-  return std::fflush(u->file) == 0 ? 0 : 2;
+  Unit* u = current().find(unit);
+  if (u == nullptr || !is_scratch(u->kind)) return 1;
+  if (u->kind == Kind::kScratchFile) return write_to_file(u->scratch_file, pieces, count);
+  return write_to_store(*u, pieces, count);
 }
 
 int read_record(int unit, const RecordPiece* pieces, std::size_t count) {
-  Unit* u = find(unit);
-  if (u == nullptr || u->kind != Kind::kScratch) return 1;
-  std::uint64_t total = 0;
-  if (std::fread(&total, sizeof total, 1, u->file) != 1) return 2;
-  if (total != total_count(pieces, count)) return 3;
-  for (std::size_t k = 0; k < count; ++k) {
-    const RecordPiece& p = pieces[k];
-    if (p.count > 0 && std::fread(p.data, sizeof(double), p.count, u->file) != p.count) return 2;
-  }
-  return 0;
+  Unit* u = current().find(unit);
+  if (u == nullptr || !is_scratch(u->kind)) return 1;
+  if (u->kind == Kind::kScratchFile) return read_from_file(u->scratch_file, pieces, count);
+  return read_from_store(*u, pieces, count);
 }
 
 }  // namespace vek::io

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/problems.h"
+#include "io/units.h"
 #include "support/listing_capture.h"
 
 namespace {
@@ -235,6 +236,34 @@ TEST(Storage, ScratchAndInMemoryGiveBitIdenticalSolutions) {
     EXPECT_EQ(memory.d, scratch.d);
     EXPECT_EQ(memory.lambda(), scratch.lambda());
     EXPECT_EQ(memory.calls, scratch.calls);
+  }
+}
+
+// The scratch record kept in the unit table's memory and in an unnamed file: same iterates, same
+// listing, and a file per QP set-up only in the second case.
+TEST(Storage, ScratchInMemoryAndInFilesGiveIdenticalSolvesAndListings) {
+  for (const Nlp& p : {engine_test::hyperbola(), engine_test::bounded_rosenbrock()}) {
+    Settings s;
+    s.scratch = true;
+    s.iprint = 1;
+    vek::io::UnitTable in_memory, in_files;
+    in_files.set_scratch_storage(vek::io::ScratchStorage::kFile);
+    std::vector<MiraxRun> runs;
+    std::vector<std::string> listings;
+    for (vek::io::UnitTable* table : {&in_memory, &in_files}) {
+      vek::io::UnitScope scope(*table);
+      runs.emplace_back(p, s);
+      listings.push_back(capture_listing([&] { EXPECT_EQ(runs.back().solve(), 1); }));
+    }
+    EXPECT_EQ(runs[0].x, runs[1].x);
+    EXPECT_EQ(runs[0].vf, runs[1].vf);
+    EXPECT_EQ(runs[0].calls, runs[1].calls);
+    EXPECT_EQ(listings[0], listings[1]);
+    EXPECT_GT(listings[0].size(), 0u);
+    EXPECT_GT(in_memory.scratch_units_opened(), 1);
+    EXPECT_EQ(in_memory.scratch_files_created(), 0);
+    EXPECT_EQ(in_files.scratch_files_created(), in_files.scratch_units_opened());
+    EXPECT_EQ(in_files.scratch_units_opened(), in_memory.scratch_units_opened());
   }
 }
 
