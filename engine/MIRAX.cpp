@@ -15,6 +15,13 @@ MxiterState& mirax_process_state() {
   return state;
 }
 
+void mirax_hessian_supplied(MxiterState& state, double* VF, int N, int M) {
+  VfSegments seg;
+  const long long lwvf = mirax_min_lwvf(N, M);
+  if (lwvf > 2147483647LL || !vf_segments(N, M, VF, static_cast<int>(lwvf), seg)) return;
+  state.hessian = HessianOwner{seg.B.data(), N, M};
+}
+
 namespace {
 
 // A re-entry flag must answer the engine's own last request; anything else (including -1 or -2 when

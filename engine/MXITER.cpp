@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "engine/MIRAX2.h"
+#include "engine/feasibility.h"
 #include "engine/hessian.h"
 #include "engine/linesearch.h"
 #include "engine/listing.h"
@@ -59,9 +60,23 @@ bool start_values_finite(const EngineCall& c, const MxiterState& s) {
   return bad == nullptr;
 }
 
+// A warm start is honoured only when a solution of this record initialised B in this very VF (or the
+// caller declared it filled), for the same N and M, and the leading diagonal of B is still positive
+// and finite. Otherwise B would be whatever VF holds (zeros in a fresh workspace: no curvature at all).
+bool warm_start_usable(const EngineCall& c, const MxiterState& s) {
+  if (!is_warm_start(c.D(c.N + 1))) return false;
+  const HessianOwner& h = s.hessian;
+  if (h.B != c.vf.B.data() || h.N != c.N || h.M != c.M) return false;
+  for (int i = 1; i <= c.N; ++i) {
+    const double b = c.vf.B(i, i);
+    if (!(b > 0.0 && std::isfinite(b))) return false;
+  }
+  return true;
+}
+
 // Bounds must be numbers with XL <= XU; on a cold start every scale must be non-zero and finite
 // (B(i,i) = h / D(i)^2) and the Hessian control a number.
-bool bounds_and_scales_legal(const EngineCall& c) {
+bool bounds_and_scales_legal(const EngineCall& c, bool warm) {
   for (int i = 1; i <= c.N; ++i) {
     if (!(c.XL(i) <= c.XU(i))) {
       if (c.listing()) listing::illegal_bounds(i, c.XL(i), c.XU(i));
@@ -69,8 +84,7 @@ bool bounds_and_scales_legal(const EngineCall& c) {
       return false;
     }
   }
-  const double h0 = c.D(c.N + 1);
-  if (is_warm_start(h0)) return true;
+  if (warm) return true;
   for (int i = 1; i <= c.N + 1; ++i) {
     const double d = c.D(i);
     if (!std::isfinite(d) || (i <= c.N && d == 0.0)) {
@@ -162,8 +176,12 @@ void start_iteration(const EngineCall& c, MxiterState& s) {
   const double sum = convergence_sum(c, gdot);
   c.CVG[0] = sum;
   c.CVG[1] = c.ACC * std::max(std::fabs(c.F), 1.0);
-  // A point outside its bounds (possible only at a start outside them) never counts as converged.
-  if (sum <= c.CVG[1] && point_within_bounds(c)) return finish(c, s, 1);
+  // Converged: the sum passes, X lies within its bounds (a start outside them never counts), the
+  // linearisation was consistent (set-up code 0) and every constraint is met within its tolerance.
+  // Otherwise the iteration goes on.
+  if (sum <= c.CVG[1] && point_within_bounds(c) && constraints_met(c, c.listing()) && setup == 0) {
+    return finish(c, s, 1);
+  }
   const double p = start_penalties(c, s);
   if (setup > 1) return finish(c, s, 6);
   s.DPHI = gdot - p * c.D(c.N + 1);
@@ -174,16 +192,22 @@ void start_iteration(const EngineCall& c, MxiterState& s) {
   on_line_search(c, s, begin_line_search(c, s));
 }
 
-// "Start solution": reset the record, check the start values, initialise B and the weights.
+// "Start solution": reset the record, check the start values, initialise B and the weights. A warm
+// start that cannot be honoured (warm_start_usable) is a cold start with the Hessian control 0.
 bool start_solution(const EngineCall& c, MxiterState& s) {
+  const HessianOwner kept = s.hessian;
   s = MxiterState{};
+  s.hessian = kept;
   s.NCALL = 1;
   s.ITER = 1;
   s.PHIMIN = 1.0e30;
   s.NPRINT = c.IPRINT > 0 ? c.IPRINT : 1;
-  if (!start_values_finite(c, s) || !bounds_and_scales_legal(c)) return false;
-  if (!is_warm_start(c.D(c.N + 1))) {
-    initialise_hessian(c.N, c.M, c.F, c.G.data(), c.D.data(), c.vf.B, c.vf.mu.data());
+  const bool warm = warm_start_usable(c, s);
+  if (!start_values_finite(c, s) || !bounds_and_scales_legal(c, warm)) return false;
+  if (!warm) {
+    const double h0 = is_warm_start(c.D(c.N + 1)) ? 0.0 : c.D(c.N + 1);
+    initialise_hessian(c.N, c.M, h0, c.F, c.G.data(), c.D.data(), c.vf.B, c.vf.mu.data());
+    s.hessian = HessianOwner{c.vf.B.data(), c.N, c.M};
   }
   return true;
 }

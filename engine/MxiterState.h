@@ -2,7 +2,8 @@
 //
 // MIRAX uses one process-wide record (mirax_process_state()); a caller that wants several solutions in
 // progress at once gives each its own record through the MIRAX overload that takes one. A solution
-// begins with INF = 0, which resets the record; nothing else about the engine persists between calls.
+// begins with INF = 0, which resets the record except `hessian`; nothing else about the engine persists
+// between calls.
 #pragma once
 
 namespace vek::engine {
@@ -12,6 +13,15 @@ enum class Resume {
   start_solution,        // no solution in progress: the next call must start one (INF = 0)
   continue_line_search,  // the engine asked for F and C at a trial point (INF = -1)
   update_hessian,        // the engine accepted a step and asked for G and A there (INF = -2)
+};
+
+// The workspace whose B and penalty weights a warm start (D(N+1) >= 1e30) of this record may use: the
+// B segment of the VF (with its sizes N and M) in which a solution of this record initialised B, or
+// which the caller declared filled with mirax_hessian_supplied. Empty until then.
+struct HessianOwner {
+  const double* B = nullptr;
+  int N = 0;
+  int M = 0;
 };
 
 struct MxiterState {
@@ -25,7 +35,12 @@ struct MxiterState {
   double DPHI = 0.0;       // derivative of the primary penalty along the current step D
   double ALPHA = 0.0;      // latest step factor
   Resume resume = Resume::start_solution;
+  HessianOwner hessian;  // kept when a solution starts
 };
+
+// A caller that fills B and the weights of VF itself (N variables, M constraints, LWVF at least the
+// minimum) declares them here, so that the next warm start of `state` with this VF uses them.
+void mirax_hessian_supplied(MxiterState& state, double* VF, int N, int M);
 
 // The record behind the MIRAX overload without an explicit state.
 MxiterState& mirax_process_state();

@@ -23,7 +23,12 @@ double initial_diagonal(double h0, double fs) {
 
 void initialise_hessian(int N, int M, double F, const double* G, const double* D, const qp::Packed<double>& B,
                         double* mu) {
-  const double h = initial_diagonal(D[N], function_scale(N, F, G, D));
+  initialise_hessian(N, M, D[N], F, G, D, B, mu);
+}
+
+void initialise_hessian(int N, int M, double h0, double F, const double* G, const double* D,
+                        const qp::Packed<double>& B, double* mu) {
+  const double h = initial_diagonal(h0, function_scale(N, F, G, D));
   for (int i = 1; i <= N; ++i) {
     B(i, i) = h / (D[i - 1] * D[i - 1]);  // every scaled curvature equals h
     for (int k = i + 1; k <= N; ++k) B(k, i) = 0.0;

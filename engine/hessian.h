@@ -25,6 +25,9 @@ double initial_diagonal(double h0, double fs);
 //   B out (leading N x N block; row N+1 untouched); mu (M) out.
 void initialise_hessian(int N, int M, double F, const double* G, const double* D, const qp::Packed<double>& B,
                         double* mu);
+// The same with the control h0 given explicitly (< 1e30) instead of read from D(N+1).
+void initialise_hessian(int N, int M, double h0, double F, const double* G, const double* D,
+                        const qp::Packed<double>& B, double* mu);
 
 // Gradient of the Lagrangian G - sum lambda_j A(., j) over the j with lambda_j != 0.
 //   N, M in; G (N) in; A (LCN x M) in; lambda (M) in; out (N) out.

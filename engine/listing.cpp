@@ -187,6 +187,18 @@ void value_row(int j, double u, double c, double prod) {
   table_row("CONSTR.  ", j, " MULT. = ", u, " VALUE = ", c, prod);
 }
 
+void tolerance_row(int j, double viol, double tol) {
+  io::Formatted(kUnit)
+      .x(3)
+      .text("CONSTR.  ")
+      .i(4, j)
+      .text(" VIOL. = ")
+      .pe(11, 4, viol)
+      .text(" TOL.  = ")
+      .pe(11, 4, tol)
+      .end();
+}
+
 void uphill_block(double phi0, double f, double p, double gdot, double dphi, int n, const double* d) {
   io::empty_line(kUnit);
   text("*** MIRAX, PENALTY FUNCTION HAS POSITIVE ", "GRADIENT IN SEARCH DIRECTION.");

@@ -42,6 +42,9 @@ void variable_row(int i, double g, double d, double prod);    // DEC.VAR. / GRAD
 void multiplier_row(int j, double u, double c, double prod);  // CONSTR. / MULT. / VIOL.
 void weight_row(int j, double mu, double viol, double prod);  // CONSTR. / WGHT. / VIOL.
 void value_row(int j, double u, double c, double prod);       // CONSTR. / MULT. / VALUE
+// (3X,"CONSTR.  ",I4," VIOL. = ",1PE11.4," TOL.  = ",1PE11.4): a constraint that fails the feasibility
+// test of a point whose convergence sum passed.
+void tolerance_row(int j, double viol, double tol);
 
 // The uphill diagnostics (written whatever IPRINT is); D has N+1 elements.
 void uphill_block(double phi0, double f, double p, double gdot, double dphi, int n, const double* d);

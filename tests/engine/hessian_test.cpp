@@ -85,6 +85,7 @@ TEST(HessianInit, WarmStartLeavesBAndWeightsAsSupplied) {
   run.vf[6] = 0.0;
   run.vf[7] = 1.0;
   run.vf[1] = 0.75;
+  vek::engine::mirax_hessian_supplied(vek::engine::mirax_process_state(), run.vf.data(), 2, 1);
   const std::vector<double> before = run.vf;
   run.call();
   EXPECT_EQ(run.inf, 3);

@@ -173,7 +173,8 @@ TEST(IllegalValues, InconsistentBoundsAndScalesEndWithCode8) {
   Settings warm;
   warm.hessian_control = 1.0e30;
   MiraxRun run(engine_test::quadratic_with_inequality(), warm);
-  run.vf[2] = run.vf[5] = 1.0;  // B = I
+  run.vf[2] = run.vf[5] = 1.0;  // B = I, declared as supplied by the caller
+  vek::engine::mirax_hessian_supplied(vek::engine::mirax_process_state(), run.vf.data(), 2, 1);
   run.d[0] = 0.0;
   EXPECT_EQ(run.solve(), 1);
 }
