@@ -143,6 +143,51 @@ TEST_P(Collection, ReachesThePublishedOptimum) {
   }
 }
 
+// The largest violation of a constraint over its documented feasibility tolerance at x:
+// v_j / (min(max(ACC, 1e-10), 1e-6) + 1e-12 sum_i |dc_j/dx_i x_i|), from the problem's own functions.
+double worst_tolerance_ratio(const TestProblem& tp, const std::vector<double>& x, double acc) {
+  const int n = tp.n(), m = tp.m();
+  std::vector<double> c(std::max(m, 1)), jac(static_cast<std::size_t>(n) * std::max(m, 1));
+  tp.constraints(x.data(), c.data());
+  tp.jacobian(x.data(), jac.data());
+  double worst = 0.0;
+  for (int j = 0; j < m; ++j) {
+    const int k = tp.kind(j);
+    const double v = k == 0 ? std::fabs(c[j]) : std::max(k < 0 ? c[j] : -c[j], 0.0);
+    double terms = 0.0;
+    for (int i = 0; i < n; ++i) terms += std::fabs(jac[j * n + i] * x[i]);
+    worst = std::max(worst, v / (std::min(std::max(acc, 1.0e-10), 1.0e-6) + 1.0e-12 * terms));
+  }
+  return worst;
+}
+
+// Every bundled problem at loose, default and tight tolerances, with the plug-in's controls: an
+// ending with INF = 1 is within the bounds and meets every constraint within its tolerance.
+TEST(CollectionFeasibility, ConvergedOnlyWhenFeasibleAtEveryTolerance) {
+  for (const double acc : {1.0e-3, 1.0e-6, 1.0e-8, 1.0e-12}) {
+    int converged = 0, total = 0;
+    for (const std::string& name : talvir::problems::problem_names()) {
+      SCOPED_TRACE(name + " at ACC " + std::to_string(acc));
+      const std::shared_ptr<TestProblem> tp(talvir::problems::make_problem(name).release());
+      engine_test::Settings s;
+      s.acc = acc;
+      s.maxit = 100;
+      s.maxls = 5;
+      s.hessian_control = 1.0;
+      engine_test::MiraxRun run(from_collection(tp), s);
+      run.solve();
+      ++total;
+      if (run.inf != 1) continue;
+      ++converged;
+      std::vector<double> xl(tp->n()), xu(tp->n());
+      tp->bounds(xl.data(), xu.data());
+      for (int i = 0; i < tp->n(); ++i) EXPECT_TRUE(run.x[i] >= xl[i] && run.x[i] <= xu[i]) << i;
+      EXPECT_LE(worst_tolerance_ratio(*tp, run.x, acc), 1.0);
+    }
+    EXPECT_GE(converged, total - 12) << "at ACC " << acc;  // the property is not carried by failures
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Bundled, Collection, ::testing::ValuesIn(talvir::problems::problem_names()),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
