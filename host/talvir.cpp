@@ -86,9 +86,10 @@ void print_help() {
   std::printf(
       "\n"
       "A solve ends 'converged' when the predicted change of the objective, |g'd| + sum |lambda_j c_j|,\n"
-      "is at most OptTol max(1, |f|). Constraints whose multiplier is near zero are then met only to\n"
-      "about sqrt(OptTol); 'check' therefore judges at a tight OptTol: |f - f*| <= 1e-6 max(1, |f*|)\n"
-      "(plus half a unit in the last published digit) and a violation of at most 1e-6.\n"
+      "is at most OptTol max(1, |f|) and every constraint c_j holds within min(max(OptTol, 1e-10), 1e-6)\n"
+      "+ 1e-12 sum_i |dc_j/dx_i x_i|, in its own units. 'check' judges at a tight OptTol:\n"
+      "|f - f*| <= 1e-6 max(1, |f*|) (plus half a unit in the last published digit) and a violation of\n"
+      "at most 1e-6.\n"
       "\n"
       "Exit status: 0 converged (check: all solved), 1 not converged (check: not all solved),\n"
       "2 bad command line or parameter, 3 the solver module could not be loaded.\n"

@@ -94,6 +94,10 @@ TEST(TalvirProgram, HelpExplainsCommandsOptionsAndEveryParameter) {
   EXPECT_NE(run.out.find("integer 1..99999, default 100"), std::string::npos) << "MaxIterations range";
   // The convergence test is relative: the sum is compared with OptTol times max(1, |f|).
   EXPECT_NE(run.out.find("is at most OptTol max(1, |f|)"), std::string::npos);
+  // Feasibility has its own tolerance, never loosened by OptTol beyond 1e-6.
+  EXPECT_NE(run.out.find("every constraint c_j holds within min(max(OptTol, 1e-10), 1e-6)"),
+            std::string::npos);
+  EXPECT_EQ(run.out.find("sqrt(OptTol)"), std::string::npos);
 }
 
 TEST(TalvirProgram, ListShowsEveryBundledProblemWithItsSizes) {
