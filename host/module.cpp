@@ -6,6 +6,8 @@
 
 #include <climits>
 
+#include "host/module_file.h"
+
 #ifndef TALVIR_DEFAULT_MODULE
 #define TALVIR_DEFAULT_MODULE "vek_talvir.so"
 #endif
@@ -18,7 +20,12 @@ PluginModule::~PluginModule() {
 
 bool PluginModule::open(const std::string& path, std::string* error) {
   // RTLD_LOCAL keeps the module's symbols to itself, as a framework loading several solvers would.
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  const std::string fault = module_file_fault(path);
+  if (!fault.empty()) {
+    *error = fault;
+    return false;
+  }
+  handle_ = dlopen(module_load_path(path).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) {
     const char* why = dlerror();
     *error = "cannot load the solver module " + path + ": " + (why != nullptr ? why : "unknown error");

@@ -1,8 +1,6 @@
 // run_solve, apply_parameter and violation_at (see solve_run.h for the contracts).
 #include "host/solve_run.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -10,7 +8,7 @@
 #include <cstdlib>
 
 #include "host/host_problem.h"
-#include "plugin/parameter_table.h"
+#include "host/module_parameters.h"
 
 namespace talvir::host {
 namespace {
@@ -19,85 +17,29 @@ namespace {
 // stops a module that never ends a solve.
 constexpr long kMaxSolveCalls = 10000000;
 
-const vek::ParameterDefinition* find_entry(const std::string& name) {
-  for (const vek::ParameterDefinition& entry : vek::kParameterDefinitions) {
-    if (strcasecmp(entry.name, name.c_str()) == 0) return &entry;
-  }
-  return nullptr;
-}
-
-std::string parameter_names() {
+std::string parameter_names(const std::vector<ModuleParameter>& params) {
   std::string names;
-  for (const vek::ParameterDefinition& entry : vek::kParameterDefinitions) {
-    names += names.empty() ? "" : ", ";
-    names += entry.name;
-  }
+  for (const ModuleParameter& p : params) names += (names.empty() ? "" : ", ") + p.name;
   return names;
-}
-
-std::string accepted_values(const vek::ParameterDefinition& entry) {
-  char buffer[160];
-  if (entry.type == vek::kIntegerParameter) {
-    std::snprintf(buffer, sizeof(buffer), "an integer from %.0f to %.0f", entry.minimum, entry.maximum);
-  } else if (entry.type == vek::kRealParameter) {
-    std::snprintf(buffer, sizeof(buffer), "a number from %g to %g", entry.minimum, entry.maximum);
-  } else {
-    std::string options = entry.options;
-    std::replace(options.begin(), options.end(), ';', ',');
-    if (!options.empty() && options.back() == ',') options.pop_back();
-    std::snprintf(buffer, sizeof(buffer), "one of: %s", options.c_str());
-  }
-  return buffer;
-}
-
-// True when `value` is one of the ';'-terminated options, ignoring letter case.
-bool is_option(const char* options, const std::string& value) {
-  std::string list = options;
-  size_t begin = 0;
-  for (size_t end = list.find(';'); end != std::string::npos; end = list.find(';', begin)) {
-    if (strcasecmp(list.substr(begin, end - begin).c_str(), value.c_str()) == 0) return true;
-    begin = end + 1;
-  }
-  return false;
-}
-
-// Parses the text of a value for `entry`; false when it is not a number of the parameter's type.
-bool parse_value(const vek::ParameterDefinition& entry, const std::string& text, vek::ParameterValue* value) {
-  if (entry.type == vek::kTextParameter) return is_option(entry.options, text);
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  if (entry.type == vek::kIntegerParameter) {
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (*end != '\0' || errno != 0 || v < INT32_MIN || v > INT32_MAX) return false;
-    value->integer = static_cast<std::int32_t>(v);
-    return true;
-  }
-  const double v = std::strtod(text.c_str(), &end);
-  if (*end != '\0' || errno != 0 || !std::isfinite(v)) return false;
-  value->real = v;
-  return true;
 }
 
 }  // namespace
 
 std::string apply_parameter(vek::ParameterList* list, const std::string& name, const std::string& text) {
-  const vek::ParameterDefinition* entry = find_entry(name);
-  if (entry == nullptr) return "unknown parameter '" + name + "'; the parameters are: " + parameter_names();
+  std::vector<ModuleParameter> params;
+  const std::string unread = read_module_parameters(list, &params);
+  if (!unread.empty()) return unread;
+  const ModuleParameter* p = find_module_parameter(params, name);
+  if (p == nullptr) return "unknown parameter '" + name + "'; the parameters are: " + parameter_names(params);
   vek::ParameterValue value{};
   std::string copy = text;  // a text value is handed over as char*; the solver copies it
-  if (!parse_value(*entry, text, &value)) {
-    return std::string("bad value '") + text + "' for " + entry->name + ": it takes " +
-           accepted_values(*entry);
-  }
-  if (entry->type == vek::kTextParameter) value.text = copy.data();
-  const std::int32_t rc = list->SetParameter(entry->name, entry->type, value);
-  if (rc == vek::kValueOutOfRange) {
-    return std::string("value ") + text + " is out of range for " + entry->name + ": it takes " +
-           accepted_values(*entry);
-  }
-  if (rc != vek::kOk)
-    return std::string("the solver refused ") + entry->name + " (code " + std::to_string(rc) + ")";
+  if (!parse_parameter_value(*p, text, &value))
+    return "bad value '" + text + "' for " + p->name + ": it takes " + accepted_values(*p);
+  if (p->type == vek::kTextParameter) value.text = copy.data();
+  const std::int32_t rc = list->SetParameter(p->name.c_str(), p->type, value);
+  if (rc == vek::kValueOutOfRange)
+    return "value " + text + " is out of range for " + p->name + ": it takes " + accepted_values(*p);
+  if (rc != vek::kOk) return "the solver refused " + p->name + " (code " + std::to_string(rc) + ")";
   return "";
 }
 

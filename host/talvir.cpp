@@ -7,20 +7,26 @@
 //   talvir list                 the bundled problems
 //   talvir check [opts]         solve the whole collection at a tight and at the default tolerance and
 //                               judge each against its known optimum
-//   talvir --help               usage, options and the solver parameters
+//   talvir --help               usage, options and the solver parameters, as the loaded module
+//                               describes them through ParameterList (like any host, talvir knows the
+//                               solver only through its interfaces)
 // Exit status: 0 converged (check: every problem judged solved at the tight tolerance), 1 not
 // converged / not all solved, 2 bad command line (unknown command, problem, option or parameter
-// value), 3 the module could not be loaded or used.
+// value; numbers must be plain decimal) or a problem too large for the memory (the message says how
+// much it needs), 3 the module could not be loaded (missing, damaged or truncated) or used.
+#include <strings.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "host/module.h"
+#include "host/module_parameters.h"
 #include "host/problems/problem.h"
 #include "host/solve_run.h"
-#include "plugin/parameter_table.h"
 
 namespace talvir::host {
 namespace {
@@ -36,10 +42,11 @@ constexpr double kViolationLimit = 1e-6;
 
 struct CommandLine {
   std::string command;
+  bool help = false;
   std::vector<std::string> names;
   int size = 0;  // --n; 0 when not given
   bool listing = false;
-  std::string module;
+  std::string module;  // --module; empty when not given
   std::vector<std::pair<std::string, std::string>> parameters;
 };
 
@@ -48,7 +55,7 @@ int usage_error(const std::string& message) {
   return kExitUsage;
 }
 
-void print_help() {
+void print_usage(const std::string& module_path) {
   std::printf(
       "talvir - solve nonlinear programs with the TALVIR SQP solver module, loaded as a plug-in.\n"
       "\n"
@@ -58,31 +65,37 @@ void print_help() {
       "  talvir list                     list the bundled problems\n"
       "  talvir check [options]          solve every bundled problem at OptTol %s and at the default\n"
       "                                  %s, and compare with the known optimum\n"
-      "  talvir --help                   this text\n"
+      "  talvir --help [--module PATH]   this text, with the parameters of the module\n"
       "\n"
       "Options:\n"
       "  --n N               number of variables of the scalable problems (chain, qp; N >= 2)\n"
-      "  --set Param=Value   set a solver parameter (repeatable; names ignore letter case)\n"
+      "  --set Param=Value   set a solver parameter (repeatable; names ignore letter case; numbers in\n"
+      "                      decimal, e.g. 100, 0.5, 1e-8)\n"
       "  --listing           print the solver's listing (sets PrintLevel=Normal unless --set says "
       "otherwise)\n"
       "  --module PATH       the solver module to load (default: %s)\n"
-      "\n"
-      "Solver parameters:\n",
-      kDefaultExample, kTightTolerance, kDefaultTolerance, default_module_path().c_str());
-  for (const vek::ParameterDefinition& entry : vek::kParameterDefinitions) {
-    char range[96];
-    if (entry.type == vek::kIntegerParameter) {
-      std::snprintf(range, sizeof(range), "integer %.0f..%.0f, default %.0f", entry.minimum, entry.maximum,
-                    entry.default_number);
-    } else if (entry.type == vek::kRealParameter) {
-      std::snprintf(range, sizeof(range), "real %g..%g, default %g", entry.minimum, entry.maximum,
-                    entry.default_number);
+      "\n",
+      kDefaultExample, kTightTolerance, kDefaultTolerance, module_path.c_str());
+}
+
+// The parameters as the loaded module describes them through its ParameterList.
+void print_parameters(const std::vector<ModuleParameter>& params, const std::string& module_path) {
+  std::printf("Solver parameters (as the module %s describes them):\n", module_path.c_str());
+  for (const ModuleParameter& p : params) {
+    char range[160];
+    if (p.type == vek::kIntegerParameter) {
+      std::snprintf(range, sizeof(range), "integer %.0f..%.0f, default %.0f", p.minimum, p.maximum, p.number);
+    } else if (p.type == vek::kRealParameter) {
+      std::snprintf(range, sizeof(range), "real %g..%g, default %g", p.minimum, p.maximum, p.number);
     } else {
-      std::snprintf(range, sizeof(range), "text, one of \"%s\", default \"%s\"", entry.options,
-                    entry.default_text);
+      std::snprintf(range, sizeof(range), "text, one of \"%s\", default \"%s\"", p.options.c_str(),
+                    p.text.c_str());
     }
-    std::printf("  %-16s %s\n  %-16s (%s)\n", entry.name, entry.description, "", range);
+    std::printf("  %-16s %s\n  %-16s (%s)\n", p.name.c_str(), p.description.c_str(), "", range);
   }
+}
+
+void print_closing_help() {
   std::printf(
       "\n"
       "A solve ends 'converged' when the predicted change of the objective, |g'd| + sum |lambda_j c_j|,\n"
@@ -92,7 +105,8 @@ void print_help() {
       "at most 1e-6.\n"
       "\n"
       "Exit status: 0 converged (check: all solved), 1 not converged (check: not all solved),\n"
-      "2 bad command line or parameter, 3 the solver module could not be loaded.\n"
+      "2 bad command line or parameter, or a problem too large for the memory,\n"
+      "3 the solver module could not be loaded.\n"
       "\n"
       "Examples:\n"
       "  talvir solve hs071 --set OptTol=1e-10\n"
@@ -108,8 +122,8 @@ std::string parse(int argc, char** argv, CommandLine& cl) {
     const std::string& a = args[k];
     const bool has_next = k + 1 < args.size();
     if (a == "--help" || a == "-h" || a == "help") {
-      cl.command = "help";
-      return "";
+      cl.help = true;
+      continue;
     }
     if (a == "--listing") {
       cl.listing = true;
@@ -117,12 +131,12 @@ std::string parse(int argc, char** argv, CommandLine& cl) {
       if (!has_next) return "option " + a + " needs a value";
       const std::string v = args[++k];
       if (a == "--module") {
+        if (v.empty()) return "--module takes the path of a module file, not an empty text";
         cl.module = v;
       } else if (a == "--n") {
-        char* end = nullptr;
-        const long n = std::strtol(v.c_str(), &end, 10);
-        if (v.empty() || *end != '\0' || n < 2 || n > 100000)
-          return "--n takes an integer from 2 to 100000, not '" + v + "'";
+        long long n = 0;
+        if (!parse_decimal_integer(v, &n) || n < 2 || n > 100000)
+          return "--n takes an integer from 2 to 100000 in decimal digits, not '" + v + "'";
         cl.size = static_cast<int>(n);
       } else {
         const size_t eq = v.find('=');
@@ -159,6 +173,34 @@ bool judged_solved(const problems::TestProblem& p, const SolveOutcome& out) {
          out.violation <= kViolationLimit;
 }
 
+// Bytes one solve of `p` needs: the host's dense Jacobian and structure, and the solver's arrays as the
+// module documents them (workspaces growing with n squared, dense constraint gradients, the block).
+double solve_memory_bytes(const problems::TestProblem& p) {
+  const double n = p.n(), m = p.m();
+  double equalities = 0;
+  for (int j = 0; j < p.m(); ++j) equalities += p.kind(j) == 0;
+  const double k = n + 1 - equalities;
+  const double host = m * n + 1 + m * n;  // dense Jacobian, plus a structure of at most m n pairs
+  const double solver = n * (n + 9) / 2 + 4 * m + 1 + (3 * k + 7) * k / 2 + 4 * (n + 1) + 6 * m +
+                        (m + 1) * (n + 2) + (m + 1) * n + 10 * n;
+  return 8 * (host + solver);
+}
+
+// run_solve, with a shortage of memory reported (how much the solve needs) instead of an abort.
+bool run_solve_reporting_memory(vek::NLPSystemFactory* factory, const problems::TestProblem& p,
+                                const SolveSettings& settings, SolveOutcome* out) {
+  try {
+    *out = run_solve(factory, p, settings);
+    return true;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr,
+                 "talvir: not enough memory to solve %s with n = %d, m = %d: it needs about %.1f GB "
+                 "(the solver's workspaces grow with n squared)\n",
+                 p.name().c_str(), p.n(), p.m(), solve_memory_bytes(p) / 1e9);
+    return false;
+  }
+}
+
 int solve_one(vek::NLPSystemFactory* factory, const CommandLine& cl, const std::string& module_path) {
   const std::string name = cl.names.empty() ? kDefaultExample : cl.names[0];
   if (cl.names.size() > 1) return usage_error("solve takes one problem name");
@@ -172,7 +214,8 @@ int solve_one(vek::NLPSystemFactory* factory, const CommandLine& cl, const std::
   const SolveSettings settings = settings_from(cl);
   std::printf("talvir: solving %s (n = %d, m = %d): %s\n  module %s\n", name.c_str(), problem->n(),
               problem->m(), problem->description().c_str(), module_path.c_str());
-  const SolveOutcome out = run_solve(factory, *problem, settings);
+  SolveOutcome out;
+  if (!run_solve_reporting_memory(factory, *problem, settings, &out)) return kExitUsage;
   if (!out.error.empty()) {
     std::fprintf(stderr, "talvir: %s\n", out.error.c_str());
     return out.bad_parameter ? kExitUsage : kExitModule;
@@ -222,8 +265,10 @@ int check_all(vek::NLPSystemFactory* factory, const CommandLine& cl) {
     SolveSettings tight = settings_from(cl), loose = settings_from(cl);
     tight.parameters.emplace_back("OptTol", kTightTolerance);
     loose.parameters.emplace_back("OptTol", kDefaultTolerance);
-    const SolveOutcome a = run_solve(factory, *p, tight);
-    const SolveOutcome b = run_solve(factory, *p, loose);
+    SolveOutcome a, b;
+    if (!run_solve_reporting_memory(factory, *p, tight, &a) ||
+        !run_solve_reporting_memory(factory, *p, loose, &b))
+      return kExitUsage;
     if (!a.error.empty()) {
       std::fprintf(stderr, "talvir: %s\n", a.error.c_str());
       return a.bad_parameter ? kExitUsage : kExitModule;
@@ -247,19 +292,41 @@ int check_all(vek::NLPSystemFactory* factory, const CommandLine& cl) {
   return solved_tight == total ? kExitConverged : kExitNotConverged;
 }
 
-int run(int argc, char** argv) {
-  CommandLine cl;
-  const std::string error = parse(argc, argv, cl);
-  if (!error.empty()) return usage_error(error);
-  if (cl.command == "help") {
-    print_help();
-    return kExitConverged;
+// Every --set applied through the factory's parameter view (the module's table is shared by all its
+// solvers), so that a bad name or value is a usage error before anything is solved.
+std::string apply_settings(vek::NLPSystemFactory* factory, const CommandLine& cl) {
+  vek::ParameterList* list = nullptr;
+  if (factory->QueryInterface(vek::kIidParameterList, reinterpret_cast<void**>(&list)) != vek::kOk ||
+      list == nullptr) {
+    return cl.parameters.empty() && !cl.help ? "" : "the module's factory does not offer its parameters";
   }
-  if (cl.command.empty()) cl.command = "solve";
-  if (cl.command == "list")
-    return cl.names.empty() ? list_problems() : usage_error("list takes no arguments");
-  if (cl.command != "solve" && cl.command != "check")
-    return usage_error("unknown command '" + cl.command + "'");
+  std::string error;
+  if (cl.help) {
+    std::vector<ModuleParameter> params;
+    error = read_module_parameters(list, &params);
+    if (error.empty()) print_parameters(params, cl.module.empty() ? default_module_path() : cl.module);
+  }
+  for (size_t k = 0; k < cl.parameters.size() && error.empty() && !cl.help; ++k) {
+    error = apply_parameter(list, cl.parameters[k].first, cl.parameters[k].second);
+  }
+  list->Release();
+  return error;
+}
+
+// The checks of the command line that need no module.
+std::string command_fault(const CommandLine& cl) {
+  if (cl.command != "solve" && cl.command != "check") return "unknown command '" + cl.command + "'";
+  if (cl.command == "check") {
+    for (const auto& assignment : cl.parameters) {
+      if (strcasecmp(assignment.first.c_str(), "OptTol") == 0)
+        return std::string("check solves at OptTol ") + kTightTolerance + " and " + kDefaultTolerance +
+               " itself; --set OptTol cannot be used with check";
+    }
+  }
+  return "";
+}
+
+int run_with_module(const CommandLine& cl) {
   const std::string module_path = cl.module.empty() ? default_module_path() : cl.module;
   PluginModule module;
   std::string load_error;
@@ -272,9 +339,34 @@ int run(int argc, char** argv) {
     std::fprintf(stderr, "talvir: the module %s gave no solver factory\n", module_path.c_str());
     return kExitModule;
   }
-  const int status = cl.command == "solve" ? solve_one(factory, cl, module_path) : check_all(factory, cl);
+  const std::string settings_error = apply_settings(factory, cl);
+  int status = kExitConverged;
+  if (!settings_error.empty()) {
+    status = cl.help ? kExitModule : usage_error(settings_error);
+    if (cl.help) std::fprintf(stderr, "talvir: %s\n", settings_error.c_str());
+  } else if (cl.help) {
+    print_closing_help();
+  } else {
+    status = cl.command == "solve" ? solve_one(factory, cl, module_path) : check_all(factory, cl);
+  }
   factory->Release();
   return status;
+}
+
+int run(int argc, char** argv) {
+  CommandLine cl;
+  const std::string error = parse(argc, argv, cl);
+  if (!error.empty()) return usage_error(error);
+  if (cl.help) {
+    print_usage(cl.module.empty() ? default_module_path() : cl.module);
+    return run_with_module(cl);
+  }
+  if (cl.command.empty()) cl.command = "solve";
+  if (cl.command == "list")
+    return cl.names.empty() ? list_problems() : usage_error("list takes no arguments");
+  const std::string fault = command_fault(cl);
+  if (!fault.empty()) return usage_error(fault);
+  return run_with_module(cl);
 }
 
 }  // namespace

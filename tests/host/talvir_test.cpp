@@ -8,11 +8,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host/problems/problem.h"
@@ -245,6 +248,112 @@ TEST(TalvirProgram, BadInputGivesAClearErrorAndNonZeroStatus) {
   EXPECT_EQ(wrong.status, 3);
   EXPECT_NE(wrong.err.find("cannot load the solver module"), std::string::npos);
   std::remove(not_module.c_str());
+}
+
+// Runs a shell command line, both streams captured together in `out`.
+ProgramRun shell(const std::string& command) {
+  ProgramRun run;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  for (size_t got; (got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0;) run.out.append(buffer, got);
+  const int raw = pclose(pipe);
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return run;
+}
+
+TEST(TalvirProgram, CarelessInputIsRefusedExactly) {
+  REQUIRE_HOST();
+  // Numbers are decimal only; an empty module path and an OptTol that check would override are refused.
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"solve hs071 --set OptTol=0x10", "bad value '0x10' for OptTol"},
+      {"solve hs071 --set OptTol=inf", "bad value 'inf' for OptTol"},
+      {"solve hs071 --set OptTol=1e", "bad value '1e' for OptTol"},
+      {"solve hs071 --set MaxIterations=0x10", "bad value '0x10' for MaxIterations"},
+      {"solve hs071 --set 'MaxIterations= 10'", "bad value ' 10' for MaxIterations"},
+      {"solve hs071 --set 'StepSize= 0.5'", "bad value ' 0.5' for StepSize"},
+      {"solve chain --n 0x10", "--n takes an integer from 2 to 100000 in decimal digits, not '0x10'"},
+      {"solve chain --n ' 10'", "--n takes an integer from 2 to 100000 in decimal digits, not ' 10'"},
+      {"solve hs071 --module ''", "--module takes the path of a module file, not an empty text"},
+      {"check --set opttol=1e-3", "--set OptTol cannot be used with check"},
+  };
+  for (const auto& [args, expected] : cases) {
+    const ProgramRun run = talvir(args);
+    EXPECT_EQ(run.status, 2) << args;
+    EXPECT_NE(run.err.find(expected), std::string::npos) << args << "\nstderr: " << run.err;
+  }
+  // Decimal forms that are numbers are taken: the iteration limit of 1 is reached.
+  EXPECT_EQ(talvir("solve hs071 --set MaxIterations=+1 --set OptTol=.5e-7").status, 1);
+}
+
+TEST(TalvirProgram, AModuleNamedWithoutAFolderIsLoadedFromTheCurrentFolder) {
+  REQUIRE_HOST();
+#ifdef TALVIR_MODULE_PATH
+  const std::filesystem::path module(TALVIR_MODULE_PATH);
+  const ProgramRun run = shell("cd " + module.parent_path().string() + " && " + TALVIR_HOST_PATH +
+                               " solve hs071 --module " + module.filename().string());
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("(converged)"), std::string::npos) << run.out;
+#endif
+}
+
+TEST(TalvirProgram, ATruncatedModuleIsRefusedBeforeTheLoaderMapsIt) {
+  REQUIRE_HOST();
+#ifdef TALVIR_MODULE_PATH
+  std::ifstream in(TALVIR_MODULE_PATH, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const size_t keep : {size_t{100}, size_t{1000}, size_t{30000}}) {
+    const std::string path = talvir_test::temp_path("truncated_module") + ".so";
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(keep));
+    const ProgramRun run = talvir("solve hs071 --module " + path);
+    EXPECT_EQ(run.status, 3) << keep;
+    EXPECT_NE(run.err.find("is damaged or truncated"), std::string::npos) << keep << ": " << run.err;
+    EXPECT_NE(run.err.find("the file has " + std::to_string(keep) + " bytes"), std::string::npos);
+    std::remove(path.c_str());
+  }
+#endif
+}
+
+TEST(TalvirProgram, AProblemTooLargeForTheMemorySaysHowMuchItNeeds) {
+  REQUIRE_HOST();
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer cannot run under an address-space limit";
+#endif
+  for (const char* problem : {"chain", "qp"}) {
+    // Under a 2 GB address-space limit, as a shared machine would impose.
+    const ProgramRun run =
+        shell(std::string("ulimit -v 2000000 && ") + TALVIR_HOST_PATH + " solve " + problem + " --n 40000");
+    EXPECT_EQ(run.status, 2) << run.out;
+    EXPECT_NE(run.out.find("not enough memory to solve " + std::string(problem) + " with n = 40000"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find(" GB"), std::string::npos) << run.out;
+  }
+}
+
+TEST(TalvirProgram, HelpAndSettingsComeFromTheLoadedModule) {
+  REQUIRE_HOST();
+#ifdef TALVIR_FAKE_MODULE_PATH
+  const std::string fake = std::string(" --module ") + TALVIR_FAKE_MODULE_PATH;
+  const ProgramRun help = talvir("--help" + fake);
+  EXPECT_EQ(help.status, 0) << help.err;
+  EXPECT_NE(help.out.find("Zeta"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("Stand-in count of the fake module"), std::string::npos);
+  EXPECT_NE(help.out.find("integer 1..9, default 4"), std::string::npos);
+  EXPECT_NE(help.out.find("text, one of \"Sweet;Sour;\", default \"Sweet\""), std::string::npos);
+  EXPECT_EQ(help.out.find("OptTol  "), std::string::npos) << "a parameter of the built module";
+  const std::vector<std::tuple<std::string, int, std::string>> cases = {
+      {"--set OptTol=1e-8", 2, "unknown parameter 'OptTol'; the parameters are: Zeta, Flavour"},
+      {"--set zeta=12", 2, "value 12 is out of range for Zeta: it takes an integer from 1 to 9"},
+      {"--set Flavour=Bitter", 2, "bad value 'Bitter' for Flavour: it takes one of: Sweet,Sour"},
+      {"--set zeta=3 --set flavour=sour", 3, "could not create a solver"},
+  };
+  for (const auto& [args, status, expected] : cases) {
+    const ProgramRun run = talvir("solve hs071 " + args + fake);
+    EXPECT_EQ(run.status, status) << args;
+    EXPECT_NE(run.err.find(expected), std::string::npos) << args << "\nstderr: " << run.err;
+  }
+#endif
 }
 
 // Problems the engine is not expected to bring to the published optimum, with the reason.
