@@ -29,7 +29,7 @@ constexpr const char* kNoStart =
 // Sizes read from the problem at every call.
 struct Sizes {
   std::int32_t N = 0, equalities = 0, inequalities = 0, nnz = 0;
-  std::int32_t M() const { return equalities + inequalities; }
+  long long M() const { return static_cast<long long>(equalities) + inequalities; }  // may pass 32 bits
 };
 
 Sizes read_sizes(NLPProblem& problem) {
@@ -62,7 +62,7 @@ std::string size_fault(const SolveState& state, const Sizes& s) {
     if (s.N == state.N && s.M() == state.M && s.nnz == state.nnz) return {};
     std::snprintf(
         text, sizeof text,
-        "VEKTALVIR Error:problem sizes changed since the first start call (N = %d, M = %d, nnz = %d; "
+        "VEKTALVIR Error:problem sizes changed since the first start call (N = %d, M = %lld, nnz = %d; "
         "the solver was set up for N = %d, M = %d, nnz = %d)\n",
         s.N, s.M(), s.nnz, state.N, state.M, state.nnz);
     return text;
@@ -104,12 +104,13 @@ std::string kinds_fault(const SolveState& st) {
 // The arrays of step 3 at the first start call, then the constraint kinds. Empty on success; a message
 // when memory is short or the kinds disagree with the equality count, with nothing kept.
 std::string make_arrays(SolveState& st, const Sizes& s, NLPProblem& problem) {
-  if (!make_engine_arrays(st, s.N, s.equalities, s.M(), s.nnz)) {
+  // size_fault has kept M within 32 bits.
+  if (!make_engine_arrays(st, s.N, s.equalities, static_cast<std::int32_t>(s.M()), s.nnz)) {
     char text[200];
     std::snprintf(text, sizeof text,
                   "VEKTALVIR Error:not enough memory for the solver's arrays (variables %d, constraints %d, "
                   "Jacobian entries %d)\n",
-                  s.N, s.M(), s.nnz);
+                  s.N, static_cast<int>(s.M()), s.nnz);
     return text;
   }
   for (std::int32_t i = 0; i < st.M; ++i) {
