@@ -8,6 +8,7 @@
 //   integer(lo, hi)        an integer in lo..hi
 //   grid(lo, hi, steps)    one of steps+1 evenly spaced values from lo to hi (exact ties and zeros happen)
 //   real_or_special(lo, hi) usually grid(lo, hi, 256), sometimes NaN, +-Inf, 1e30, -1e30, 1e300 or 0
+//   raw_int32()            four bytes as they come
 //   raw_double()           eight bytes as they come (any bit pattern, NaNs included)
 //   text(max)              up to max bytes, NUL excluded
 // FUZZ_CHECK(condition, message) prints the message and aborts when the condition does not hold.
@@ -51,6 +52,14 @@ class FuzzInput {
                                     0.0,
                                     -0.0};
     return kSpecials[pick % 8];
+  }
+
+  std::int32_t raw_int32() {
+    std::uint32_t bits = 0;
+    for (int k = 0; k < 4; ++k) bits = bits << 8 | byte();
+    std::int32_t v = 0;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
   }
 
   double raw_double() {
