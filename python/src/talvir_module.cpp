@@ -1,0 +1,274 @@
+// talvir._talvir: the Python extension over the native C API (include/talvir/talvir.h).
+//
+// It is a thin, typed view of one solver handle; the Python package (talvir/_minimize.py) drives the
+// reverse-communication loop and evaluates the caller's functions.
+//
+//   Solver(n, kinds)               talvir_create; kinds: m ints (0 c = 0, +1 c >= 0, -1 c <= 0)
+//   set_bounds(lower, upper)       n values each, +-inf for none
+//   set_start(x0)                  n values
+//   set_parameter(name, value)     int, float or str, by the parameter's own type
+//   set_listing(on)                collect the engine's listing (read it with take_listing)
+//   take_listing() -> str          the listing text collected since the last call
+//   step() -> int                  one talvir_step with the GIL released; the request (REQUEST_*)
+//   cannot_evaluate(), stop()      talvir_cannot_evaluate, talvir_stop
+//   point()                        the point of the pending request, a read-only array over the handle's x
+//   f, g, c, jac                   writable arrays over the handle's evaluation arrays (f has 1 value, jac
+//                                  m*n in the dense row-major order; both c and jac are empty when m = 0)
+//   ending(), ending_message(), ending_category(), x(), objective(), constraints(), multipliers(),
+//   bound_multipliers(), max_violation(), iterations(), evaluations() -> (values, derivatives),
+//   convergence() -> (sum, threshold, ratio)
+// Module functions: parameters() -> [(name, description, type, minimum, maximum)], ending_text(code).
+//
+// Errors: a refused call raises ValueError (TypeError for a parameter of the wrong type) with the
+// handle's message; a refused creation raises ValueError with the status text. The handle is freed
+// with the Solver object, and the arrays handed out keep that object alive.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "talvir/talvir.h"
+
+namespace py = pybind11;
+
+namespace {
+
+const char* status_text(int status) {
+  const char* text = "";
+  talvir_status_text(status, &text);
+  return text;
+}
+
+// The Python exception for a refused call.
+[[noreturn]] void raise_refusal(int status, const std::string& message) {
+  if (status == TALVIR_ERROR_PARAMETER_TYPE) throw py::type_error(message);
+  throw py::value_error(message);
+}
+
+class Solver {
+ public:
+  Solver(int n, const std::vector<int>& kinds) {
+    const int status = talvir_create(n, static_cast<int>(kinds.size()), kinds.data(), &handle_);
+    if (status != TALVIR_OK) raise_refusal(status, status_text(status));
+    talvir_get_sizes(handle_, &n_, &m_);
+    talvir_evaluation_arrays(handle_, &x_, &f_, &g_, &c_, &jac_);
+  }
+  ~Solver() { talvir_free(handle_); }
+  Solver(const Solver&) = delete;
+  Solver& operator=(const Solver&) = delete;
+
+  talvir_solver* handle() const { return handle_; }
+
+  // Raises for a refused call, with the handle's message.
+  void check(int status) const {
+    if (status == TALVIR_OK) return;
+    const char* message = "";
+    talvir_get_error_message(handle_, &message);
+    raise_refusal(status, *message != '\0' ? message : status_text(status));
+  }
+
+  void set_bounds(const std::vector<double>& lower, const std::vector<double>& upper) {
+    check_length(lower, n_, "lower bounds");
+    check_length(upper, n_, "upper bounds");
+    check(talvir_set_bounds(handle(), lower.data(), upper.data()));
+  }
+
+  void set_start(const std::vector<double>& x0) {
+    check_length(x0, n_, "start point");
+    check(talvir_set_start(handle(), x0.data()));
+  }
+
+  void set_parameter(const std::string& name, const py::object& value) {
+    if (py::isinstance<py::bool_>(value))
+      throw py::type_error("parameter " + name + ": a bool is not a value");
+    if (py::isinstance<py::int_>(value)) {
+      check(talvir_set_integer_parameter(handle(), name.c_str(), value.cast<int>()));
+    } else if (py::isinstance<py::float_>(value)) {
+      check(talvir_set_real_parameter(handle(), name.c_str(), value.cast<double>()));
+    } else if (py::isinstance<py::str>(value)) {
+      check(talvir_set_text_parameter(handle(), name.c_str(), value.cast<std::string>().c_str()));
+    } else {
+      throw py::type_error("parameter " + name + ": the value must be an int, a float or a str");
+    }
+  }
+
+  void set_listing(bool on) {
+    check(on ? talvir_set_listing(handle(), &Solver::collect, this)
+             : talvir_set_listing(handle(), nullptr, nullptr));
+  }
+
+  std::string take_listing() {
+    std::string text;
+    text.swap(listing_);
+    return text;
+  }
+
+  int step() {
+    talvir_solver* const solver = handle();
+    int request = TALVIR_REQUEST_NONE;
+    int status = TALVIR_OK;
+    {
+      py::gil_scoped_release released;
+      status = talvir_step(solver, &request);
+    }
+    check(status);
+    return request;
+  }
+
+  void cannot_evaluate() { check(talvir_cannot_evaluate(handle())); }
+  void stop() { check(talvir_stop(handle())); }
+
+  // Array views over the handle's evaluation arrays; `self` becomes their base.
+  static py::array view(py::object self, const double* data, py::ssize_t size, bool writable) {
+    py::array_t<double> array({size}, {static_cast<py::ssize_t>(sizeof(double))}, data, self);
+    if (!writable) array.attr("setflags")(py::arg("write") = false);
+    return std::move(array);
+  }
+  static py::array point(py::object self) {
+    const Solver& s = self.cast<const Solver&>();
+    return view(self, s.x_, s.n_, false);
+  }
+  static py::array writable(py::object self, char which) {
+    const Solver& s = self.cast<const Solver&>();
+    if (which == 'f') return view(self, s.f_, 1, true);
+    if (which == 'g') return view(self, s.g_, s.n_, true);
+    if (s.m_ == 0) return py::array_t<double>(0);
+    if (which == 'c') return view(self, s.c_, s.m_, true);
+    return view(self, s.jac_, static_cast<py::ssize_t>(s.m_) * s.n_, true);
+  }
+
+  int ending() const {
+    int ending = TALVIR_ENDING_NONE;
+    check(talvir_get_ending(handle(), &ending));
+    return ending;
+  }
+  std::string ending_message() const {
+    const char* text = "";
+    check(talvir_get_ending_message(handle(), &text));
+    return text;
+  }
+  int ending_category() const {
+    int category = TALVIR_CATEGORY_NONE;
+    check(talvir_ending_category(ending(), &category));
+    return category;
+  }
+
+  // A result array of `size` values filled by `get`.
+  template <typename Getter>
+  py::array_t<double> result(py::ssize_t size, Getter get) const {
+    py::array_t<double> out(size);
+    check(get(handle(), out.mutable_data()));
+    return out;
+  }
+  py::array_t<double> x() const { return result(n_, talvir_get_x); }
+  py::array_t<double> constraints() const { return result(m_, talvir_get_constraints); }
+  py::array_t<double> multipliers() const { return result(m_, talvir_get_multipliers); }
+  py::array_t<double> bound_multipliers() const { return result(n_, talvir_get_bound_multipliers); }
+  double objective() const { return scalar(talvir_get_objective); }
+  double max_violation() const { return scalar(talvir_get_max_violation); }
+  int iterations() const {
+    int iterations = 0;
+    check(talvir_get_iterations(handle(), &iterations));
+    return iterations;
+  }
+  std::tuple<int, int> evaluations() const {
+    int values = 0, derivatives = 0;
+    check(talvir_get_evaluations(handle(), &values, &derivatives));
+    return {values, derivatives};
+  }
+  std::tuple<double, double, double> convergence() const {
+    double sum = 0, threshold = 0, ratio = 0;
+    check(talvir_get_convergence(handle(), &sum, &threshold, &ratio));
+    return {sum, threshold, ratio};
+  }
+
+ private:
+  static void collect(const char* text, void* user) { static_cast<Solver*>(user)->listing_ += text; }
+
+  double scalar(int (*get)(const talvir_solver*, double*)) const {
+    double value = 0;
+    check(get(handle(), &value));
+    return value;
+  }
+
+  static void check_length(const std::vector<double>& values, int n, const char* what) {
+    if (static_cast<int>(values.size()) != n) {
+      throw py::value_error(std::string(what) + ": expected " + std::to_string(n) + " values, got " +
+                            std::to_string(values.size()));
+    }
+  }
+
+  talvir_solver* handle_ = nullptr;
+  int n_ = 0;
+  int m_ = 0;
+  const double* x_ = nullptr;
+  double* f_ = nullptr;
+  double* g_ = nullptr;
+  double* c_ = nullptr;
+  double* jac_ = nullptr;
+  std::string listing_;  // filled by the listing sink during step(), with the GIL released
+};
+
+// The parameter definitions: (name, description, type, minimum, maximum) per record.
+std::vector<std::tuple<std::string, std::string, int, double, double>> parameters() {
+  std::vector<std::tuple<std::string, std::string, int, double, double>> records;
+  int count = 0;
+  talvir_parameter_count(&count);
+  for (int i = 0; i < count; ++i) {
+    const char* name = "";
+    const char* description = "";
+    int type = 0;
+    double minimum = 0, maximum = 0;
+    talvir_parameter_info(i, &name, &description, &type, &minimum, &maximum, nullptr, nullptr, nullptr);
+    records.emplace_back(name, description, type, minimum, maximum);
+  }
+  return records;
+}
+
+std::string ending_text(int ending) {
+  const char* text = "";
+  talvir_ending_text(ending, &text);
+  return text;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_talvir, module) {
+  module.doc() = "The native TALVIR solver handle (talvir.h); use talvir.minimize.";
+  module.def("parameters", &parameters);
+  module.def("ending_text", &ending_text);
+  module.attr("REQUEST_VALUES") = TALVIR_REQUEST_VALUES;
+  module.attr("REQUEST_DERIVATIVES") = TALVIR_REQUEST_DERIVATIVES;
+  module.attr("ENDING_CONVERGED") = TALVIR_ENDING_CONVERGED;
+  module.attr("CATEGORY_SOLVED") = TALVIR_CATEGORY_SOLVED;
+  py::class_<Solver>(module, "Solver")
+      .def(py::init<int, const std::vector<int>&>(), py::arg("n"), py::arg("kinds"))
+      .def("set_bounds", &Solver::set_bounds)
+      .def("set_start", &Solver::set_start)
+      .def("set_parameter", &Solver::set_parameter)
+      .def("set_listing", &Solver::set_listing)
+      .def("take_listing", &Solver::take_listing)
+      .def("step", &Solver::step)
+      .def("cannot_evaluate", &Solver::cannot_evaluate)
+      .def("stop", &Solver::stop)
+      .def("point", &Solver::point)
+      .def_property_readonly("f", [](py::object self) { return Solver::writable(self, 'f'); })
+      .def_property_readonly("g", [](py::object self) { return Solver::writable(self, 'g'); })
+      .def_property_readonly("c", [](py::object self) { return Solver::writable(self, 'c'); })
+      .def_property_readonly("jac", [](py::object self) { return Solver::writable(self, 'j'); })
+      .def("ending", &Solver::ending)
+      .def("ending_message", &Solver::ending_message)
+      .def("ending_category", &Solver::ending_category)
+      .def("x", &Solver::x)
+      .def("objective", &Solver::objective)
+      .def("constraints", &Solver::constraints)
+      .def("multipliers", &Solver::multipliers)
+      .def("bound_multipliers", &Solver::bound_multipliers)
+      .def("max_violation", &Solver::max_violation)
+      .def("iterations", &Solver::iterations)
+      .def("evaluations", &Solver::evaluations)
+      .def("convergence", &Solver::convergence);
+}

@@ -1,0 +1,190 @@
+"""talvir.minimize: scipy's minimize interface over the native solver.
+
+minimize(fun, x0, args=(), jac=None, bounds=None, constraints=(), tol=None, callback=None, options=None,
+         hess=None, hessp=None, **options_as_keywords) -> scipy.optimize.OptimizeResult
+
+Usable directly and as scipy.optimize.minimize(fun, x0, method=talvir.minimize, ...), which passes its
+`options` as keywords (and `tol` as a keyword). Every argument is checked, and the parameters are set on
+the native handle, before the objective is evaluated: a bad argument raises TypeError or ValueError.
+To learn their sizes, the constraint functions are called once at x0 first (as SLSQP does).
+
+During the solve the GIL is released while the engine works; the caller's functions run on the calling
+thread. An exception raised by any of them (fun, jac, a constraint, callback) stops the native solve and
+propagates unchanged. A non-finite objective or constraint value at a trial point makes the engine
+shorten the step; at the start point it ends the solve (status 21).
+
+Result fields: x, fun, jac (the objective gradient at x), success, status (the native ending number),
+message, nfev (calls of fun, finite differences included), njev (gradients computed), nit (QP
+subproblems solved), maxcv (the largest violation of the constraints and bounds at x), multipliers
+(one array per constraint given, in the order given; grad f = sum lam grad c + bound_multipliers),
+bound_multipliers (>= 0 at an active lower bound, <= 0 at an active upper bound).
+`success` is True only for a converged solve whose point satisfies the constraints within
+max(1e-6, OptTol) (maxcv); otherwise the message says why.
+"""
+
+import sys
+import warnings
+
+import numpy as np
+from scipy.optimize import Bounds, OptimizeResult
+
+from talvir import _talvir
+from talvir._constraints import Constraints
+from talvir._objective import Objective
+from talvir._options import settings
+
+DEFAULT_OPTTOL = 1.0e-6
+_FEASIBILITY_FLOOR = 1.0e-6
+
+
+def minimize(fun, x0, args=(), jac=None, bounds=None, constraints=(), tol=None, callback=None,
+             options=None, hess=None, hessp=None, **options_as_keywords):
+    if not callable(fun):
+        raise TypeError(f"fun must be callable, not {type(fun).__name__}")
+    if callback is not None and not callable(callback):
+        raise TypeError(f"callback must be callable or None, not {type(callback).__name__}")
+    if hess is not None or hessp is not None:
+        warnings.warn("talvir.minimize does not use Hessian information (hess, hessp)", RuntimeWarning,
+                      stacklevel=2)
+    args = args if isinstance(args, tuple) else (args,)
+    chosen = settings(_merged(options, options_as_keywords), tol)
+    _check_parameters(chosen.parameters)
+    x = _start_point(x0)
+    xl, xu = _bounds(bounds, x.size)
+    x = np.clip(x, xl, xu)
+    objective = Objective(fun, args, jac, xl, xu, chosen.eps)
+    rows = Constraints(constraints, x, xl, xu, chosen.eps)
+    solver = _solver(rows, x, xl, xu, chosen)
+    last = _run(solver, objective, rows, callback, chosen.disp)
+    return _result(solver, objective, rows, chosen.parameters.get("OptTol", DEFAULT_OPTTOL), last)
+
+
+def _merged(options, keywords):
+    if options is not None and not isinstance(options, dict):
+        raise TypeError(f"options must be a dict, not {type(options).__name__}")
+    merged = dict(options or {})
+    for key, value in keywords.items():
+        if key in merged:
+            raise ValueError(f"option {key!r} is given both in options and as a keyword")
+        merged[key] = value
+    return merged
+
+
+def _check_parameters(parameters):
+    """Sets the parameters on a throw-away handle, so that the native table refuses bad values now."""
+    probe = _talvir.Solver(1, [])
+    for name, value in parameters.items():
+        probe.set_parameter(name, value)
+
+
+def _start_point(x0):
+    if np.iscomplexobj(x0):
+        raise TypeError("x0 must be real")
+    try:
+        x = np.array(x0, dtype=float)
+    except (TypeError, ValueError) as error:
+        raise TypeError(f"x0 must be an array of numbers: {error}") from None
+    if x.ndim > 1:
+        x = np.squeeze(x)
+    x = np.atleast_1d(x)
+    if x.ndim != 1 or x.size == 0:
+        raise ValueError(f"x0 must be a non-empty vector, got shape {np.shape(x0)}")
+    if not np.isfinite(x).all():
+        raise ValueError("x0 must be finite")
+    return x
+
+
+def _bounds(bounds, n):
+    """(xl, xu), n values each, -inf / +inf where there is no bound."""
+    if bounds is None:
+        return np.full(n, -np.inf), np.full(n, np.inf)
+    if isinstance(bounds, Bounds):
+        try:
+            xl = np.broadcast_to(np.asarray(bounds.lb, dtype=float), (n,)).copy()
+            xu = np.broadcast_to(np.asarray(bounds.ub, dtype=float), (n,)).copy()
+        except ValueError:
+            raise ValueError(f"bounds: lb and ub must be scalars or have {n} entries") from None
+    else:
+        pairs = list(bounds)
+        if len(pairs) != n or any(np.size(p) != 2 for p in pairs):
+            raise ValueError(f"bounds must be a Bounds object or {n} (lower, upper) pairs")
+        xl = np.array([-np.inf if p[0] is None else p[0] for p in pairs], dtype=float)
+        xu = np.array([np.inf if p[1] is None else p[1] for p in pairs], dtype=float)
+    if np.isnan(xl).any() or np.isnan(xu).any():
+        raise ValueError("bounds must not be NaN")
+    if (xl > xu).any():
+        i = int(np.argmax(xl > xu))
+        raise ValueError(f"bounds: lower bound {xl[i]} > upper bound {xu[i]} for variable {i}")
+    return xl, xu
+
+
+def _solver(rows, x, xl, xu, chosen):
+    solver = _talvir.Solver(x.size, rows.kinds.tolist())
+    solver.set_bounds(xl.tolist(), xu.tolist())
+    solver.set_start(x.tolist())
+    for name, value in chosen.parameters.items():
+        solver.set_parameter(name, value)
+    solver.set_listing(chosen.disp)
+    return solver
+
+
+class _Last:
+    """The gradient last computed and where (the result's jac reuses it at the final point)."""
+
+    x = None
+    g = None
+
+
+def _run(solver, objective, rows, callback, disp):
+    point, f, g, c, jac = solver.point(), solver.f, solver.g, solver.c, solver.jac
+    last = _Last()
+    first = True
+    try:
+        while True:
+            request = solver.step()
+            if disp:
+                sys.stdout.write(solver.take_listing())
+            if request == 0:
+                return last
+            x = point.copy()
+            if request & _talvir.REQUEST_VALUES:
+                f[0] = objective.value(x)
+                c[:] = rows.values(x)
+            if request & _talvir.REQUEST_DERIVATIVES:
+                last.x, last.g = x, objective.gradient(x)
+                g[:] = last.g
+                jac[:] = rows.jacobian(x).reshape(-1)
+                if callback is not None and not first:
+                    callback(x.copy())
+            first = False
+    except BaseException:
+        _stop_quietly(solver)
+        raise
+
+
+def _stop_quietly(solver):
+    try:
+        solver.stop()
+    except ValueError:
+        pass  # the solve had ended already
+
+
+def _result(solver, objective, rows, opttol, last):
+    x = solver.x()
+    gradient = last.g if last.x is not None and np.array_equal(last.x, x) else objective.gradient(x)
+    maxcv = solver.max_violation()
+    converged = solver.ending() == _talvir.ENDING_CONVERGED
+    feasible = maxcv <= max(_FEASIBILITY_FLOOR, opttol)
+    message = solver.ending_message().strip()
+    if converged and not feasible:
+        message += f" - but the point violates the constraints by {maxcv:.3g}: not a solution"
+    differenced = [what for what, yes in (("objective", objective.by_differences),
+                                         ("constraints", rows.by_differences)) if yes]
+    if differenced:
+        message += f" (derivatives by finite differences: {', '.join(differenced)})"
+    return OptimizeResult(
+        x=x, fun=solver.objective(), jac=gradient, success=bool(converged and feasible),
+        status=solver.ending(), message=message, nfev=objective.nfev, njev=objective.njev,
+        nit=solver.iterations(), maxcv=maxcv, multipliers=rows.multipliers(solver.multipliers()),
+        bound_multipliers=solver.bound_multipliers(),
+    )

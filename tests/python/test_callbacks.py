@@ -1,0 +1,122 @@
+"""The caller's functions during a solve: exceptions, non-finite values, threads and the Dask example."""
+
+from concurrent.futures import ThreadPoolExecutor
+
+import numpy as np
+import pytest
+
+import talvir
+
+
+class Boom(Exception):
+    pass
+
+
+def problem(raise_in, after):
+    """hs071-like problem whose function `raise_in` raises one Boom instance at its `after`-th call."""
+    boom = Boom(f"{raise_in} failed")
+    calls = {"n": 0}
+
+    def guard(name):
+        if name == raise_in:
+            calls["n"] += 1
+            if calls["n"] == after:
+                raise boom
+
+    def fun(x):
+        guard("fun")
+        return x[0] * x[3] * (x[0] + x[1] + x[2]) + x[2]
+
+    def jac(x):
+        guard("jac")
+        return np.array([x[3] * (2 * x[0] + x[1] + x[2]), x[0] * x[3], x[0] * x[3] + 1, x[0] * (x[0] + x[1] + x[2])])
+
+    def cons(x):
+        guard("constraint")
+        return np.prod(x) - 25
+
+    def cons_jac(x):
+        guard("constraint jac")
+        return np.prod(x) / x
+
+    def callback(x):
+        guard("callback")
+
+    kwargs = dict(fun=fun, x0=[1, 5, 5, 1], jac=jac, bounds=[(1, 5)] * 4, callback=callback,
+                  constraints=[{"type": "ineq", "fun": cons, "jac": cons_jac},
+                               {"type": "eq", "fun": lambda x: np.sum(x ** 2) - 40, "jac": lambda x: 2 * x}])
+    return boom, kwargs
+
+
+@pytest.mark.parametrize("where", ["fun", "jac", "constraint", "constraint jac", "callback"])
+def test_an_exception_ends_the_solve_and_propagates_unchanged(where):
+    boom, kwargs = problem(where, after=3)
+    with pytest.raises(Boom) as caught:
+        talvir.minimize(**kwargs)
+    assert caught.value is boom
+    _, clean = problem("nowhere", after=0)
+    assert talvir.minimize(**clean).success  # nothing was left behind
+
+
+@pytest.mark.parametrize("bad", [np.nan, np.inf])
+def test_a_non_finite_value_at_a_trial_point_shortens_the_step(bad):
+    # With the default start the first trial point is x = 2, where f is not defined.
+    visited = []
+
+    def fun(x):
+        visited.append(x[0])
+        return bad if x[0] > 1.5 else (x[0] - 1.0) ** 2
+
+    res = talvir.minimize(fun, [0.0], jac=lambda x: 2 * (x - 1.0))
+    assert res.success, res.message
+    assert res.x[0] == pytest.approx(1.0, abs=1e-6)
+    assert max(visited) > 1.5
+
+
+def test_a_non_finite_value_at_the_start_ends_the_solve():
+    res = talvir.minimize(lambda x: np.nan, [0.0], jac=lambda x: np.zeros(1))
+    assert not res.success
+    assert res.status == 21
+    assert res.message
+
+
+def solve_from(x0):
+    cons = [{"type": "ineq", "fun": lambda x: np.prod(x) - 25},
+            {"type": "eq", "fun": lambda x: np.sum(x ** 2) - 40}]
+    res = talvir.minimize(lambda x: x[0] * x[3] * (x[0] + x[1] + x[2]) + x[2], x0, bounds=[(1, 5)] * 4,
+                          constraints=cons)
+    return res.x, res.fun, res.nfev, res.status
+
+
+def test_threads_give_the_answers_of_sequential_runs():
+    starts = np.random.default_rng(7).uniform(1, 5, size=(12, 4))
+    sequential = [solve_from(x0) for x0 in starts]
+    with ThreadPoolExecutor(max_workers=4) as pool:
+        threaded = list(pool.map(solve_from, starts))
+    for (x1, f1, n1, s1), (x2, f2, n2, s2) in zip(sequential, threaded):
+        np.testing.assert_array_equal(x1, x2)
+        assert (f1, n1, s1) == (f2, n2, s2)
+
+
+def test_thread_example_finds_the_best_known_point():
+    import multistart_threads
+
+    best = multistart_threads.multistart(starts=8, seed=3, threads=3)
+    assert best.success
+    assert best.fun == pytest.approx(multistart_threads.BEST_KNOWN, abs=1e-5)
+
+
+def test_dask_example_with_two_workers():
+    distributed = pytest.importorskip("distributed")
+    import multistart_dask
+
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, dashboard_address=None) as cluster:
+        with distributed.Client(cluster) as client:
+            best, results = multistart_dask.multistart(client, starts=6, seed=3)
+    assert len(results) == 6
+    assert best.success
+    assert best.fun == pytest.approx(multistart_dask.BEST_KNOWN, abs=1e-5)
+    # Each remote answer equals the same solve done here.
+    x0 = multistart_dask.starting_points(6, seed=3)[0]
+    local = multistart_dask.solve_from(x0)
+    np.testing.assert_array_equal(results[0].x, local.x)
