@@ -1,4 +1,5 @@
-// The outcome table: one place that maps the engine's final cycle flag to a result and a message.
+// The outcome table: one place that maps the engine's final cycle flag to the plug-in's result and
+// message and to the native API's ending, message and category (contracts in driver/outcome.h).
 #include "driver/outcome.h"
 
 #include <cstdio>
@@ -14,18 +15,71 @@ constexpr const char* kLineSearchMessage =
 constexpr const char* kUnknownFlagMessage =
     "A completely unknown Cycle Flag has come back in the Optimizer....\n";
 
-// Messages for cycle flags 2 to 10; null marks the line-search message, which needs the limit.
-constexpr const char* kMessages[] = {
-    "Maximum number of iterations reached - Solution Not Found.\n",  // 2
-    nullptr,                                                         // 3
-    "Search direction uphill - Solution Not Found.\n",               // 4
-    nullptr,                                                         // 5
-    "Problem unbounded - Solution Not Found.\n",                     // 6
-    "Workspace allocation error - Optimiser Failed.\n",              // 7
-    "Illegal Values - Optimiser Failed.\n",                          // 8
-    "Constraint types not applicable - Optimiser Failed.\n",         // 9
-    "QP Failure - Optimiser Failed.\n",                              // 10
+// One row per ending. `host` is the plug-in's message (null: none, or the line search message, which
+// needs the limit); `caller` the native API's, whose "%d" takes the row's number (the iteration limit
+// for 2, the line search limit for 3 and 5).
+struct OutcomeRow {
+  std::int32_t ending;
+  const char* host;
+  const char* caller;
+  EndingCategory category;
 };
+
+constexpr OutcomeRow kOutcomes[] = {
+    {kEndingNone, nullptr, "", EndingCategory::none},
+    {1, nullptr, "Converged: the convergence test holds at the final point.", EndingCategory::solved},
+    {2, "Maximum number of iterations reached - Solution Not Found.\n",
+     "Iteration limit reached: %d iterations (MaxIterations) - solution not found.", EndingCategory::limit},
+    {3, nullptr,
+     "The line search made %d evaluations (MaxLineSearches) without finding an acceptable step - solution "
+     "not found; the final point is the start of that line search.",
+     EndingCategory::limit},
+    {4, "Search direction uphill - Solution Not Found.\n",
+     "The search direction does not decrease the penalty function (usually a loss of accuracy in the QP "
+     "subproblem) - solution not found.",
+     EndingCategory::failure},
+    {5, nullptr,
+     "The line search made %d evaluations (MaxLineSearches) without finding an acceptable step - solution "
+     "not found; the final point is the start of that line search.",
+     EndingCategory::limit},
+    {6, "Problem unbounded - Solution Not Found.\n",
+     "The linearised constraints are inconsistent (the QP relaxation variable fell below 1e-4): the "
+     "constraints may be locally infeasible - solution not found.",
+     EndingCategory::infeasible},
+    {7, "Workspace allocation error - Optimiser Failed.\n",
+     "The engine found a workspace too short - solver failed (a fault of the library).",
+     EndingCategory::failure},
+    {8, "Illegal Values - Optimiser Failed.\n",
+     "The engine refused its arguments (illegal values) - solver failed.", EndingCategory::failure},
+    {9, "Constraint types not applicable - Optimiser Failed.\n",
+     "The engine refused a constraint kind - solver failed.", EndingCategory::failure},
+    {10, "QP Failure - Optimiser Failed.\n",
+     "The QP subproblem solver failed (equality constraint gradients linearly dependent, or its workspace) "
+     "- solver failed.",
+     EndingCategory::failure},
+    {kEndingUnknown, kUnknownFlagMessage,
+     "The engine ended with a cycle flag the library does not know - solver failed (a fault of the library).",
+     EndingCategory::failure},
+    {kEndingStopped, nullptr, "Stopped at the caller's request.", EndingCategory::stopped},
+    {kEndingEvaluationFailed, nullptr,
+     "The functions could not be evaluated at the start point, or the derivatives at an accepted point - "
+     "solver failed.",
+     EndingCategory::failure},
+};
+
+const OutcomeRow* row_of(std::int32_t ending) {
+  for (const OutcomeRow& row : kOutcomes) {
+    if (row.ending == ending) return &row;
+  }
+  return nullptr;
+}
+
+std::string with_number(const char* format, std::int32_t number) {
+  char text[400];
+  std::snprintf(text, sizeof text, format, number);
+  return text;
+}
+
 constexpr std::int32_t kFirstFailure = 2;
 constexpr std::int32_t kLastKnown = 10;
 
@@ -40,11 +94,31 @@ std::int32_t outcome_result(std::int32_t INF) {
 std::string outcome_message(std::int32_t INF, std::int32_t MAXLS) {
   if (INF < kFirstFailure) return {};
   if (INF > kLastKnown) return kUnknownFlagMessage;
-  const char* message = kMessages[INF - kFirstFailure];
-  if (message != nullptr) return message;
-  char text[160];
-  std::snprintf(text, sizeof text, kLineSearchMessage, MAXLS);
+  const char* message = row_of(INF)->host;
+  return message != nullptr ? message : with_number(kLineSearchMessage, MAXLS);
+}
+
+std::int32_t ending_of_flag(std::int32_t INF) {
+  if (INF == 5) return 3;
+  return INF >= 1 && INF <= kLastKnown ? INF : kEndingUnknown;
+}
+
+const char* ending_text(std::int32_t ending) {
+  const OutcomeRow* row = row_of(ending);
+  return row != nullptr ? row->caller : nullptr;
+}
+
+std::string ending_message(std::int32_t ending, std::int32_t MAXIT, std::int32_t MAXLS) {
+  const char* text = ending_text(ending);
+  if (text == nullptr) return {};
+  if (ending == 2) return with_number(text, MAXIT);
+  if (ending == 3 || ending == 5) return with_number(text, MAXLS);
   return text;
+}
+
+EndingCategory ending_category(std::int32_t ending) {
+  const OutcomeRow* row = row_of(ending);
+  return row != nullptr ? row->category : EndingCategory::none;
 }
 
 }  // namespace vek::driver
