@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/MIRAX.h"
-#include "plugin/parameters.h"
+#include "plugin/parameter_records.h"
 
 namespace vek::driver {
 namespace {

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 
+#include "plugin/parameter_records.h"
 #include "plugin/parameter_table.h"
 
 namespace vek::plugin {
@@ -34,22 +35,5 @@ std::int32_t set_parameter(const char* name, std::int32_t type, ParameterValue v
 const ParameterRecord* find_parameter(const char* name);
 // The shared table's records and their count (null and 0 while it does not exist).
 const ParameterRecord* shared_parameter_records(std::int32_t& count);
-
-// The same record operations on any table of records: the shared one, or a native solver's own.
-//   fill_parameter_records(records)   kParameterCount records with the defaults (text values on the
-//                                     heap); false when memory is short, with nothing kept
-//   free_parameter_records(records, count)   frees the texts of the text records
-//   find_parameter_in(records, count, name)  the first record of `name` (ASCII case ignored), or null
-//   store_parameter_value(record, value)     the set_parameter rules for one record: kOk when stored,
-//                                            kValueOutOfRange (nothing changed) otherwise
-bool fill_parameter_records(ParameterRecord* records);
-void free_parameter_records(ParameterRecord* records, std::int32_t count);
-ParameterRecord* find_parameter_in(ParameterRecord* records, std::int32_t count, const char* name);
-const ParameterRecord* find_parameter_in(const ParameterRecord* records, std::int32_t count,
-                                         const char* name);
-std::int32_t store_parameter_value(ParameterRecord& record, ParameterValue value);
-
-// ASCII case-insensitive equality of two NUL-terminated texts (false when either is null).
-bool equal_ignoring_case(const char* a, const char* b);
 
 }  // namespace vek::plugin

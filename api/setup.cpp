@@ -1,0 +1,251 @@
+// Creation, set-up and messages of a talvir_solver (contracts in include/talvir/talvir.h).
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <limits>
+#include <new>
+
+#include "api/solver.h"
+#include "driver/engine_run.h"
+#include "plugin/parameter_records.h"
+
+namespace talvir_api {
+
+int fail(const talvir_solver* s, int status, const char* format, ...) {
+  char text[400];
+  std::va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  if (s != nullptr) s->error = text;
+  return status;
+}
+
+int succeed(const talvir_solver* s) {
+  s->error.clear();
+  return TALVIR_OK;
+}
+
+int fail_without_handle(int status) {
+  return status;
+}
+
+int first_non_finite(const double* values, int n) {
+  for (int i = 0; i < n; ++i) {
+    if (!std::isfinite(values[i])) return i;
+  }
+  return -1;
+}
+
+}  // namespace talvir_api
+
+using talvir_api::fail;
+using talvir_api::guarded;
+using talvir_api::Phase;
+using talvir_api::succeed;
+
+talvir_solver::~talvir_solver() {
+  if (parameters_made) vek::plugin::free_parameter_records(parameters, vek::kParameterCount);
+}
+
+namespace {
+
+constexpr double kNoBound = TALVIR_INFINITE_BOUND;
+
+// A refusal of set-up while a solve is in progress.
+int refuse_during_solve(const talvir_solver* s, const char* function) {
+  return fail(
+      s, TALVIR_ERROR_OUT_OF_ORDER,
+      "%s: a solve is in progress (finish it, or end it with talvir_stop, before changing the problem)",
+      function);
+}
+
+bool valid_kind(int kind) {
+  return kind == TALVIR_EQUAL || kind == TALVIR_GREATER_EQUAL || kind == TALVIR_LESS_EQUAL;
+}
+
+// Sizes and kinds of talvir_create; TALVIR_OK or the status of the refusal.
+int check_problem(int n, int m, const int* kinds) {
+  if (n < 1 || m < 0) return TALVIR_ERROR_BAD_SIZE;
+  if (m > 0 && kinds == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  int equalities = 0;
+  for (int j = 0; j < m; ++j) {
+    if (!valid_kind(kinds[j])) return TALVIR_ERROR_BAD_VALUE;
+    equalities += kinds[j] == TALVIR_EQUAL;
+  }
+  const long long dense = static_cast<long long>(n) * m;
+  if (dense >= std::numeric_limits<std::int32_t>::max()) return TALVIR_ERROR_BAD_SIZE;
+  const bool usable =
+      vek::driver::engine_sizes_usable(n, equalities, m - equalities, static_cast<std::int32_t>(dense), true);
+  return usable ? TALVIR_OK : TALVIR_ERROR_BAD_SIZE;
+}
+
+// The problem data at their defaults and the engine's arrays; false when memory is short.
+bool make_solver(talvir_solver& s, int n, int m, const int* kinds) {
+  s.n = n;
+  s.m = m;
+  s.kinds.assign(kinds, kinds + m);
+  s.lower.assign(n, -kNoBound);
+  s.upper.assign(n, kNoBound);
+  s.start.assign(n, 0.0);
+  s.scales.assign(n, 1.0);
+  s.rows1.resize(static_cast<std::size_t>(n) * m);
+  s.cols1.resize(s.rows1.size());
+  for (int j = 0; j < m; ++j) {
+    for (int i = 0; i < n; ++i) {
+      s.rows1[static_cast<std::size_t>(j) * n + i] = j + 1;
+      s.cols1[static_cast<std::size_t>(j) * n + i] = i + 1;
+    }
+  }
+  const int equalities = static_cast<int>(std::count(s.kinds.begin(), s.kinds.end(), TALVIR_EQUAL));
+  if (!vek::driver::make_engine_arrays(s.run, n, equalities, m, n * m, true)) return false;
+  s.run.XL.assign(n, 0.0);
+  s.run.XU.assign(n, 0.0);
+  s.accepted_x.assign(n, 0.0);
+  s.accepted_c.assign(m, 0.0);
+  s.results.x.assign(n, 0.0);
+  s.results.z.assign(n, 0.0);
+  s.results.c.assign(m, 0.0);
+  s.results.lambda.assign(m, 0.0);
+  s.results.message.reserve(400);
+  s.parameters_made = vek::plugin::fill_parameter_records(s.parameters);
+  return s.parameters_made;
+}
+
+// lower/upper in the solver's form: beyond +-1e20 (infinities included) is no bound.
+double lower_bound_of(const double* lower, int i) {
+  return lower == nullptr || lower[i] <= -kNoBound ? -kNoBound : lower[i];
+}
+double upper_bound_of(const double* upper, int i) {
+  return upper == nullptr || upper[i] >= kNoBound ? kNoBound : upper[i];
+}
+
+int check_bounds(const talvir_solver* s, const double* lower, const double* upper) {
+  for (int i = 0; i < s->n; ++i) {
+    const double l = lower != nullptr ? lower[i] : -kNoBound, u = upper != nullptr ? upper[i] : kNoBound;
+    if (std::isnan(l) || std::isnan(u)) {
+      return fail(s, TALVIR_ERROR_BAD_VALUE, "talvir_set_bounds: a bound of variable %d is not a number", i);
+    }
+    if (l >= kNoBound || u <= -kNoBound) {
+      return fail(
+          s, TALVIR_ERROR_BAD_VALUE,
+          "talvir_set_bounds: variable %d has a lower bound of +infinity or an upper bound of -infinity "
+          "(%g, %g)",
+          i, l, u);
+    }
+    if (l > u) {
+      return fail(s, TALVIR_ERROR_BAD_VALUE,
+                  "talvir_set_bounds: variable %d has lower bound %g above upper bound %g", i, l, u);
+    }
+  }
+  return TALVIR_OK;
+}
+
+}  // namespace
+
+extern "C" {
+
+TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out) {
+  if (out == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  *out = nullptr;
+  const int status = check_problem(n, m, kinds);
+  if (status != TALVIR_OK) return status;
+  talvir_solver* s = new (std::nothrow) talvir_solver;
+  if (s == nullptr) return TALVIR_ERROR_NO_MEMORY;
+  bool made = false;
+  try {
+    made = make_solver(*s, n, m, kinds);
+  } catch (...) {
+    made = false;
+  }
+  if (!made) {
+    delete s;
+    return TALVIR_ERROR_NO_MEMORY;
+  }
+  *out = s;
+  return TALVIR_OK;
+}
+
+TALVIR_API int talvir_free(talvir_solver* solver) {
+  delete solver;
+  return TALVIR_OK;
+}
+
+TALVIR_API int talvir_get_sizes(const talvir_solver* s, int* n, int* m) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (n != nullptr) *n = s->n;
+  if (m != nullptr) *m = s->m;
+  return succeed(s);
+}
+
+TALVIR_API int talvir_set_bounds(talvir_solver* s, const double* lower, const double* upper) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (s->phase == Phase::awaiting) return refuse_during_solve(s, "talvir_set_bounds");
+  const int status = check_bounds(s, lower, upper);
+  if (status != TALVIR_OK) return status;
+  for (int i = 0; i < s->n; ++i) {
+    s->lower[i] = lower_bound_of(lower, i);
+    s->upper[i] = upper_bound_of(upper, i);
+  }
+  return succeed(s);
+}
+
+TALVIR_API int talvir_set_start(talvir_solver* s, const double* x0) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (x0 == nullptr) return fail(s, TALVIR_ERROR_NULL_ARGUMENT, "talvir_set_start: null start point");
+  if (s->phase == Phase::awaiting) return refuse_during_solve(s, "talvir_set_start");
+  const int bad = talvir_api::first_non_finite(x0, s->n);
+  if (bad >= 0) {
+    return fail(s, TALVIR_ERROR_BAD_VALUE, "talvir_set_start: coordinate %d of the start point is not finite",
+                bad);
+  }
+  std::copy(x0, x0 + s->n, s->start.begin());
+  return succeed(s);
+}
+
+TALVIR_API int talvir_set_variable_scales(talvir_solver* s, const double* scales) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (s->phase == Phase::awaiting) return refuse_during_solve(s, "talvir_set_variable_scales");
+  if (scales == nullptr) {
+    std::fill(s->scales.begin(), s->scales.end(), 1.0);
+    return succeed(s);
+  }
+  for (int i = 0; i < s->n; ++i) {
+    if (!std::isfinite(scales[i]) || scales[i] == 0.0) {
+      return fail(
+          s, TALVIR_ERROR_BAD_VALUE,
+          "talvir_set_variable_scales: the scale of variable %d is %g (it must be finite and non-zero)", i,
+          scales[i]);
+    }
+  }
+  std::copy(scales, scales + s->n, s->scales.begin());
+  return succeed(s);
+}
+
+TALVIR_API int talvir_set_objective_scale(talvir_solver* s, double scale) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (s->phase == Phase::awaiting) return refuse_during_solve(s, "talvir_set_objective_scale");
+  if (!std::isfinite(scale) || scale >= 1.0e30) {
+    return fail(s, TALVIR_ERROR_BAD_VALUE, "talvir_set_objective_scale: %g is not a finite value below 1e30",
+                scale);
+  }
+  s->objective_scale = scale;
+  return succeed(s);
+}
+
+TALVIR_API int talvir_set_listing(talvir_solver* s, talvir_listing_fn sink, void* user) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (s->phase == Phase::awaiting) return refuse_during_solve(s, "talvir_set_listing");
+  s->listing = sink;
+  s->listing_user = user;
+  return succeed(s);
+}
+
+TALVIR_API int talvir_get_error_message(const talvir_solver* s, const char** text) {
+  if (s == nullptr || text == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  *text = s->error.c_str();
+  return TALVIR_OK;
+}
+
+}  // extern "C"

@@ -1,0 +1,116 @@
+// The record behind a talvir_solver handle, and the helpers every API function uses.
+//
+// A handle owns everything of its solves: the problem data as set by the caller, its own parameter
+// records, one driver::SolveState (the engine's arrays and its own engine record, shared with the
+// plug-in's adapter), its own unit table (listing sink, scratch store) and its results. Nothing on this
+// path is process-wide.
+//
+// Phases: idle (no solve begun, or set-up changed since), awaiting (a request is pending: the caller
+// evaluates and steps), ended (results available). Set-up is refused while awaiting.
+//
+//   fail(s, status, format, ...)   stores the formatted message as the handle's error and returns status
+//   succeed(s)                     clears the error and returns TALVIR_OK
+//   guarded(s, body)               runs body() (which returns a status); an exception becomes a status
+//                                  (TALVIR_ERROR_NO_MEMORY) so that nothing crosses the C boundary
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "driver/solve_state.h"
+#include "include/talvir/talvir.h"
+#include "plugin/parameter_table.h"
+
+namespace talvir_api {
+
+enum class Phase { idle, awaiting, ended };
+
+// What a finished solve reports.
+struct Results {
+  std::int32_t ending = TALVIR_ENDING_NONE;
+  std::string message;
+  std::vector<double> x, c, lambda, z;
+  double f = 0.0;
+  double violation = 0.0;
+  int iterations = 0;
+};
+
+}  // namespace talvir_api
+
+struct talvir_solver {
+  talvir_solver() = default;
+  talvir_solver(const talvir_solver&) = delete;
+  talvir_solver& operator=(const talvir_solver&) = delete;
+  ~talvir_solver();
+
+  int n = 0, m = 0;
+  std::vector<std::int32_t> kinds;         // m: TALVIR_EQUAL, _GREATER_EQUAL, _LESS_EQUAL
+  std::vector<double> lower, upper;        // n each; +-TALVIR_INFINITE_BOUND for none
+  std::vector<double> start;               // n
+  std::vector<double> scales;              // n, non-zero
+  double objective_scale = 1.0;            // D(N+1), the Hessian initialisation control
+  std::vector<std::int32_t> rows1, cols1;  // the Jacobian structure, 1-based (the driver's form)
+  vek::ParameterRecord parameters[vek::kParameterCount] = {};
+  bool parameters_made = false;
+
+  talvir_listing_fn listing = nullptr;
+  void* listing_user = nullptr;
+
+  vek::driver::SolveState run;  // engine arrays and record; run.block holds the evaluation arrays
+  talvir_api::Phase phase = talvir_api::Phase::idle;
+  int request = TALVIR_REQUEST_NONE;  // pending while awaiting
+  bool cannot_evaluate = false;       // talvir_cannot_evaluate was called for the pending request
+  bool engine_called = false;         // the engine has run in this solve
+  int value_evaluations = 0, derivative_evaluations = 0;
+  std::vector<double> accepted_x, accepted_c;  // the last accepted point with its values
+  double accepted_f = 0.0;
+  talvir_api::Results results;
+
+  mutable std::string error;
+};
+
+namespace talvir_api {
+
+int fail(const talvir_solver* s, int status, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+int succeed(const talvir_solver* s);
+// For calls that have no handle to keep a message in.
+int fail_without_handle(int status);
+
+template <class Body>
+int guarded(const talvir_solver* s, Body&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    // Only allocation can throw on this path; whatever it interrupted has been left unchanged.
+    try {
+      return fail(s, TALVIR_ERROR_NO_MEMORY, "memory could not be obtained");
+    } catch (...) {
+      return TALVIR_ERROR_NO_MEMORY;
+    }
+  }
+}
+
+// The first n values of `values` that are not finite: its index, or -1.
+int first_non_finite(const double* values, int n);
+
+// While alive: the solver's own unit table is the calling thread's current one, with the listing unit
+// connected to the solver's listing sink when it has one.
+class ListingScope {
+ public:
+  explicit ListingScope(talvir_solver& s);
+  ~ListingScope();
+  ListingScope(const ListingScope&) = delete;
+  ListingScope& operator=(const ListingScope&) = delete;
+};
+
+// Begins a solve (the first step): engine arrays from the problem data, the first request.
+void begin_solve(talvir_solver& s);
+// Ends the solve in progress with `ending`, filling the results.
+void end_solve(talvir_solver& s, std::int32_t ending);
+
+}  // namespace talvir_api

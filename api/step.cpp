@@ -1,0 +1,216 @@
+// Reverse communication through the native API: begin a solve, hand the caller's values to the engine
+// once per step, turn the cycle flag into the next request, end with results (contracts in
+// include/talvir/talvir.h). The engine's side is the plug-in's: driver/engine_run.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "api/solver.h"
+#include "driver/engine_run.h"
+#include "driver/outcome.h"
+
+using talvir_api::fail;
+using talvir_api::first_non_finite;
+using talvir_api::Phase;
+using talvir_api::succeed;
+
+namespace talvir_api {
+namespace {
+
+constexpr double kEvaluationFailed = 1.0e30;  // C(1) at or above it: the engine shortens the step
+constexpr double kNotKnown = std::numeric_limits<double>::quiet_NaN();
+
+// The start point moved onto its bounds, as the plug-in's driver does.
+void place_start(talvir_solver& s) {
+  for (int i = 0; i < s.n; ++i) s.run.X[i] = std::max(s.lower[i], std::min(s.upper[i], s.start[i]));
+}
+
+void remember_accepted(talvir_solver& s) {
+  std::copy(s.run.X.begin(), s.run.X.end(), s.accepted_x.begin());
+  s.accepted_f = s.run.F;
+  std::copy(s.run.C.begin(), s.run.C.begin() + s.m, s.accepted_c.begin());
+}
+
+// The largest violation of the constraints (by kind) and bounds at the result point.
+double violation_of(const talvir_solver& s, const Results& r) {
+  double v = 0.0;
+  for (int i = 0; i < s.n; ++i) v = std::max({v, s.lower[i] - r.x[i], r.x[i] - s.upper[i]});
+  for (int j = 0; j < s.m; ++j) {
+    const double c = r.c[j];
+    v = std::max(v, s.kinds[j] == TALVIR_EQUAL ? std::fabs(c) : (s.kinds[j] == TALVIR_LESS_EQUAL ? c : -c));
+  }
+  return std::isnan(v) ? kNotKnown : v;
+}
+
+// g - sum_j lambda_j A(., j) from the engine's G and A.
+void lagrangian_gradient(const talvir_solver& s, std::vector<double>& z) {
+  const vek::driver::SolveState& run = s.run;
+  for (int i = 0; i < s.n; ++i) {
+    double sum = run.G[i];
+    for (int j = 0; j < s.m; ++j) sum -= run.VF[j] * run.A[static_cast<std::size_t>(j) * run.LCN + i];
+    z[i] = sum;
+  }
+}
+
+// Hands the written values to the engine for the pending request. False when the solve must end with
+// an evaluation failure (values at the start point, or derivatives).
+bool take_values(talvir_solver& s) {
+  vek::driver::SolveState& run = s.run;
+  const vek::EvaluationBlock& b = run.block;
+  const bool values = (s.request & TALVIR_REQUEST_VALUES) != 0;
+  const bool derivatives = (s.request & TALVIR_REQUEST_DERIVATIVES) != 0;
+  bool values_failed = false, derivatives_failed = false;
+  if (values) {
+    ++s.value_evaluations;
+    values_failed =
+        s.cannot_evaluate || !std::isfinite(b.objective) || first_non_finite(b.constraints, s.m) >= 0;
+  }
+  if (derivatives) {
+    ++s.derivative_evaluations;
+    derivatives_failed = (s.cannot_evaluate && !values) || first_non_finite(b.gradient, s.n) >= 0 ||
+                         first_non_finite(b.jacobian, run.nnz) >= 0;
+  }
+  s.cannot_evaluate = false;
+  if (s.request == TALVIR_REQUEST_ALL) {
+    s.accepted_f = b.objective;
+    std::copy(b.constraints, b.constraints + s.m, s.accepted_c.begin());
+  }
+  if (derivatives_failed || (values_failed && derivatives)) return false;
+  vek::driver::transfer_values(run);
+  if (values_failed) {
+    run.C[0] = kEvaluationFailed;  // read by the engine even when M = 0
+  } else if (s.m == 0) {
+    run.C[0] = 0.0;
+  }
+  return true;
+}
+
+}  // namespace
+
+void begin_solve(talvir_solver& s) {
+  vek::driver::SolveState& run = s.run;
+  run.INF = 0;
+  std::copy(s.kinds.begin(), s.kinds.end(), run.KTYPE.begin());
+  std::copy(s.lower.begin(), s.lower.end(), run.XL.begin());
+  std::copy(s.upper.begin(), s.upper.end(), run.XU.begin());
+  place_start(s);
+  std::copy(s.scales.begin(), s.scales.end(), run.D.begin());
+  run.D[s.n] = s.objective_scale;
+  std::fill(run.VF.begin(), run.VF.begin() + s.m, 0.0);
+  std::fill(run.CVG.begin(), run.CVG.end(), 0.0);
+  run.convergence_ratio = 0.0;
+  run.jacobian_rows = s.rows1.data();
+  run.jacobian_cols = s.cols1.data();
+  run.nnz = static_cast<std::int32_t>(s.rows1.size());
+  s.value_evaluations = s.derivative_evaluations = 0;
+  s.engine_called = s.cannot_evaluate = false;
+  std::copy(run.X.begin(), run.X.end(), s.accepted_x.begin());
+  s.accepted_f = kNotKnown;
+  std::fill(s.accepted_c.begin(), s.accepted_c.end(), kNotKnown);
+  s.results.ending = TALVIR_ENDING_NONE;
+  s.results.message.clear();
+  s.request = TALVIR_REQUEST_ALL;
+  s.phase = Phase::awaiting;
+}
+
+void end_solve(talvir_solver& s, std::int32_t ending) {
+  const vek::driver::SolveState& run = s.run;
+  Results& r = s.results;
+  r.ending = ending;
+  r.message = vek::driver::ending_message(ending, run.MAXIT, run.MAXLS);
+  // After a line search limit X is the line search's start, while F and C hold the last trial's values;
+  // after a stop or a failed evaluation the engine's arrays may hold values of a point never accepted.
+  const bool at_accepted = !s.engine_called || ending == TALVIR_ENDING_LINE_SEARCH_LIMIT ||
+                           ending == TALVIR_ENDING_STOPPED || ending == TALVIR_ENDING_EVALUATION_FAILED;
+  // The result arrays were sized at creation: ending a solve allocates nothing.
+  if (at_accepted) {
+    std::copy(s.accepted_x.begin(), s.accepted_x.end(), r.x.begin());
+    r.f = s.accepted_f;
+    std::copy(s.accepted_c.begin(), s.accepted_c.end(), r.c.begin());
+  } else {
+    std::copy(run.X.begin(), run.X.end(), r.x.begin());
+    r.f = run.F;
+    std::copy(run.C.begin(), run.C.begin() + s.m, r.c.begin());
+  }
+  std::copy(run.VF.begin(), run.VF.begin() + s.m, r.lambda.begin());
+  std::fill(r.z.begin(), r.z.end(), 0.0);
+  if (s.engine_called) lagrangian_gradient(s, r.z);
+  r.iterations = s.engine_called ? run.engine_state.ITER : 0;
+  r.violation = violation_of(s, r);
+  s.request = TALVIR_REQUEST_NONE;
+  s.phase = Phase::ended;
+}
+
+// One continuing step: values to the engine, one engine call, the next request or the ending.
+void continue_solve(talvir_solver& s) {
+  vek::driver::SolveState& run = s.run;
+  vek::driver::set_engine_controls(run, s.parameters, vek::kParameterCount);
+  if (!take_values(s)) {
+    end_solve(s, TALVIR_ENDING_EVALUATION_FAILED);
+    return;
+  }
+  {
+    ListingScope listing(s);
+    vek::driver::run_engine(run);
+  }
+  s.engine_called = true;
+  if (run.INF == -1) {
+    s.request = TALVIR_REQUEST_VALUES;
+  } else if (run.INF == -2) {
+    remember_accepted(s);
+    s.request = TALVIR_REQUEST_DERIVATIVES;
+  } else {
+    end_solve(s, vek::driver::ending_of_flag(run.INF));
+  }
+}
+
+}  // namespace talvir_api
+
+extern "C" {
+
+TALVIR_API int talvir_evaluation_arrays(talvir_solver* s, const double** x, double** f, double** g,
+                                        double** c, double** jac) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  vek::EvaluationBlock& b = s->run.block;
+  if (x != nullptr) *x = s->run.X.data();
+  if (f != nullptr) *f = &b.objective;
+  if (g != nullptr) *g = b.gradient;
+  if (c != nullptr) *c = s->m > 0 ? b.constraints : nullptr;
+  if (jac != nullptr) *jac = s->m > 0 ? b.jacobian : nullptr;
+  return succeed(s);
+}
+
+TALVIR_API int talvir_step(talvir_solver* s, int* request) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (request == nullptr) return fail(s, TALVIR_ERROR_NULL_ARGUMENT, "talvir_step: null request pointer");
+  return talvir_api::guarded(s, [&] {
+    if (s->phase == Phase::awaiting) {
+      talvir_api::continue_solve(*s);
+    } else {
+      talvir_api::begin_solve(*s);
+    }
+    *request = s->request;
+    return succeed(s);
+  });
+}
+
+TALVIR_API int talvir_cannot_evaluate(talvir_solver* s) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (s->phase != Phase::awaiting) {
+    return fail(s, TALVIR_ERROR_OUT_OF_ORDER, "talvir_cannot_evaluate: no request is pending");
+  }
+  s->cannot_evaluate = true;
+  return succeed(s);
+}
+
+TALVIR_API int talvir_stop(talvir_solver* s) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (s->phase != Phase::awaiting)
+    return fail(s, TALVIR_ERROR_OUT_OF_ORDER, "talvir_stop: no solve is in progress");
+  return talvir_api::guarded(s, [&] {
+    talvir_api::end_solve(*s, TALVIR_ENDING_STOPPED);
+    return succeed(s);
+  });
+}
+
+}  // extern "C"

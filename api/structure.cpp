@@ -1,0 +1,80 @@
+// The sparse Jacobian structure of a talvir_solver (contracts in include/talvir/talvir.h): the caller's
+// 0-based (constraint, variable) pairs, kept 1-based as the shared transfer to the engine reads them.
+#include <algorithm>
+#include <vector>
+
+#include "api/solver.h"
+
+using talvir_api::fail;
+using talvir_api::guarded;
+using talvir_api::succeed;
+
+namespace {
+
+// TALVIR_OK, or the refusal of the first pair out of range.
+int check_ranges(const talvir_solver* s, int nnz, const int* rows, const int* cols) {
+  for (int k = 0; k < nnz; ++k) {
+    if (rows[k] < 0 || rows[k] >= s->m || cols[k] < 0 || cols[k] >= s->n) {
+      return fail(
+          s, TALVIR_ERROR_BAD_VALUE,
+          "talvir_set_jacobian_structure: entry %d names constraint %d and variable %d, outside 0..%d and "
+          "0..%d",
+          k, rows[k], cols[k], s->m - 1, s->n - 1);
+    }
+  }
+  return TALVIR_OK;
+}
+
+// TALVIR_OK, or the refusal of a pair given twice.
+int check_repeats(const talvir_solver* s, int nnz, const int* rows, const int* cols) {
+  std::vector<long long> keys(nnz);
+  for (int k = 0; k < nnz; ++k) keys[k] = static_cast<long long>(rows[k]) * s->n + cols[k];
+  std::sort(keys.begin(), keys.end());
+  const auto repeat = std::adjacent_find(keys.begin(), keys.end());
+  if (repeat == keys.end()) return TALVIR_OK;
+  return fail(
+      s, TALVIR_ERROR_BAD_VALUE,
+      "talvir_set_jacobian_structure: the pair (constraint %lld, variable %lld) is given more than once",
+      *repeat / s->n, *repeat % s->n);
+}
+
+}  // namespace
+
+extern "C" {
+
+TALVIR_API int talvir_set_jacobian_structure(talvir_solver* s, int nnz, const int* rows, const int* cols) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  return guarded(s, [&] {
+    if (s->phase == talvir_api::Phase::awaiting) {
+      return fail(s, TALVIR_ERROR_OUT_OF_ORDER, "talvir_set_jacobian_structure: a solve is in progress");
+    }
+    if (nnz < 0 || static_cast<long long>(nnz) > static_cast<long long>(s->m) * s->n) {
+      return fail(s, TALVIR_ERROR_BAD_SIZE,
+                  "talvir_set_jacobian_structure: nnz = %d is outside 0..m*n = %lld", nnz,
+                  static_cast<long long>(s->m) * s->n);
+    }
+    if (nnz > 0 && (rows == nullptr || cols == nullptr)) {
+      return fail(s, TALVIR_ERROR_NULL_ARGUMENT, "talvir_set_jacobian_structure: null rows or cols array");
+    }
+    int status = check_ranges(s, nnz, rows, cols);
+    if (status == TALVIR_OK) status = check_repeats(s, nnz, rows, cols);
+    if (status != TALVIR_OK) return status;
+    std::vector<std::int32_t> rows1(nnz), cols1(nnz);
+    for (int k = 0; k < nnz; ++k) {
+      rows1[k] = rows[k] + 1;
+      cols1[k] = cols[k] + 1;
+    }
+    s->rows1.swap(rows1);
+    s->cols1.swap(cols1);
+    return succeed(s);
+  });
+}
+
+TALVIR_API int talvir_get_jacobian_nnz(const talvir_solver* s, int* nnz) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (nnz == nullptr) return fail(s, TALVIR_ERROR_NULL_ARGUMENT, "talvir_get_jacobian_nnz: null out-pointer");
+  *nnz = static_cast<int>(s->rows1.size());
+  return succeed(s);
+}
+
+}  // extern "C"
