@@ -48,6 +48,8 @@ const char* status_text(int status) {
   throw py::value_error(message);
 }
 
+using Array = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
 class Solver {
  public:
   Solver(int n, const std::vector<int>& kinds) {
@@ -70,16 +72,11 @@ class Solver {
     raise_refusal(status, *message != '\0' ? message : status_text(status));
   }
 
-  void set_bounds(const std::vector<double>& lower, const std::vector<double>& upper) {
-    check_length(lower, n_, "lower bounds");
-    check_length(upper, n_, "upper bounds");
-    check(talvir_set_bounds(handle(), lower.data(), upper.data()));
+  void set_bounds(const Array& lower, const Array& upper) {
+    check(talvir_set_bounds(handle(), data(lower, "lower bounds"), data(upper, "upper bounds")));
   }
 
-  void set_start(const std::vector<double>& x0) {
-    check_length(x0, n_, "start point");
-    check(talvir_set_start(handle(), x0.data()));
-  }
+  void set_start(const Array& x0) { check(talvir_set_start(handle(), data(x0, "start point"))); }
 
   void set_parameter(const std::string& name, const py::object& value) {
     if (py::isinstance<py::bool_>(value))
@@ -194,11 +191,12 @@ class Solver {
     return value;
   }
 
-  static void check_length(const std::vector<double>& values, int n, const char* what) {
-    if (static_cast<int>(values.size()) != n) {
-      throw py::value_error(std::string(what) + ": expected " + std::to_string(n) + " values, got " +
-                            std::to_string(values.size()));
+  // The values of a 1-D array of n doubles; ValueError for another length.
+  const double* data(const Array& values, const char* what) const {
+    if (values.ndim() != 1 || values.shape(0) != n_) {
+      throw py::value_error(std::string(what) + ": expected " + std::to_string(n_) + " values");
     }
+    return values.data();
   }
 
   talvir_solver* handle_ = nullptr;

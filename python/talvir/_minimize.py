@@ -72,6 +72,8 @@ def _merged(options, keywords):
 
 def _check_parameters(parameters):
     """Sets the parameters on a throw-away handle, so that the native table refuses bad values now."""
+    if not parameters:
+        return
     probe = _talvir.Solver(1, [])
     for name, value in parameters.items():
         probe.set_parameter(name, value)
@@ -120,8 +122,8 @@ def _bounds(bounds, n):
 
 def _solver(rows, x, xl, xu, chosen):
     solver = _talvir.Solver(x.size, rows.kinds.tolist())
-    solver.set_bounds(xl.tolist(), xu.tolist())
-    solver.set_start(x.tolist())
+    solver.set_bounds(xl, xu)
+    solver.set_start(x)
     for name, value in chosen.parameters.items():
         solver.set_parameter(name, value)
     solver.set_listing(chosen.disp)
@@ -174,14 +176,16 @@ def _result(solver, objective, rows, opttol, last):
     gradient = last.g if last.x is not None and np.array_equal(last.x, x) else objective.gradient(x)
     maxcv = solver.max_violation()
     converged = solver.ending() == _talvir.ENDING_CONVERGED
-    feasible = maxcv <= max(_FEASIBILITY_FLOOR, opttol)
+    tolerance = max(_FEASIBILITY_FLOOR, opttol)
+    feasible = maxcv <= tolerance
     message = solver.ending_message().strip()
     if converged and not feasible:
-        message += f" - but the point violates the constraints by {maxcv:.3g}: not a solution"
+        message += (f" But the point violates the constraints or bounds by {maxcv:.3g} (more than"
+                    f" {tolerance:.3g}): it is not a solution; a smaller tol may help.")
     differenced = [what for what, yes in (("objective", objective.by_differences),
                                          ("constraints", rows.by_differences)) if yes]
     if differenced:
-        message += f" (derivatives by finite differences: {', '.join(differenced)})"
+        message += f" Derivatives by finite differences: {', '.join(differenced)}."
     return OptimizeResult(
         x=x, fun=solver.objective(), jac=gradient, success=bool(converged and feasible),
         status=solver.ending(), message=message, nfev=objective.nfev, njev=objective.njev,
