@@ -26,6 +26,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <climits>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -82,7 +83,11 @@ class Solver {
     if (py::isinstance<py::bool_>(value))
       throw py::type_error("parameter " + name + ": a bool is not a value");
     if (py::isinstance<py::int_>(value)) {
-      check(talvir_set_integer_parameter(handle(), name.c_str(), value.cast<int>()));
+      // An integer beyond the int range goes through the real setter, which refuses it by range.
+      const double number = value.cast<double>();
+      const bool fits = number >= INT_MIN && number <= INT_MAX;
+      check(fits ? talvir_set_integer_parameter(handle(), name.c_str(), value.cast<int>())
+                 : talvir_set_real_parameter(handle(), name.c_str(), number));
     } else if (py::isinstance<py::float_>(value)) {
       check(talvir_set_real_parameter(handle(), name.c_str(), value.cast<double>()));
     } else if (py::isinstance<py::str>(value)) {

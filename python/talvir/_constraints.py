@@ -58,7 +58,8 @@ class _Block:
         if self.mode in DIFFERENCE_SCHEMES:
             c0 = self.evaluate(x)
             return forward_jacobian(self.evaluate, x, c0, xl, xu, step, self.mode)
-        jac = np.asarray(self._jac(x, *self._args), dtype=float)
+        jac = self._jac(x, *self._args)
+        jac = np.asarray(jac.toarray() if hasattr(jac, "toarray") else jac, dtype=float)
         if jac.size != self.k * n:
             raise ValueError(f"{self.what}: the Jacobian has shape {jac.shape}, expected ({self.k}, {n})")
         return jac.reshape(self.k, n)

@@ -39,6 +39,10 @@ _FEASIBILITY_FLOOR = 1.0e-6
 
 def minimize(fun, x0, args=(), jac=None, bounds=None, constraints=(), tol=None, callback=None,
              options=None, hess=None, hessp=None, **options_as_keywords):
+    """Minimises fun(x, *args) subject to bounds and constraints; scipy.optimize.minimize's arguments
+    and result (an OptimizeResult). The options are the seven solver parameters by name (PrintLevel,
+    PrintFreq, StepSize, MaxIterations, MaxLineSearches, OptTol, QPMode) and maxiter, ftol, disp, eps.
+    See the module talvir._minimize and docs/python.md for every argument and result field."""
     if not callable(fun):
         raise TypeError(f"fun must be callable, not {type(fun).__name__}")
     if callback is not None and not callable(callback):

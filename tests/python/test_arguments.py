@@ -47,6 +47,7 @@ BAD_CALLS = [
     (TypeError, "number", dict(options={"maxiter": "many"})),
     (TypeError, "text", dict(options={"PrintLevel": 1})),
     (ValueError, "MaxIterations", dict(options={"maxiter": 0})),
+    (ValueError, "MaxIterations", dict(options={"maxiter": 10**12})),
     (ValueError, "OptTol", dict(tol=-1.0)),
     (ValueError, "QPMode", dict(options={"qpmode": 2})),
     (ValueError, "already given", dict(options={"maxiter": 5, "MaxIterations": 6})),
