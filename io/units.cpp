@@ -10,30 +10,42 @@
 
 #if !defined(_WIN32)
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace vek::io {
 namespace {
 
-// A file opened for writing, empty. On POSIX systems the file is never reached through a symbolic link:
-// listing files live in a shared temporary folder, where a planted link could redirect the text.
+// The file of a text unit. start() makes sure the file exists and is empty; write() hands it text;
+// close() ends the connection. On POSIX systems the file is never reached through a symbolic link
+// (listing files live in a shared temporary folder, where a planted link could redirect the text), and
+// a file that is already an empty regular file of this user is not opened until text must be written:
+// a silent engine call then costs the file system one status query instead of a truncating open and a
+// close.
 class OutputFile {
  public:
-  bool open_empty(const char* path) {
+  bool start(const char* path) {
 #if defined(_WIN32)
     file_ = std::fopen(path, "w");
     return file_ != nullptr;
 #else
-    fd_ = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    return fd_ >= 0;
+    static const uid_t user = ::geteuid();
+    struct stat info {};
+    if (::lstat(path, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0 && info.st_uid == user &&
+        (info.st_mode & S_IWUSR) != 0) {
+      return true;  // already empty: opened by the first write
+    }
+    return open_empty(path);
 #endif
   }
-  bool write(const std::string& text) {
+  bool write(const char* path, const std::string& text) {
     if (text.empty()) return true;
 #if defined(_WIN32)
+    (void)path;
     return std::fwrite(text.data(), 1, text.size(), file_) == text.size();
 #else
+    if (fd_ < 0 && !open_empty(path)) return false;
     std::size_t done = 0;
     while (done < text.size()) {
       const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
@@ -48,7 +60,7 @@ class OutputFile {
     const bool ok = std::fclose(file_) == 0;
     file_ = nullptr;
 #else
-    const bool ok = ::close(fd_) == 0;
+    const bool ok = fd_ < 0 || ::close(fd_) == 0;
     fd_ = -1;
 #endif
     return ok;
@@ -58,6 +70,10 @@ class OutputFile {
 #if defined(_WIN32)
   std::FILE* file_ = nullptr;
 #else
+  bool open_empty(const char* path) {
+    fd_ = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    return fd_ >= 0;
+  }
   int fd_ = -1;
 #endif
 };
@@ -132,7 +148,7 @@ UnitTable::State& current() {
 
 // Hands the pending text of a file unit to the file; false when a write fails.
 bool flush_file(Unit& u) {
-  const bool ok = u.file.write(u.pending);
+  const bool ok = u.file.write(u.path.c_str(), u.pending);
   if (!ok) u.failed = true;
   u.pending.clear();
   u.holding = false;
@@ -140,7 +156,7 @@ bool flush_file(Unit& u) {
 }
 
 bool close_text_file(Unit& u) {
-  bool ok = u.file.write(u.pending) && !u.failed;
+  bool ok = u.file.write(u.path.c_str(), u.pending) && !u.failed;
   ok = u.file.close() && ok;
   u.held.swap(u.pending);
   u.held_path.swap(u.path);
@@ -280,7 +296,7 @@ UnitScope::~UnitScope() {
 bool connect(int unit, const char* path) {
   Unit& u = fresh_text_slot(unit);
   // Starting the file empty makes every read-back after an engine call forward only the new text.
-  if (path == nullptr || !u.file.open_empty(path)) return false;
+  if (path == nullptr || !u.file.start(path)) return false;
   u.kind = Kind::kTextFile;
   u.path.assign(path);
   u.holding = true;

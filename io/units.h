@@ -11,7 +11,8 @@
 //   connect(unit, path)   opens `path` for writing, starting it empty, and connects `unit` to it (an
 //                         earlier connection of the unit is closed first). Returns false when the file
 //                         cannot be opened, or (POSIX) when `path` is a symbolic link; the unit is then
-//                         not connected.
+//                         not connected. (POSIX: a file that is already an empty regular file of
+//                         this user is opened only when text must be written.)
 //   connect_sink(unit, sink, context)
 //                         connects `unit` to a line sink instead of a file (an earlier connection is
 //                         closed first). Each finished line is handed to sink(context, text, length) at
