@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #if !defined(_WIN32)
@@ -17,64 +18,96 @@
 namespace vek::io {
 namespace {
 
-// The file of a text unit. start() makes sure the file exists and is empty; write() hands it text;
-// close() ends the connection. On POSIX systems the file is never reached through a symbolic link
-// (listing files live in a shared temporary folder, where a planted link could redirect the text), and
-// a file that is already an empty regular file of this user is not opened until text must be written:
-// a silent engine call then costs the file system one status query instead of a truncating open and a
-// close.
+// The file of a text unit. start() makes sure the file exists and is empty; write() appends text;
+// finish() ends the connection; release() gives everything back.
+//
+// On POSIX systems the file is never reached through a symbolic link (listing files live in a shared
+// temporary folder, where a planted link could redirect the text), and the descriptor stays open after
+// finish(): a later start() for the same path asks the descriptor (one fstat, no path look-up) whether
+// the file is still there and truncates it only when it holds text. Text written through the
+// descriptor is in the file at once for every reader, so finish() has nothing left to do. A file
+// removed (or replaced) by name in the meantime is created again by name.
 class OutputFile {
  public:
-  bool start(const char* path) {
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  OutputFile(OutputFile&& other) noexcept { swap(other); }
+  OutputFile& operator=(OutputFile&& other) noexcept {
+    swap(other);
+    return *this;
+  }
+  ~OutputFile() { release(); }
+
 #if defined(_WIN32)
+  bool start(const char* path) {
     file_ = std::fopen(path, "w");
     return file_ != nullptr;
-#else
-    static const uid_t user = ::geteuid();
-    struct stat info {};
-    if (::lstat(path, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0 && info.st_uid == user &&
-        (info.st_mode & S_IWUSR) != 0) {
-      return true;  // already empty: opened by the first write
-    }
-    return open_empty(path);
-#endif
   }
-  bool write(const char* path, const std::string& text) {
-    if (text.empty()) return true;
-#if defined(_WIN32)
-    (void)path;
-    return std::fwrite(text.data(), 1, text.size(), file_) == text.size();
-#else
-    if (fd_ < 0 && !open_empty(path)) return false;
-    std::size_t done = 0;
-    while (done < text.size()) {
-      const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
-      if (n <= 0) return false;
-      done += static_cast<std::size_t>(n);
-    }
-    return true;
-#endif
+  bool write(const std::string& text) {
+    return text.empty() || std::fwrite(text.data(), 1, text.size(), file_) == text.size();
   }
-  bool close() {
-#if defined(_WIN32)
+  bool finish() {
     const bool ok = std::fclose(file_) == 0;
     file_ = nullptr;
-#else
-    const bool ok = fd_ < 0 || ::close(fd_) == 0;
-    fd_ = -1;
-#endif
     return ok;
   }
+  void release() {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
+  }
+#else
+  bool start(const char* path) {
+    offset_ = 0;
+    if (fd_ >= 0 && path_ == path && still_there_and_empty()) return true;
+    release();
+    fd_ = ::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd_ < 0) return false;
+    path_.assign(path);
+    if (still_there_and_empty()) return true;
+    release();
+    return false;
+  }
+  bool write(const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+      const ssize_t n = ::pwrite(fd_, text.data() + done, text.size() - done, offset_);
+      if (n <= 0) return false;
+      done += static_cast<std::size_t>(n);
+      offset_ += n;
+    }
+    return true;
+  }
+  bool finish() {
+    return true;
+  }
+  void release() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+#endif
 
  private:
 #if defined(_WIN32)
+  void swap(OutputFile& other) {
+    std::swap(file_, other.file_);
+  }
   std::FILE* file_ = nullptr;
 #else
-  bool open_empty(const char* path) {
-    fd_ = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    return fd_ >= 0;
+  // True when the descriptor's file still has a name and is a regular file, now empty.
+  bool still_there_and_empty() {
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink == 0) return false;
+    return info.st_size == 0 || ::ftruncate(fd_, 0) == 0;
+  }
+  void swap(OutputFile& other) {
+    std::swap(fd_, other.fd_);
+    std::swap(offset_, other.offset_);
+    path_.swap(other.path_);
   }
   int fd_ = -1;
+  off_t offset_ = 0;
+  std::string path_;
 #endif
 };
 
@@ -148,7 +181,7 @@ UnitTable::State& current() {
 
 // Hands the pending text of a file unit to the file; false when a write fails.
 bool flush_file(Unit& u) {
-  const bool ok = u.file.write(u.path.c_str(), u.pending);
+  const bool ok = u.file.write(u.pending);
   if (!ok) u.failed = true;
   u.pending.clear();
   u.holding = false;
@@ -156,8 +189,8 @@ bool flush_file(Unit& u) {
 }
 
 bool close_text_file(Unit& u) {
-  bool ok = u.file.write(u.path.c_str(), u.pending) && !u.failed;
-  ok = u.file.close() && ok;
+  bool ok = u.file.write(u.pending) && !u.failed;
+  ok = u.file.finish() && ok;
   u.held.swap(u.pending);
   u.held_path.swap(u.path);
   u.held_valid = ok && u.holding;
