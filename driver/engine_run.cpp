@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "engine/MIRAX.h"
@@ -39,14 +40,35 @@ void drop_engine_arrays(SolveState& st) {
 
 namespace {
 
-std::int32_t integer_control(const ParameterRecord* records, std::int32_t count, const char* name,
-                             std::int32_t fallback) {
-  const ParameterRecord* r = plugin::find_parameter_in(records, count, name);
-  return r != nullptr ? r->value.integer.value : fallback;
+// Position of a parameter in the definitions table, found when compiling.
+constexpr int definition_index(std::string_view name) {
+  for (int k = 0; k < kParameterCount; ++k)
+    if (name == kParameterDefinitions[k].name) return k;
+  return -1;
 }
-double real_control(const ParameterRecord* records, std::int32_t count, const char* name, double fallback) {
-  const ParameterRecord* r = plugin::find_parameter_in(records, count, name);
-  return r != nullptr ? r->value.real.value : fallback;
+
+// The record of definition `k`. A table made by fill_parameter_records holds it at position k, sharing
+// the definition's name text, which is checked in place of comparing the name letter by letter (this
+// runs at every Solve call); any other table is searched by name.
+const ParameterRecord* control_record(const ParameterRecord* records, std::int32_t count, int k) {
+  const char* name = kParameterDefinitions[k].name;
+  if (k < count && records[k].name == name) return &records[k];
+  return plugin::find_parameter_in(records, count, name);
+}
+
+template <int k>
+std::int32_t integer_control(const ParameterRecord* records, std::int32_t count) {
+  static_assert(k >= 0 && kParameterDefinitions[k].type == kIntegerParameter);
+  const ParameterRecord* r = control_record(records, count, k);
+  return r != nullptr ? r->value.integer.value
+                      : static_cast<std::int32_t>(kParameterDefinitions[k].default_number);
+}
+
+template <int k>
+double real_control(const ParameterRecord* records, std::int32_t count) {
+  static_assert(k >= 0 && kParameterDefinitions[k].type == kRealParameter);
+  const ParameterRecord* r = control_record(records, count, k);
+  return r != nullptr ? r->value.real.value : kParameterDefinitions[k].default_number;
 }
 
 }  // namespace
@@ -104,16 +126,18 @@ bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::in
 }
 
 void set_engine_controls(SolveState& st, const ParameterRecord* records, std::int32_t count) {
-  const ParameterRecord* level = plugin::find_parameter_in(records, count, "PrintLevel");
+  constexpr int kPrintLevel = definition_index("PrintLevel");
+  static_assert(kPrintLevel >= 0 && kParameterDefinitions[kPrintLevel].type == kTextParameter);
+  const ParameterRecord* level = control_record(records, count, kPrintLevel);
   const bool errors_only =
       level == nullptr ||
-      plugin::equal_ignoring_case(level->value.text.value, kParameterDefinitions[0].default_text);
-  st.IPRINT = errors_only ? -1 : integer_control(records, count, "PrintFreq", 1);
-  st.STEP = real_control(records, count, "StepSize", 0.5);
-  st.MAXIT = integer_control(records, count, "MaxIterations", 100);
-  st.MAXLS = integer_control(records, count, "MaxLineSearches", 5);
-  st.ACC = real_control(records, count, "OptTol", 1.0e-6);
-  st.MODE = integer_control(records, count, "QPMode", 0);
+      plugin::equal_ignoring_case(level->value.text.value, kParameterDefinitions[kPrintLevel].default_text);
+  st.IPRINT = errors_only ? -1 : integer_control<definition_index("PrintFreq")>(records, count);
+  st.STEP = real_control<definition_index("StepSize")>(records, count);
+  st.MAXIT = integer_control<definition_index("MaxIterations")>(records, count);
+  st.MAXLS = integer_control<definition_index("MaxLineSearches")>(records, count);
+  st.ACC = real_control<definition_index("OptTol")>(records, count);
+  st.MODE = integer_control<definition_index("QPMode")>(records, count);
 }
 
 void transfer_values(SolveState& st) {
