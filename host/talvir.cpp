@@ -10,6 +10,8 @@
 //   talvir --help               usage, options and the solver parameters, as the loaded module
 //                               describes them through ParameterList (like any host, talvir knows the
 //                               solver only through its interfaces)
+//   talvir stub[.nl] -AMPL ...  the AMPL solver (when built with the AMPL Solver Library): see
+//                               ampl/ampl_run.h and docs/ampl.md
 // Exit status: 0 converged (check: every problem judged solved at the tight tolerance), 1 not
 // converged / not all solved, 2 bad command line (unknown command, problem, option or parameter
 // value; numbers must be plain decimal) or a problem too large for the memory (the message says how
@@ -23,6 +25,9 @@
 #include <string>
 #include <vector>
 
+#ifdef TALVIR_WITH_AMPL
+#include "ampl/ampl_run.h"
+#endif
 #include "host/module.h"
 #include "host/module_parameters.h"
 #include "host/problems/problem.h"
@@ -39,6 +44,14 @@ constexpr const char* kDefaultExample = "hs071";
 constexpr const char* kTightTolerance = "1e-12";
 constexpr const char* kDefaultTolerance = "1e-6";
 constexpr double kViolationLimit = 1e-6;
+#ifdef TALVIR_WITH_AMPL
+constexpr const char* kAmplUsage =
+    "  talvir stub[.nl] -AMPL [key=value ...]\n"
+    "                                  the AMPL solver: read stub.nl, write stub.sol (talvir -= lists\n"
+    "                                  the keywords; see docs/ampl.md)\n";
+#else
+constexpr const char* kAmplUsage = "";
+#endif
 
 struct CommandLine {
   std::string command;
@@ -66,6 +79,7 @@ void print_usage(const std::string& module_path) {
       "  talvir check [options]          solve every bundled problem at OptTol %s and at the default\n"
       "                                  %s, and compare with the known optimum\n"
       "  talvir --help [--module PATH]   this text, with the parameters of the module\n"
+      "%s"
       "\n"
       "Options:\n"
       "  --n N               number of variables of the scalable problems (chain, qp; N >= 2)\n"
@@ -75,7 +89,7 @@ void print_usage(const std::string& module_path) {
       "otherwise)\n"
       "  --module PATH       the solver module to load (default: %s)\n"
       "\n",
-      kDefaultExample, kTightTolerance, kDefaultTolerance, module_path.c_str());
+      kDefaultExample, kTightTolerance, kDefaultTolerance, kAmplUsage, module_path.c_str());
 }
 
 // The parameters as the loaded module describes them through its ParameterList.
@@ -373,5 +387,8 @@ int run(int argc, char** argv) {
 }  // namespace talvir::host
 
 int main(int argc, char** argv) {
+#ifdef TALVIR_WITH_AMPL
+  if (talvir::ampl::is_ampl_command_line(argc, argv)) return talvir::ampl::run_ampl(argc, argv);
+#endif
   return talvir::host::run(argc, argv);
 }
