@@ -85,9 +85,6 @@ int solve_and_answer(NlModel& model, Option_Info* info, const AmplOptions& optio
   clock = Clock::now();
   write_answer(model, info, solution.ending, solution.detail, &solution);
   times.write = since(clock);
-  if (options.outlev >= 1) {
-    std::printf("%s\n", solution_message(model, solution.ending, solution.detail, &solution).c_str());
-  }
   print_times(options, times);
   close_nl(model);
   return 0;

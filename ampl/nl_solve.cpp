@@ -117,8 +117,10 @@ void collect_results(talvir_solver* s, const NlModel& model, NlSolution& solutio
   talvir_get_max_violation(s, &solution.violation);
   talvir_get_iterations(s, &solution.iterations);
   talvir_get_evaluations(s, &solution.value_evaluations, &solution.derivative_evaluations);
-  const char* message = nullptr;
-  if (talvir_get_ending_message(s, &message) == TALVIR_OK && message) solution.detail = message;
+  const char* message = nullptr;  // the solver's own words, except for a convergence (said already)
+  if (solution.ending != Ending::kOptimal && solution.ending != Ending::kFeasible &&
+      talvir_get_ending_message(s, &message) == TALVIR_OK && message)
+    solution.detail = message;
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ std::string solution_message(const NlModel& model, Ending ending, const std::str
                              const NlSolution* solution) {
   std::string text = std::string(solver_banner()) + ": " + ending_info(ending).text + ".";
   if (!detail.empty()) text += "\n" + detail;
-  if (solution != nullptr && !solution->x.empty() && solution->iterations + solution->value_evaluations > 0) {
+  if (solution != nullptr && !solution->x.empty() && ending != Ending::kStartNotEvaluable) {
     char line[240];
     if (model.objective >= 0) {
       std::snprintf(line, sizeof(line), "\nobjective %.10g; ", solution->objective);
