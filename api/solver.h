@@ -20,6 +20,7 @@
 
 #include "driver/solve_state.h"
 #include "include/talvir/talvir.h"
+#include "io/units.h"
 #include "plugin/parameter_table.h"
 
 namespace talvir_api {
@@ -56,6 +57,7 @@ struct talvir_solver {
 
   talvir_listing_fn listing = nullptr;
   void* listing_user = nullptr;
+  vek::io::UnitTable units;  // this solver's units: the listing unit and the scratch store
 
   vek::driver::SolveState run;  // engine arrays and record; run.block holds the evaluation arrays
   talvir_api::Phase phase = talvir_api::Phase::idle;
@@ -98,15 +100,20 @@ int guarded(const talvir_solver* s, Body&& body) noexcept {
 // The first n values of `values` that are not finite: its index, or -1.
 int first_non_finite(const double* values, int n);
 
-// While alive: the solver's own unit table is the calling thread's current one, with the listing unit
-// connected to the solver's listing sink when it has one.
+// While alive: the solver's own unit table is the calling thread's current one, so everything the
+// engine writes or stores goes there. The listing unit is connected to the solver's listing sink (when
+// it has one) from the first engine call of a solve until end_listing at its end.
 class ListingScope {
  public:
   explicit ListingScope(talvir_solver& s);
-  ~ListingScope();
   ListingScope(const ListingScope&) = delete;
   ListingScope& operator=(const ListingScope&) = delete;
+
+ private:
+  vek::io::UnitScope scope_;
 };
+// Disconnects the listing unit, handing on an unfinished line.
+void end_listing(talvir_solver& s);
 
 // Begins a solve (the first step): engine arrays from the problem data, the first request.
 void begin_solve(talvir_solver& s);

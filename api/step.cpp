@@ -137,6 +137,7 @@ void end_solve(talvir_solver& s, std::int32_t ending) {
   if (s.engine_called) lagrangian_gradient(s, r.z);
   r.iterations = s.engine_called ? run.engine_state.ITER : 0;
   r.violation = violation_of(s, r);
+  end_listing(s);
   s.request = TALVIR_REQUEST_NONE;
   s.phase = Phase::ended;
 }

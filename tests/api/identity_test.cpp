@@ -1,6 +1,7 @@
 // Same engine, same numbers: every problem of the bundled collection solved through the plug-in (loaded
 // by path, driven as a host drives it) and through the C API's reverse communication asks for the same
-// evaluations at bitwise the same points, ends the same way and returns the same point and multipliers.
+// evaluations at bitwise the same points, ends the same way, returns the same point and multipliers and
+// writes the same listing ("PrintLevel" "Normal" on both doors).
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -23,6 +24,7 @@ struct Trace {
   std::vector<int> requests;                // 111, 7, 105
   std::vector<double> x, multipliers;
   std::string message;  // the plug-in's outcome message ("" when converged)
+  std::string listing;
   bool converged = false;
 };
 
@@ -35,6 +37,7 @@ Trace through_plugin(vek::NLPSystemFactory* factory, const TestProblem& problem)
   vek::EvaluationBlock* block = nullptr;
   std::int32_t counter = 0, request = 0;
   std::int32_t result = solver->Solve(0, &block, &counter, &request);
+  const std::size_t before = sink.all_text().size();  // what CreateSolver wrote
   while (result == 1) {
     t.points.push_back(host.point());
     t.requests.push_back(request);
@@ -44,6 +47,8 @@ Trace through_plugin(vek::NLPSystemFactory* factory, const TestProblem& problem)
   }
   t.converged = result == 0;
   if (result == -8) t.message = sink.last_call_texts().back();
+  t.listing = sink.all_text().substr(before);
+  t.listing.resize(t.listing.size() - t.message.size());
   t.x = host.point();
   if (t.converged) t.multipliers = host.multipliers();
   solver->Release();
@@ -92,6 +97,11 @@ Trace through_api(const TestProblem& p) {
   talvir_solver* s = nullptr;
   Trace t;
   EXPECT_EQ(talvir_create(n, m, kinds.data(), &s), TALVIR_OK);
+  EXPECT_EQ(talvir_set_text_parameter(s, "PrintLevel", "Normal"), TALVIR_OK);
+  const talvir_listing_fn append = [](const char* text, void* user) {
+    *static_cast<std::string*>(user) += text;
+  };
+  EXPECT_EQ(talvir_set_listing(s, append, &t.listing), TALVIR_OK);
   EXPECT_EQ(talvir_set_bounds(s, xl.data(), xu.data()), TALVIR_OK);
   EXPECT_EQ(talvir_set_start(s, x0.data()), TALVIR_OK);
   if (p.jacobian_structure(rows, cols)) {
@@ -139,6 +149,12 @@ class Identity : public ::testing::TestWithParam<std::string> {
     std::string error;
     ASSERT_TRUE(module_->open(TALVIR_MODULE_PATH, &error)) << error;
     factory_ = module_->factory();
+    vek::ParameterList* list = nullptr;
+    ASSERT_EQ(factory_->QueryInterface(vek::kIidParameterList, reinterpret_cast<void**>(&list)), 0);
+    vek::ParameterValue normal{};
+    normal.text = const_cast<char*>("Normal");
+    ASSERT_EQ(list->SetParameter("PrintLevel", vek::kTextParameter, normal), 0);
+    list->Release();
   }
   static void TearDownTestSuite() {
     if (factory_ != nullptr) factory_->Release();
@@ -162,6 +178,8 @@ TEST_P(Identity, PluginAndCApiTakeTheSameSteps) {
   EXPECT_EQ(api.message, plugin.message);
   EXPECT_EQ(api.x, plugin.x);
   EXPECT_EQ(api.multipliers, plugin.multipliers);
+  EXPECT_EQ(api.listing, plugin.listing);
+  EXPECT_FALSE(api.listing.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Bundled, Identity, ::testing::ValuesIn(talvir::problems::problem_names()),
