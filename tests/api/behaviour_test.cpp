@@ -1,0 +1,219 @@
+// What the C API promises beyond the engine's numbers: the documented multiplier signs (checked against
+// problems whose multipliers are known in closed form), "cannot evaluate here", stops and failed
+// evaluations from callbacks, and the C++ wrapper's exceptions.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <stdexcept>
+#include <vector>
+
+#include "talvir/talvir.hpp"
+
+namespace {
+
+using Fn = std::function<double(const double*)>;
+using VecFn = std::function<void(const double*, double*)>;
+
+// A small problem given by std::functions, solved with the C callback driver.
+struct Problem {
+  int n, m;
+  std::vector<int> kinds;
+  Fn f;
+  VecFn g, c, jac;  // jac dense, row by row
+  std::vector<double> lower, upper, start;
+};
+
+int objective(int, const double* x, double* f, void* user) {
+  *f = static_cast<Problem*>(user)->f(x);
+  return TALVIR_CALLBACK_OK;
+}
+int gradient(int, const double* x, double* g, void* user) {
+  static_cast<Problem*>(user)->g(x, g);
+  return TALVIR_CALLBACK_OK;
+}
+int constraints(int, int, const double* x, double* c, void* user) {
+  static_cast<Problem*>(user)->c(x, c);
+  return TALVIR_CALLBACK_OK;
+}
+int jacobian(int, int, int, const double* x, double* v, void* user) {
+  static_cast<Problem*>(user)->jac(x, v);
+  return TALVIR_CALLBACK_OK;
+}
+
+talvir_solver* solve(Problem& p) {
+  talvir_solver* s = nullptr;
+  EXPECT_EQ(talvir_create(p.n, p.m, p.kinds.data(), &s), TALVIR_OK);
+  EXPECT_EQ(talvir_set_bounds(s, p.lower.empty() ? nullptr : p.lower.data(),
+                              p.upper.empty() ? nullptr : p.upper.data()),
+            TALVIR_OK);
+  EXPECT_EQ(talvir_set_start(s, p.start.data()), TALVIR_OK);
+  EXPECT_EQ(talvir_set_real_parameter(s, "OptTol", 1e-10), TALVIR_OK);
+  EXPECT_EQ(
+      talvir_solve(s, objective, p.m > 0 ? constraints : nullptr, gradient, p.m > 0 ? jacobian : nullptr, &p),
+      TALVIR_OK);
+  return s;
+}
+
+// min x0^2 + x1^2 with one linear constraint of the given kind whose multiplier is known.
+Problem least_norm(int kind, double sign) {
+  return {2,
+          1,
+          {kind},
+          [](const double* x) { return x[0] * x[0] + x[1] * x[1]; },
+          [](const double* x, double* g) { g[0] = 2 * x[0], g[1] = 2 * x[1]; },
+          [sign](const double* x, double* c) { c[0] = sign * (x[0] + x[1] - 1); },
+          [sign](const double*, double* a) { a[0] = sign, a[1] = sign; },
+          {},
+          {},
+          {2.0, 0.0}};
+}
+
+// min (x - target)^2 with 0 <= x <= 1: the bound multiplier is 2(target - bound)... with a minus sign.
+Problem bounded(double target) {
+  return {1,
+          0,
+          {},
+          [target](const double* x) { return (x[0] - target) * (x[0] - target); },
+          [target](const double* x, double* g) { g[0] = 2 * (x[0] - target); },
+          {},
+          {},
+          {0.0},
+          {1.0},
+          {0.5}};
+}
+
+TEST(Behaviour, MultipliersFollowTheDocumentedSigns) {
+  struct Case {
+    const char* what;
+    Problem p;
+    double lambda, z0;  // known multiplier of the constraint (if any) and of the bound of x0
+  } cases[] = {
+      {"c = x0 + x1 - 1 >= 0", least_norm(TALVIR_GREATER_EQUAL, 1), 1.0, 0.0},
+      {"c = 1 - x0 - x1 <= 0", least_norm(TALVIR_LESS_EQUAL, -1), -1.0, 0.0},
+      {"c = x0 + x1 - 1 = 0", least_norm(TALVIR_EQUAL, 1), 1.0, 0.0},
+      {"c = 1 - x0 - x1 = 0", least_norm(TALVIR_EQUAL, -1), -1.0, 0.0},
+      {"upper bound 1 active", bounded(3.0), 0.0, -4.0},
+      {"lower bound 0 active", bounded(-2.0), 0.0, 4.0},
+  };
+  for (Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    talvir_solver* s = solve(k.p);
+    int ending = 0;
+    talvir_get_ending(s, &ending);
+    EXPECT_EQ(ending, TALVIR_ENDING_CONVERGED);
+    std::vector<double> lambda(k.p.m), z(k.p.n);
+    talvir_get_multipliers(s, lambda.data());
+    talvir_get_bound_multipliers(s, z.data());
+    if (k.p.m > 0) {
+      EXPECT_NEAR(lambda[0], k.lambda, 1e-6);
+    }
+    EXPECT_NEAR(z[0], k.z0, 1e-6);
+    talvir_free(s);
+  }
+}
+
+// min (x - 1)^2 from 0, where the objective cannot be evaluated beyond x = 0.6, reported in three ways.
+TEST(Behaviour, PointsThatCannotBeEvaluatedAreNeverAccepted) {
+  enum class Report { code, nan, reverse_communication };
+  for (Report report : {Report::code, Report::nan, Report::reverse_communication}) {
+    talvir::Solver solver(1, 0);
+    solver.set_start(std::vector<double>{0.0});
+    std::vector<double> accepted;
+    int request = solver.step();
+    const talvir::Arrays a = solver.arrays();
+    while (request != TALVIR_REQUEST_NONE) {
+      const double x = a.x[0];
+      if (request & TALVIR_REQUEST_DERIVATIVES) accepted.push_back(x);
+      if (x > 0.6 && (request & TALVIR_REQUEST_VALUES)) {
+        if (report == Report::nan) *a.objective = std::nan("");
+        if (report != Report::nan) solver.cannot_evaluate();
+      } else {
+        *a.objective = (x - 1) * (x - 1);
+        a.gradient[0] = 2 * (x - 1);
+      }
+      request = solver.step();
+    }
+    const talvir::Result r = solver.result();
+    EXPECT_FALSE(accepted.empty());
+    for (double x : accepted) EXPECT_LE(x, 0.6);
+    EXPECT_LE(r.x[0], 0.6);
+    EXPECT_EQ(r.objective, (r.x[0] - 1) * (r.x[0] - 1));  // the values belong to the final point
+  }
+}
+
+TEST(Behaviour, StopsAndFailedEvaluationsEndCleanly) {
+  struct Case {
+    const char* what;
+    int fail_call;  // the objective call (from 1) that answers `answer`; the gradient fails with NaN if 0
+    int answer;
+    int ending;
+  } cases[] = {
+      {"stop at the third value request", 3, TALVIR_CALLBACK_STOP, TALVIR_ENDING_STOPPED},
+      {"unknown callback result", 2, 77, TALVIR_ENDING_STOPPED},
+      {"cannot evaluate at the start", 1, TALVIR_CALLBACK_CANNOT_EVALUATE, TALVIR_ENDING_EVALUATION_FAILED},
+      {"NaN gradient at an accepted point", 0, TALVIR_CALLBACK_OK, TALVIR_ENDING_EVALUATION_FAILED},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    struct Run {
+      const Case* c;
+      int calls = 0, gradients = 0;
+      std::vector<double> last_accepted;
+    } run{&k, 0, 0, {}};
+    const talvir_objective_fn f = [](int, const double* x, double* v, void* u) {
+      auto* r = static_cast<Run*>(u);
+      *v = (x[0] - 3) * (x[0] - 3) + x[1] * x[1];
+      return ++r->calls == r->c->fail_call ? r->c->answer : TALVIR_CALLBACK_OK;
+    };
+    const talvir_gradient_fn g = [](int, const double* x, double* d, void* u) {
+      auto* r = static_cast<Run*>(u);
+      r->last_accepted.assign(x, x + 2);
+      d[0] = 2 * (x[0] - 3), d[1] = 2 * x[1];
+      if (r->c->fail_call == 0 && ++r->gradients == 2) d[1] = std::nan("");
+      return TALVIR_CALLBACK_OK;
+    };
+    talvir_solver* s = nullptr;
+    ASSERT_EQ(talvir_create(2, 0, nullptr, &s), TALVIR_OK);
+    const double x0[2] = {0.0, 1.0};
+    talvir_set_start(s, x0);
+    EXPECT_EQ(talvir_solve(s, f, nullptr, g, nullptr, &run), TALVIR_OK);
+    int ending = 0;
+    talvir_get_ending(s, &ending);
+    EXPECT_EQ(ending, k.ending);
+    std::vector<double> x(2);
+    talvir_get_x(s, x.data());
+    if (k.fail_call > 1) {
+      EXPECT_EQ(x, run.last_accepted);  // the last accepted point
+    } else if (k.fail_call == 1) {
+      EXPECT_EQ(x, std::vector<double>(x0, x0 + 2));
+    }
+    int request = 0;
+    EXPECT_EQ(talvir_step(s, &request), TALVIR_OK);  // the handle can start again
+    EXPECT_EQ(request, TALVIR_REQUEST_ALL);
+    talvir_free(s);
+  }
+}
+
+TEST(Behaviour, WrapperRethrowsACallbackException) {
+  talvir::Solver solver(1, 0);
+  int calls = 0;
+  const auto objective = [&](talvir::View<const double> x) {
+    if (++calls == 2) throw std::runtime_error("model broke");
+    return x[0] * x[0];
+  };
+  const auto gradient = [](talvir::View<const double> x, talvir::View<double> g) { g[0] = 2 * x[0]; };
+  solver.set_start(std::vector<double>{1.0});
+  EXPECT_THROW(solver.solve(objective, gradient), std::runtime_error);
+  EXPECT_EQ(solver.result().ending, TALVIR_ENDING_STOPPED);
+  EXPECT_THROW(solver.set("MaxIterations", 0), talvir::Error);
+  try {
+    solver.set("NoSuchThing", 1);
+  } catch (const talvir::Error& e) {
+    EXPECT_EQ(e.status(), TALVIR_ERROR_UNKNOWN_PARAMETER);
+    EXPECT_NE(std::string(e.what()).find("NoSuchThing"), std::string::npos);
+  }
+}
+
+}  // namespace
