@@ -109,8 +109,8 @@ def test_dict_and_object_forms_agree(as_dict, as_object):
 
 
 def test_multipliers_satisfy_kkt_with_documented_signs():
-    # (x0-2)^2 + (x1-2)^2 with x0 + x1 <= 1 (upper side of a two-sided constraint: lambda < 0) and the
-    # three linear inequalities of the textbook example, of which none is active here.
+    # (x0-2)^2 + (x1-2)^2 with -5 <= x0 + x1 <= 1 (the upper side active: lambda = -3 < 0) and
+    # x0 - 2 x1 + 2 >= 0 (inactive at (0.5, 0.5): lambda = 0); no bounds, so grad f = sum lambda grad c.
     cons = [NonlinearConstraint(lambda x: x[0] + x[1], -5, 1, jac=lambda x: np.array([[1.0, 1.0]])),
             {"type": "ineq", "fun": lambda x: x[0] - 2 * x[1] + 2, "jac": lambda x: np.array([1.0, -2.0])}]
     res = talvir.minimize(lambda x: (x[0] - 2) ** 2 + (x[1] - 2) ** 2, [0, 0], constraints=cons,
