@@ -1,5 +1,8 @@
 """The caller's functions during a solve: exceptions, non-finite values, threads and the Dask example."""
 
+import sys
+import threading
+import time
 from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
@@ -120,3 +123,33 @@ def test_dask_example_with_two_workers():
     x0 = multistart_dask.starting_points(6, seed=3)[0]
     local = multistart_dask.solve_from(x0)
     np.testing.assert_array_equal(results[0].x, local.x)
+
+
+def test_the_engine_works_without_the_gil():
+    # With a huge switch interval the GIL changes hands only where a thread releases it. A ticker that
+    # yields after every tick then ticks freely while the solving thread is inside the engine (n = 250:
+    # milliseconds per step) and only now and then otherwise (about 2 ticks per step when the engine
+    # holds the GIL, about 80 when it does not).
+    ticks, done = [0], threading.Event()
+
+    def ticker():
+        while not done.is_set():
+            ticks[0] += 1
+            time.sleep(0)
+
+    n = 250
+    a = np.random.default_rng(1).normal(size=(60, n))
+    cons = {"type": "ineq", "fun": lambda x: 1.0 - a @ x, "jac": lambda x: -a}
+    old = sys.getswitchinterval()
+    sys.setswitchinterval(100.0)
+    thread = threading.Thread(target=ticker)
+    try:
+        thread.start()
+        res = talvir.minimize(lambda x: float(np.sum((x - 1.0) ** 4 + x ** 2)), np.zeros(n),
+                              jac=lambda x: 4 * (x - 1.0) ** 3 + 2 * x, constraints=cons)
+    finally:
+        done.set()
+        thread.join()
+        sys.setswitchinterval(old)
+    assert res.success
+    assert ticks[0] > 10 * (res.nfev + res.njev)
