@@ -3,7 +3,7 @@ case, the constraint forms that must agree, and the multipliers against the KKT 
 
 import numpy as np
 import pytest
-from scipy.optimize import LinearConstraint, NonlinearConstraint, OptimizeResult
+from scipy.optimize import Bounds, LinearConstraint, NonlinearConstraint, OptimizeResult
 from scipy.optimize import minimize as scipy_minimize
 
 import talvir
@@ -54,6 +54,14 @@ CASES = {
                                  constraints=NonlinearConstraint(lambda x: x[0] ** 2 + x[1] ** 2, -np.inf, 1.5)),
     "vector equality": dict(fun=lambda x: np.sum(x ** 2), x0=[1, 2, 3],
                             constraints={"type": "eq", "fun": lambda x: np.array([x[0] + x[1] - 1, x[2] - 2])}),
+    "cube-root curves": dict(fun=lambda x: np.sqrt(x[1]), x0=[1.234, 5.678], bounds=[(None, None), (0, None)],
+                             constraints=[{"type": "ineq", "fun": lambda x: x[1] - (2 * x[0]) ** 3},
+                                          {"type": "ineq", "fun": lambda x: x[1] - (1 - x[0]) ** 3}]),
+    "objective in a list": dict(fun=lambda x: [x[0] ** 2 + x[1] ** 2], x0=[2, 3],
+                                constraints={"type": "eq", "fun": lambda x: x[0] + x[1] - 1}),
+    "integer bounds": dict(fun=shifted, x0=[0, 0], bounds=Bounds(np.array([0, 0]), np.array([1, 2]))),
+    "fixed variable": dict(fun=shifted, x0=[0.5, 0.5], bounds=[(0.7, 0.7), (None, None)],
+                           constraints={"type": "ineq", "fun": lambda x: 2 - x[0] - x[1]}),
     "hs071": dict(fun=hs071, x0=[1, 5, 5, 1], bounds=[(1, 5)] * 4,
                   constraints=[{"type": "ineq", "fun": lambda x: np.prod(x) - 25},
                                {"type": "eq", "fun": lambda x: np.sum(x ** 2) - 40}]),
@@ -69,7 +77,12 @@ def test_same_or_better_than_slsqp(name):
     assert ours.success, ours.message
     assert ours.maxcv <= 1e-6
     assert ours.fun <= theirs.fun + 1e-6 * max(1.0, abs(theirs.fun))
-    assert ours.fun == pytest.approx(case["fun"](ours.x), rel=1e-12, abs=1e-14)
+    assert ours.fun == pytest.approx(float(np.squeeze(case["fun"](ours.x))), rel=1e-12, abs=1e-14)
+
+
+def test_an_objective_that_is_not_scalar_is_refused():
+    with pytest.raises(ValueError, match="scalar"):
+        talvir.minimize(lambda x: x, [1.0, 2.0])
 
 
 @pytest.mark.parametrize("constraints", [
