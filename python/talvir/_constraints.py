@@ -141,6 +141,8 @@ class Constraints:
         self._offsets = np.array(offsets, dtype=float)
         self.kinds = np.array(kinds, dtype=np.int32)
         self.m = len(rows)
+        # The common case (every component one row, no offset) needs no gather.
+        self._plain = self.m == lb.size and not self._offsets.any()
 
     @property
     def by_differences(self):
@@ -151,16 +153,20 @@ class Constraints:
         for b, v in zip(self._blocks, values):
             if v.size != b.k:
                 raise ValueError(f"{b.what}: returned {v.size} values, expected {b.k}")
+        if len(values) == 1:
+            return values[0]
         return np.concatenate(values) if values else np.zeros(0)
 
     def values(self, x):
-        return self._stacked(x)[self._rows] - self._offsets
+        stacked = self._stacked(x)
+        return stacked if self._plain else stacked[self._rows] - self._offsets
 
     def jacobian(self, x):
         if not self._blocks:
             return np.zeros((0, x.size))
-        full = np.vstack([b.jacobian(x, self._xl, self._xu, self._step) for b in self._blocks])
-        return full[self._rows]
+        parts = [b.jacobian(x, self._xl, self._xu, self._step) for b in self._blocks]
+        full = parts[0] if len(parts) == 1 else np.vstack(parts)
+        return full if self._plain else full[self._rows]
 
     def violation(self, x):
         if not self._blocks:

@@ -68,12 +68,12 @@ class Objective:
 
     def _remembered(self, x):
         """f at x, reusing the last value when x is the last point asked for."""
-        if self._cached_x is None or not np.array_equal(self._cached_x, x):
+        if self._cached_x is None or not self._same(x):
             self._cached_x, self._cached = x.copy(), (self._plain(x), None)
         return self._cached[0]
 
     def _combined(self, x):
-        if self._cached_x is not None and np.array_equal(self._cached_x, x):
+        if self._cached_x is not None and self._same(x):
             return self._cached
         self.nfev += 1
         returned = self._fun(x, *self._args)
@@ -97,6 +97,9 @@ class Objective:
             return self._checked_gradient(self._jac(x, *self._args), x.size)
         f0 = self._remembered(x)
         return forward_gradient(self._plain, x, f0, self._xl, self._xu, self._step, self._mode)
+
+    def _same(self, x):
+        return self._cached_x.tobytes() == x.tobytes()
 
     @staticmethod
     def _checked_gradient(g, n):
