@@ -153,3 +153,15 @@ def test_the_engine_works_without_the_gil():
         sys.setswitchinterval(old)
     assert res.success
     assert ticks[0] > 10 * (res.nfev + res.njev)
+
+
+def test_a_solve_inside_an_objective_leaves_the_outer_solve_alone():
+    # The inner solve's minimum is (a - 1)^2 + 0.5; the outer one's minimum is at a = 1.
+    def inner(a):
+        res = talvir.minimize(lambda y: (y[0] - a[0]) ** 2 + 0.5, [0.0], jac=lambda y: 2 * (y - a[0]), tol=1e-12)
+        return (res.x[0] - 1.0) ** 2 + res.fun
+
+    nested = talvir.minimize(inner, [3.0], tol=1e-10)
+    assert nested.success, nested.message
+    assert nested.x[0] == pytest.approx(1.0, abs=1e-4)
+    assert nested.fun == pytest.approx(0.5, abs=1e-8)
