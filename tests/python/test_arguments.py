@@ -107,3 +107,16 @@ def test_iteration_limit_is_reported_honestly():
 def test_disp_prints_the_listing(capsys):
     talvir.minimize(lambda x: (x[0] - 1) ** 2, [0.0], options={"disp": True})
     assert "ITERATIONS =" in capsys.readouterr().out
+
+
+def test_parameters_reach_the_engine():
+    fun = lambda x: 100 * (x[1] - x[0] ** 2) ** 2 + (1 - x[0]) ** 2  # noqa: E731
+
+    def solve(**options):
+        return talvir.minimize(fun, [-1.2, 1.0], options=options)
+
+    assert solve(maxlinesearches=0).status == 3
+    assert solve(QPMode=1).success
+    loose, tight = solve(OptTol=1e-2), solve(ftol=1e-12)
+    assert loose.nit < tight.nit
+    assert abs(tight.x - 1).max() < abs(loose.x - 1).max()
