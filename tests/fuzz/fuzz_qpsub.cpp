@@ -3,7 +3,7 @@
 // ties, zero rows, repeated and dependent constraints and fixed variables are frequent.
 // Invariants: KTYPE comes back unchanged; codes stay within 0..3; on success (0) the step is finite,
 // meets the KKT conditions of the relaxed problem, and its objective is no worse than that of the
-// independent brute-force solver over all faces (tiny problems only).
+// independent brute-force solver over all faces (up to two variables and the relaxation variable).
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -95,6 +95,9 @@ void check_result(const qp_testing::Problem& p, const qp_testing::Result& r) {
   const qp_testing::Kkt k = qp_testing::check_kkt(p, r);
   FUZZ_CHECK(k.feasibility < kKktLimit, "QPSUB succeeded with an infeasible step");
   FUZZ_CHECK(k.worst() < 1e-6, "QPSUB succeeded at a point that does not meet the KKT conditions");
+  // For a strictly convex QP the KKT conditions above already certify the optimum; the brute force,
+  // whose faces grow as 3^NQ 2^M, confirms it independently where it is cheap (NQ <= 3).
+  if (p.nq > 3) return;
   const qp_testing::Internal q = qp_testing::internal_form(p);
   double best = 0.0;
   const qp_testing::Vec oracle = qp_testing::brute_force(q, best);
