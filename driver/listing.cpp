@@ -105,7 +105,7 @@ void forward_listing(const char* name, MessageSink* sink) {
 
 void remove_listing(const char* name) {
   VEKServices::CloseFortranLogicalUnit(kListingUnitNumber);  // a no-op when it is not connected
-  if (name != nullptr) std::remove(name);
+  if (name != nullptr) io::remove_file(name);  // std::remove, once the unit layer has let go of the file
 }
 
 }  // namespace vek::driver

@@ -23,10 +23,11 @@ namespace {
 //
 // On POSIX systems the file is never reached through a symbolic link (listing files live in a shared
 // temporary folder, where a planted link could redirect the text), and the descriptor stays open after
-// finish(): a later start() for the same path asks the descriptor (one fstat, no path look-up) whether
-// the file is still there and truncates it only when it holds text. Text written through the
-// descriptor is in the file at once for every reader, so finish() has nothing left to do. A file
-// removed (or replaced) by name in the meantime is created again by name.
+// finish(), until release(): text written through it is in the file at once for every reader, so
+// finish() has nothing left to do, and a later start() for the same path only truncates the file when
+// the previous connection wrote to it, with no system call at all after a silent one. The table's
+// owner removes such a file through remove_file(), which releases the descriptor first; a file that is
+// opened anew is checked (one fstat) to be a regular file and made empty if it is not.
 class OutputFile {
  public:
   OutputFile() = default;
@@ -58,8 +59,9 @@ class OutputFile {
   }
 #else
   bool start(const char* path) {
+    const bool written = offset_ > 0;
     offset_ = 0;
-    if (fd_ >= 0 && path_ == path && still_there_and_empty()) return true;
+    if (fd_ >= 0 && path_ == path && (!written || ::ftruncate(fd_, 0) == 0)) return true;
     release();
     fd_ = ::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd_ < 0) return false;
@@ -84,8 +86,23 @@ class OutputFile {
   void release() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    offset_ = 0;
+    path_.clear();
   }
 #endif
+  void forget_name() {
+#if !defined(_WIN32)
+    path_.clear();
+#endif
+  }
+  bool is_for(const char* path) const {
+#if defined(_WIN32)
+    (void)path;
+    return false;
+#else
+    return fd_ >= 0 && path_ == path;
+#endif
+  }
 
  private:
 #if defined(_WIN32)
@@ -94,10 +111,10 @@ class OutputFile {
   }
   std::FILE* file_ = nullptr;
 #else
-  // True when the descriptor's file still has a name and is a regular file, now empty.
+  // True when the descriptor's file is a regular file, now empty.
   bool still_there_and_empty() {
     struct stat info {};
-    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink == 0) return false;
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) return false;
     return info.st_size == 0 || ::ftruncate(fd_, 0) == 0;
   }
   void swap(OutputFile& other) {
@@ -382,6 +399,19 @@ bool last_file_text(int unit, const char* path, std::string_view& text) {
     return true;
   }
   return false;
+}
+
+int remove_file(const char* path) {
+  if (path == nullptr) return -1;
+  for (Unit& u : current().units) {
+    if (!u.file.is_for(path)) continue;
+    if (u.kind == Kind::kTextFile) {
+      u.file.forget_name();  // still written to; its next connection opens the file by name
+    } else {
+      u.file.release();
+    }
+  }
+  return std::remove(path);
 }
 
 int open_scratch(int unit) {

@@ -30,6 +30,12 @@
 //                         byte the file received; valid until the unit is next connected. False (text
 //                         empty) otherwise: no such connection, a failed write, or more text than the
 //                         table holds (kHeldTextLimit); the caller then reads the file itself.
+//   remove_file(path)     removes the file `path` with std::remove and returns its result, after the
+//                         table has let go of the file (POSIX: the descriptor of a disconnected unit's
+//                         file stays open for its next connection; removing the file through this
+//                         function tells the table that the file is gone, so that the next connection
+//                         creates it again). A file removed otherwise is created again only when a
+//                         connection names another file first.
 // Scratch units (unformatted, sequential, unnamed, private; deleted when closed). Every call returns 0
 // on success and a non-zero status on failure:
 //   open_scratch, rewind, close_scratch, write_record, read_record.
@@ -120,6 +126,7 @@ VEK_UNITS_API bool is_connected(int unit);
 VEK_UNITS_API void put(int unit, std::string_view text);
 VEK_UNITS_API void end_line(int unit);
 VEK_UNITS_API bool last_file_text(int unit, const char* path, std::string_view& text);
+VEK_UNITS_API int remove_file(const char* path);
 
 VEK_UNITS_API int open_scratch(int unit);
 VEK_UNITS_API int rewind(int unit);

@@ -62,7 +62,7 @@ std::int32_t VEKServices::CreateTemporaryFileName(char*& name, const char* prefi
 
 std::int32_t VEKServices::DeleteTemporaryFileName(char*& name) {
   if (name == nullptr) return 0;
-  std::remove(name);  // the file may already be gone: removed at the end of a solve
+  vek::io::remove_file(name);  // the file may already be gone: removed at the end of a solve
   std::free(name);
   name = nullptr;
   return 0;

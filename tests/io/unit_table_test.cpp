@@ -3,6 +3,7 @@
 // threads never meet.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -93,6 +94,35 @@ TEST(HeldText, IsTheFilesWholeTextOnlyForTheConnectionJustClosed) {
 
   EXPECT_FALSE(vek::io::connect(7, "/nonexistent-dir/x/y"));
   EXPECT_FALSE(vek::io::last_file_text(7, "/nonexistent-dir/x/y", held));
+}
+
+TEST(TextUnit, AFileRemovedThroughTheLayerIsCreatedAgainByTheNextConnection) {
+  const std::string path = temp_path("units_removed");
+  for (const bool write_before : {false, true}) {
+    ASSERT_TRUE(vek::io::connect(7, path.c_str()));
+    if (write_before) vek::io::put(7, "old text");
+    ASSERT_TRUE(vek::io::disconnect(7));
+    EXPECT_EQ(vek::io::remove_file(path.c_str()), 0);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    ASSERT_TRUE(vek::io::connect(7, path.c_str()));
+    EXPECT_TRUE(std::filesystem::exists(path)) << "the connection creates the file again";
+    vek::io::put(7, "new");
+    ASSERT_TRUE(vek::io::disconnect(7));
+    EXPECT_EQ(read_file(path), "new");
+    EXPECT_EQ(vek::io::remove_file(path.c_str()), 0);
+  }
+  // Removed while connected: the text still arrives through last_file_text, and the next connection
+  // creates the file again.
+  ASSERT_TRUE(vek::io::connect(7, path.c_str()));
+  EXPECT_EQ(vek::io::remove_file(path.c_str()), 0);
+  vek::io::put(7, "late");
+  ASSERT_TRUE(vek::io::disconnect(7));
+  std::string_view held;
+  EXPECT_TRUE(vek::io::last_file_text(7, path.c_str(), held));
+  EXPECT_EQ(held, "late");
+  ASSERT_TRUE(vek::io::connect(7, path.c_str()));
+  ASSERT_TRUE(vek::io::disconnect(7));
+  EXPECT_EQ(vek::io::remove_file(path.c_str()), 0) << "the file was there again";
 }
 
 class ScratchStorageTest : public ::testing::TestWithParam<vek::io::ScratchStorage> {};
