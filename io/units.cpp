@@ -83,6 +83,12 @@ class OutputFile {
   bool finish() {
     return true;
   }
+  // Takes over the open descriptor of the new, empty file `path`.
+  void adopt(const char* path, int descriptor) {
+    release();
+    fd_ = descriptor;
+    path_.assign(path);
+  }
   void release() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
@@ -173,6 +179,7 @@ thread_local UnitTable* current_table = nullptr;
 
 struct UnitTable::State {
   std::vector<Unit> units;  // few numbers are ever used (7 and 40): searched linearly
+  OutputFile adopted;       // a new file's descriptor, for the first connection to it
   ScratchStorage storage = ScratchStorage::kMemory;
   long long scratch_opened = 0, scratch_files = 0;
 
@@ -345,6 +352,11 @@ UnitScope::~UnitScope() {
 
 bool connect(int unit, const char* path) {
   Unit& u = fresh_text_slot(unit);
+  UnitTable::State& table = current();
+  if (path != nullptr && !u.file.is_for(path) && table.adopted.is_for(path)) {
+    u.file = std::move(table.adopted);  // the two swap: the slot's earlier file goes
+    table.adopted.release();
+  }
   // Starting the file empty makes every read-back after an engine call forward only the new text.
   if (path == nullptr || !u.file.start(path)) return false;
   u.kind = Kind::kTextFile;
@@ -401,8 +413,21 @@ bool last_file_text(int unit, const char* path, std::string_view& text) {
   return false;
 }
 
+bool adopt_file(const char* path, int descriptor) {
+#if defined(_WIN32)
+  (void)path;
+  (void)descriptor;
+  return false;
+#else
+  if (path == nullptr || descriptor < 0) return false;
+  current().adopted.adopt(path, descriptor);
+  return true;
+#endif
+}
+
 int remove_file(const char* path) {
   if (path == nullptr) return -1;
+  if (current().adopted.is_for(path)) current().adopted.release();
   for (Unit& u : current().units) {
     if (!u.file.is_for(path)) continue;
     if (u.kind == Kind::kTextFile) {

@@ -30,6 +30,10 @@
 //                         byte the file received; valid until the unit is next connected. False (text
 //                         empty) otherwise: no such connection, a failed write, or more text than the
 //                         table holds (kHeldTextLimit); the caller then reads the file itself.
+//   adopt_file(path, descriptor)
+//                         (POSIX) hands the table the open, writable descriptor of the new, empty
+//                         regular file `path`, for the next connection to that path, which then opens
+//                         nothing; the table closes it. False (the caller keeps it) where not supported.
 //   remove_file(path)     removes the file `path` with std::remove and returns its result, after the
 //                         table has let go of the file (POSIX: the descriptor of a disconnected unit's
 //                         file stays open for its next connection; removing the file through this
@@ -126,6 +130,7 @@ VEK_UNITS_API bool is_connected(int unit);
 VEK_UNITS_API void put(int unit, std::string_view text);
 VEK_UNITS_API void end_line(int unit);
 VEK_UNITS_API bool last_file_text(int unit, const char* path, std::string_view& text);
+VEK_UNITS_API bool adopt_file(const char* path, int descriptor);
 VEK_UNITS_API int remove_file(const char* path);
 
 VEK_UNITS_API int open_scratch(int unit);

@@ -3,6 +3,7 @@
 // Contracts: see services/VEKServices.h.
 #include "services/VEKServices.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -48,15 +49,17 @@ char* VEKServices::GetDLLVersionNumber(const char* /*library_name*/, char* buffe
 std::int32_t VEKServices::CreateTemporaryFileName(char*& name, const char* prefix) {
   name = nullptr;
   std::string path = temporary_folder() + "/" + (prefix != nullptr ? prefix : "") + "XXXXXX";
-  // mkstemp creates the file exclusively with a unique name, so no other process can slip in first.
-  const int fd = mkstemp(path.data());
+  // mkostemp creates the file exclusively with a unique name, so no other process can slip in first.
+  const int fd = mkostemp(path.data(), O_CLOEXEC);
   if (fd < 0) return -1;
-  close(fd);
   name = copy_text(path);
   if (name == nullptr) {
+    close(fd);
     std::remove(path.c_str());
     return -1;
   }
+  // The unit layer keeps the descriptor for the listing's first connection, which then opens nothing.
+  if (!vek::io::adopt_file(name, fd)) close(fd);
   return 0;
 }
 

@@ -1,6 +1,7 @@
 // The TALVIR plug-in as a host drives it: the module loaded by path, one solver component per solve on
 // the reference host's problem object, parameters "OptTol" (the tolerance, relative to max(1, |f|))
-// and "MaxIterations" set through the component's parameter list, then the Solve exchange (mode 0,
+// and "MaxIterations" set through a component's parameter list (they hold for the whole module, so
+// only when they change), then the Solve exchange (mode 0,
 // then mode 1) until the result is 0 or -8. Evaluations: points where the functions were evaluated
 // (the start and every request 7); iterations: derivative evaluations (the start and every request 105).
 // The listing stays at "PrintLevel" "Errors Only"; the sink only counts the texts it receives.
@@ -39,7 +40,13 @@ class PluginAdapter final : public SolverAdapter {
     CountingSink sink;
     vek::NLPSolver* solver = nullptr;
     if (factory_->CreateSolver(&host, &sink, &solver) != vek::kOk || solver == nullptr) return report;
-    set_limits(solver, limits);
+    // The parameters are the module's, not the component's: set once, as a host sets them for a session.
+    if (!limits_set_ || limits.tolerance != limits_.tolerance ||
+        limits.max_iterations != limits_.max_iterations) {
+      set_limits(solver, limits);
+      limits_ = limits;
+      limits_set_ = true;
+    }
     vek::EvaluationBlock* block = nullptr;
     std::int32_t counter = 0, request = 0;
     std::int32_t rc = solver->Solve(0, &block, &counter, &request);
@@ -65,6 +72,8 @@ class PluginAdapter final : public SolverAdapter {
     list->Release();
   }
 
+  SolveLimits limits_;
+  bool limits_set_ = false;
   host::PluginModule module_;
   vek::NLPSystemFactory* factory_ = nullptr;
 };
