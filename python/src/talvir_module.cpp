@@ -7,6 +7,7 @@
 //   set_bounds(lower, upper)       n values each, +-inf for none
 //   set_start(x0)                  n values
 //   set_parameter(name, value)     int, float or str, by the parameter's own type
+//   real_parameter(name) -> float  the value of a real parameter (e.g. "OptTol")
 //   set_listing(on)                collect the engine's listing (read it with take_listing)
 //   take_listing() -> str          the listing text collected since the last call
 //   step() -> int                  one talvir_step with the GIL released; the request (REQUEST_*)
@@ -95,6 +96,12 @@ class Solver {
     } else {
       throw py::type_error("parameter " + name + ": the value must be an int, a float or a str");
     }
+  }
+
+  double real_parameter(const std::string& name) const {
+    double value = 0;
+    check(talvir_get_real_parameter(handle(), name.c_str(), &value));
+    return value;
   }
 
   void set_listing(bool on) {
@@ -252,6 +259,7 @@ PYBIND11_MODULE(_talvir, module) {
       .def("set_bounds", &Solver::set_bounds)
       .def("set_start", &Solver::set_start)
       .def("set_parameter", &Solver::set_parameter)
+      .def("real_parameter", &Solver::real_parameter)
       .def("set_listing", &Solver::set_listing)
       .def("take_listing", &Solver::take_listing)
       .def("step", &Solver::step)

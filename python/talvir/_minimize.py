@@ -33,7 +33,6 @@ from talvir._constraints import Constraints
 from talvir._objective import Objective
 from talvir._options import settings
 
-DEFAULT_OPTTOL = 1.0e-6
 _FEASIBILITY_FLOOR = 1.0e-6
 
 
@@ -60,7 +59,7 @@ def minimize(fun, x0, args=(), jac=None, bounds=None, constraints=(), tol=None, 
     rows = Constraints(constraints, x, xl, xu, chosen.eps)
     solver = _solver(rows, x, xl, xu, chosen)
     last = _run(solver, objective, rows, callback, chosen.disp)
-    return _result(solver, objective, rows, chosen.parameters.get("OptTol", DEFAULT_OPTTOL), last)
+    return _result(solver, objective, rows, last)
 
 
 def _merged(options, keywords):
@@ -175,12 +174,12 @@ def _stop_quietly(solver):
         pass  # the solve had ended already
 
 
-def _result(solver, objective, rows, opttol, last):
+def _result(solver, objective, rows, last):
     x = solver.x()
     gradient = last.g if last.x is not None and np.array_equal(last.x, x) else objective.gradient(x)
     maxcv = solver.max_violation()
     converged = solver.ending() == _talvir.ENDING_CONVERGED
-    tolerance = max(_FEASIBILITY_FLOOR, opttol)
+    tolerance = max(_FEASIBILITY_FLOOR, solver.real_parameter("OptTol"))
     feasible = maxcv <= tolerance
     message = solver.ending_message().strip()
     if converged and not feasible:
