@@ -2,7 +2,8 @@
 
 settings(options, tol) -> Settings
     options  dict (or None) of
-               the seven parameters, names in any letter case: PrintLevel (text), PrintFreq (int),
+               the seven parameters, names in any letter case: PrintLevel (text; any level but
+               "Errors Only" prints the listing, as disp does), PrintFreq (int),
                StepSize (real), MaxIterations (int), MaxLineSearches (int), OptTol (real), QPMode (int);
                maxiter -> MaxIterations, ftol -> OptTol, disp (bool: the engine's listing to standard
                output, PrintLevel "Normal" unless given), eps (absolute finite-difference step, > 0).
@@ -82,6 +83,8 @@ def settings(options, tol):
         _put(result.parameters, "OptTol", tol, "tol")
     if result.disp:
         result.parameters.setdefault("PrintLevel", "Normal")
+    elif result.parameters.get("PrintLevel", "Errors Only").lower() != "errors only":
+        result.disp = True  # a listing was asked for by its level
     return result
 
 

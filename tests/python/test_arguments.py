@@ -104,9 +104,13 @@ def test_iteration_limit_is_reported_honestly():
     assert "3" in res.message
 
 
-def test_disp_prints_the_listing(capsys):
-    talvir.minimize(lambda x: (x[0] - 1) ** 2, [0.0], options={"disp": True})
-    assert "ITERATIONS =" in capsys.readouterr().out
+@pytest.mark.parametrize("options, listed", [
+    ({"disp": True}, True), ({"PrintLevel": "Normal"}, True), ({}, False),
+    ({"disp": False, "printlevel": "errors only"}, False),
+])
+def test_disp_and_print_level_print_the_listing(capsys, options, listed):
+    talvir.minimize(lambda x: (x[0] - 1) ** 2, [0.0], options=options)
+    assert ("ITERATIONS =" in capsys.readouterr().out) == listed
 
 
 def test_parameters_reach_the_engine():
