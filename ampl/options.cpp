@@ -1,7 +1,7 @@
 // The AMPL driver's keyword table and its keyword functions. Contract in ampl/options.h.
 #include "ampl/options.h"
 
-#include <array>
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -9,16 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
-#include "plugin/parameter_table.h"
+#include "talvir/talvir.h"
 
 // clang-format off
 #include "ampl/asl_include.h"  // last: ASL's macros must reach no other header
 // clang-format on
-
-#ifndef TALVIR_VERSION
-#define TALVIR_VERSION "0.0.0"
-#endif
 
 namespace talvir::ampl {
 namespace {
@@ -66,22 +63,74 @@ bool is_whole(double number) {
   return std::floor(number) == number;
 }
 
-// The value text of one of the seven parameters, or "" when `token` is not an acceptable value.
-std::string parameter_value(const vek::ParameterDefinition& entry, const std::string& token) {
-  if (entry.type == vek::kTextParameter) return text_parameter_value(entry.options, token);
+// A solver parameter as the native API describes it, with its keyword (the name in lower case) and
+// the description -= shows.
+struct SolverParameter {
+  std::string name, keyword, description, options, default_text;
+  int type = TALVIR_PARAMETER_REAL;
+  double minimum = 0.0, maximum = 0.0, default_number = 0.0;
+};
+
+std::string lower(const std::string& text) {
+  std::string out;
+  for (char ch : text) out += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return out;
+}
+
+std::string describe(const SolverParameter& p) {
+  char range[200];
+  if (p.type == TALVIR_PARAMETER_TEXT) {
+    std::snprintf(range, sizeof(range), "one of \"%s\" (';'-separated; '_' for a blank); default \"%s\"",
+                  p.options.c_str(), p.default_text.c_str());
+  } else {
+    std::snprintf(range, sizeof(range), "%s %g .. %g; default %g",
+                  p.type == TALVIR_PARAMETER_INTEGER ? "integer" : "real", p.minimum, p.maximum,
+                  p.default_number);
+  }
+  return p.name + ": " + p.description + " (" + range + ")";
+}
+
+// The solver's parameters, read once from the native API's definitions.
+const std::vector<SolverParameter>& solver_parameters() {
+  static const std::vector<SolverParameter> list = [] {
+    std::vector<SolverParameter> out;
+    int count = 0;
+    talvir_parameter_count(&count);
+    for (int k = 0; k < count; ++k) {
+      const char *name = nullptr, *description = nullptr, *default_text = nullptr, *options = nullptr;
+      SolverParameter p;
+      if (talvir_parameter_info(k, &name, &description, &p.type, &p.minimum, &p.maximum, &p.default_number,
+                                &default_text, &options) != TALVIR_OK)
+        continue;
+      p.name = name ? name : "";
+      p.keyword = lower(p.name);
+      p.description = description ? description : "";
+      p.options = options ? options : "";
+      p.default_text = default_text ? default_text : "";
+      p.description = describe(p);
+      out.push_back(p);
+    }
+    return out;
+  }();
+  return list;
+}
+
+// The value text of a solver parameter, or "" when `token` is not an acceptable value.
+std::string parameter_value(const SolverParameter& p, const std::string& token) {
+  if (p.type == TALVIR_PARAMETER_TEXT) return text_parameter_value(p.options.c_str(), token);
   double number = 0.0;
-  if (!parse_number(token, number) || number < entry.minimum || number > entry.maximum) return "";
-  if (entry.type == vek::kIntegerParameter && !is_whole(number)) return "";
+  if (!parse_number(token, number) || number < p.minimum || number > p.maximum) return "";
+  if (p.type == TALVIR_PARAMETER_INTEGER && !is_whole(number)) return "";
   return token;
 }
 
 char* parameter_keyword(Option_Info* oi, keyword* kw, char* value) {
-  const auto& entry = *static_cast<const vek::ParameterDefinition*>(kw->info);
+  const auto& p = *static_cast<const SolverParameter*>(kw->info);
   std::string token;
   char* end = value_end(value, token);
-  const std::string checked = parameter_value(entry, token);
+  const std::string checked = parameter_value(p, token);
   if (checked.empty()) return badval_ASL(oi, kw, value, end);
-  options_of(oi).parameters.emplace_back(entry.name, checked);
+  options_of(oi).parameters.emplace_back(p.name, checked);
   return end;
 }
 
@@ -98,65 +147,35 @@ char* integer_keyword(Option_Info* oi, keyword* kw, char* value) {
   return end;
 }
 
-// One description per solver parameter, made once from the parameter table.
-const std::string& parameter_description(int index) {
-  static const std::array<std::string, vek::kParameterCount> texts = [] {
-    std::array<std::string, vek::kParameterCount> out;
-    for (int k = 0; k < vek::kParameterCount; ++k) {
-      const vek::ParameterDefinition& e = vek::kParameterDefinitions[k];
-      char range[160];
-      if (e.type == vek::kTextParameter) {
-        std::snprintf(range, sizeof(range), "\"Errors Only\" (or errors_only) or \"Normal\"; default \"%s\"",
-                      e.default_text);
-      } else {
-        std::snprintf(range, sizeof(range), "%s %g .. %g; default %g",
-                      e.type == vek::kIntegerParameter ? "integer" : "real", e.minimum, e.maximum,
-                      e.default_number);
-      }
-      out[k] = std::string(e.name) + ": " + e.description + " (" + range + ")";
+char* text(const char* literal) {
+  return const_cast<char*>(literal);  // ASL never writes through it
+}
+
+// The keyword table: every solver parameter under its lower-case name, maxit for MaxIterations, and
+// the driver's own keywords, sorted by name (ASL finds keywords by binary search on the lower-case
+// name). Made once; ASL keeps pointers into it.
+std::vector<keyword>& keyword_table() {
+  static std::vector<keyword> table = [] {
+    std::vector<keyword> out;
+    for (const SolverParameter& p : solver_parameters()) {
+      auto* info = const_cast<SolverParameter*>(&p);
+      out.push_back({text(p.keyword.c_str()), parameter_keyword, info, text(p.description.c_str())});
+      if (p.keyword == "maxiterations")
+        out.push_back({text("maxit"), parameter_keyword, info, text("same as maxiterations")});
     }
+    out.push_back({text("objno"), integer_keyword, const_cast<IntegerKeyword*>(&kObjno),
+                   text("objective to use: 1 = first (default), 0 = none (find a feasible point)")});
+    out.push_back(
+        {text("outlev"), integer_keyword, const_cast<IntegerKeyword*>(&kOutlev),
+         text("0 = quiet (default), 1 = summary of model and solve, 2 = also the engine's listing")});
+    out.push_back({text("timing"), integer_keyword, const_cast<IntegerKeyword*>(&kTiming),
+                   text("0 = no timings (default), 1 = times on standard output, 2 = on standard error")});
+    out.push_back({text("version"), Ver_val, nullptr, text("report the version")});
+    out.push_back({text("wantsol"), WS_val, nullptr, WS_desc_ASL});
+    std::sort(out.begin(), out.end(),
+              [](const keyword& a, const keyword& b) { return std::strcmp(a.name, b.name) < 0; });
     return out;
   }();
-  return texts[index];
-}
-
-char* text(const char* literal) {
-  return const_cast<char*>(literal);
-}  // ASL never writes through it
-
-// The keyword of the solver parameter `table_name`, described from the table unless `description`.
-keyword parameter_entry(const char* lower_name, const char* table_name, const char* description = nullptr) {
-  for (int k = 0; k < vek::kParameterCount; ++k) {
-    const vek::ParameterDefinition* entry = &vek::kParameterDefinitions[k];
-    if (std::strcmp(entry->name, table_name) == 0) {
-      return {text(lower_name), parameter_keyword, const_cast<vek::ParameterDefinition*>(entry),
-              text(description ? description : parameter_description(k).c_str())};
-    }
-  }
-  return {text(lower_name), nullptr, nullptr, nullptr};
-}
-
-// ASL finds keywords by binary search on the lower-case name: keep the table sorted.
-keyword* keyword_table(int& count) {
-  static keyword table[] = {
-      parameter_entry("maxit", "MaxIterations", "same as maxiterations"),
-      parameter_entry("maxiterations", "MaxIterations"),
-      parameter_entry("maxlinesearches", "MaxLineSearches"),
-      {text("objno"), integer_keyword, const_cast<IntegerKeyword*>(&kObjno),
-       text("objective to use: 1 = first (default), 0 = none (find a feasible point)")},
-      parameter_entry("opttol", "OptTol"),
-      {text("outlev"), integer_keyword, const_cast<IntegerKeyword*>(&kOutlev),
-       text("0 = quiet (default), 1 = summary of model and solve, 2 = also the engine's listing")},
-      parameter_entry("printfreq", "PrintFreq"),
-      parameter_entry("printlevel", "PrintLevel"),
-      parameter_entry("qpmode", "QPMode"),
-      parameter_entry("stepsize", "StepSize"),
-      {text("timing"), integer_keyword, const_cast<IntegerKeyword*>(&kTiming),
-       text("0 = no timings (default), 1 = times on standard output, 2 = on standard error")},
-      {text("version"), Ver_val, nullptr, text("report the version")},
-      {text("wantsol"), WS_val, nullptr, WS_desc_ASL},
-  };
-  count = static_cast<int>(sizeof(table) / sizeof(table[0]));
   return table;
 }
 
@@ -179,19 +198,23 @@ std::string text_parameter_value(const char* options, const std::string& text) {
 }
 
 const char* solver_banner() {
-  return "TALVIR " TALVIR_VERSION;
+  static const std::string banner = [] {
+    int major = 0, minor = 0, patch = 0;
+    talvir_version(&major, &minor, &patch);
+    return "TALVIR " + std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch);
+  }();
+  return banner.c_str();
 }
 
 Option_Info* option_info(AmplOptions& options) {
   static Option_Info info;
-  int count = 0;
-  keyword* table = keyword_table(count);
+  std::vector<keyword>& table = keyword_table();
   info = Option_Info{};
   info.sname = text("talvir");
   info.bsname = text(solver_banner());
   info.opname = text("talvir_options");
-  info.keywds = table;
-  info.n_keywds = count;
+  info.keywds = table.data();
+  info.n_keywds = static_cast<int>(table.size());
   info.version = text(solver_banner());
   info.driver_date = 20261207;
   info.uinfo = reinterpret_cast<char*>(&options);

@@ -29,6 +29,11 @@ std::string solution_message(const NlModel& model, Ending ending, const std::str
                   solution->iterations, solution->value_evaluations, solution->derivative_evaluations,
                   solution->violation);
     text += line;
+    if (model.failed_evaluations > 0) {
+      std::snprintf(line, sizeof(line), "\n%ld evaluations failed (the step was cut)",
+                    model.failed_evaluations);
+      text += line;
+    }
   }
   while (!text.empty() && text.back() == '\n') text.pop_back();
   return text;

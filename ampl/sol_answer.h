@@ -3,7 +3,8 @@
 //
 // solution_message(model, ending, solution)   "TALVIR x.y.z: <ending text>", then the detail (the
 //                                             solver's or driver's reason) and, when a solve ran, the
-//                                             objective, iterations, evaluations and violation
+//                                             objective, iterations, evaluations and violation, and
+//                                             the number of evaluations ASL could not make
 // write_answer(model, info, ending, solution) sets solve_result_num and writes stub.sol (as -AMPL or
 //                                             wantsol ask); without a solve (`solution` null, or its
 //                                             point empty) only the message goes out

@@ -162,7 +162,7 @@ bool read_sol_text(const std::string& path, int n, int m, SolFile& out) {
   for (double& v : out.y) in >> v;
   for (double& v : out.x) in >> v;
   std::string word;
-  in >> word >> out.objno >> out.solve_result_num;
+  in >> word >> out.objno >> out.result_code;
   return word == "objno" && !in.fail();
 }
 

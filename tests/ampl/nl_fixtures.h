@@ -31,13 +31,13 @@ bool parse_flat_json(const std::string& text, FlatJson& out);
 bool gjh_evaluate(const std::string& nl, FlatJson& out);
 bool gjh_available();
 
-// A .sol file in AMPL's text format: the message, the primal values and duals, solve_result_num
+// A .sol file in AMPL's text format: the message, the primal values and duals, result_code
 // (from the "objno" line).
 struct SolFile {
   std::string message;
   std::vector<double> x, y;
   int objno = -1;
-  int solve_result_num = -1;
+  int result_code = -1;  // solve_result_num
 };
 bool read_sol_text(const std::string& path, int n, int m, SolFile& out);
 
