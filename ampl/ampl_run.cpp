@@ -100,6 +100,8 @@ bool is_ampl_command_line(int argc, char** argv) {
   for (const char* flag : {"-v", "-=", "-?", "-e", "-s"})
     if (first == flag) return true;
   if (first.size() > 3 && first.compare(first.size() - 3, 3, ".nl") == 0) return true;
+  for (const char* command : {"solve", "list", "check", "help"})  // the host's own commands come first
+    if (first == command) return false;
   return !first.empty() && first[0] != '-' && file_exists(first + ".nl");
 }
 

@@ -3,7 +3,8 @@
 //
 // is_ampl_command_line(argc, argv)  true when the arguments take the AMPL form: an argument "-AMPL",
 //                                   a first argument that is one of ASL's flags (-v, -=, -?, -e, -s),
-//                                   ends in ".nl", or names a stub whose stub.nl exists
+//                                   ends in ".nl", or names a stub whose stub.nl exists and is
+//                                   none of the host's commands (solve, list, check, help)
 // run_ampl(argc, argv)              reads options (command line, then talvir_options... as ASL orders
 //                                   them), reads stub.nl, solves, writes stub.sol. Returns the exit
 //                                   status: 0 when the answer (stub.sol, or the message without

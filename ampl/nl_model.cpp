@@ -176,7 +176,7 @@ std::string select_objective(NlModel& model, int objno) {
 
 bool read_nl(NlModel& model) {
   ASL* asl = model.asl;
-  FILE* nl = static_cast<FILE*>(model.nl_file);
+  FILE* nl = model.nl_file;
   model.nl_file = nullptr;
   const int status = read_body(asl, nl);
   if (status != ASL_readerr_none) {
@@ -196,7 +196,7 @@ bool read_nl(NlModel& model) {
 }
 
 void close_nl(NlModel& model) {
-  if (model.nl_file != nullptr) std::fclose(static_cast<FILE*>(model.nl_file));
+  if (model.nl_file != nullptr) std::fclose(model.nl_file);
   model.nl_file = nullptr;
   if (model.asl != nullptr) ASL_free(&model.asl);
   model.asl = nullptr;

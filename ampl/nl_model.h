@@ -31,6 +31,7 @@
 // whose value, times jac_sign[k], is engine entry k.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -54,7 +55,7 @@ struct NlModel {
   ASL* asl = nullptr;  // owned: close_nl frees it
   std::string stub;    // the stub without ".nl"
   std::string message;
-  void* nl_file = nullptr;  // the open .nl stream between open_nl and read_nl (FILE*)
+  std::FILE* nl_file = nullptr;  // the open .nl stream between open_nl and read_nl
 
   int n = 0;             // variables
   int m_source = 0;      // ASL constraints

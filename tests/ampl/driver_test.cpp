@@ -356,6 +356,22 @@ TEST(AmplDriver, EvaluationErrorsAtTrialPointsCutTheStep) {
   EXPECT_NE(sol.message.find("evaluations failed (the step was cut)"), std::string::npos) << sol.message;
 }
 
+// Pyomo and AMPL hand options over in talvir_options; the command line comes after it.
+TEST(AmplDriver, OptionsFromTheEnvironmentVariable) {
+  REQUIRE_HOST();
+  const std::string stub = copy_fixture(ampl_test::made_path("rows.nl"));
+  ASSERT_EQ(setenv("talvir_options", "MaxIterations=2 OPTTOL 1e-9", 1), 0);
+  std::vector<int> codes;
+  for (const char* words : {"", " maxit=100"}) {
+    EXPECT_EQ(talvir(stub + " -AMPL" + words).status, 0);
+    SolFile sol;
+    EXPECT_TRUE(ampl_test::read_sol_text(stub + ".sol", 3, 3, sol));
+    codes.push_back(sol.result_code);
+  }
+  unsetenv("talvir_options");
+  EXPECT_EQ(codes, (std::vector<int>{400, 0}));
+}
+
 TEST(AmplDriver, VersionKeywordListAndTheMessageWithoutAmplFlag) {
   REQUIRE_HOST();
   const ProgramRun version = talvir("-v");
