@@ -1,11 +1,10 @@
-// The driver's keywords read by ASL's getopts, as AMPL hands them over (command line and the
-// talvir_options environment variable), checked against the parameter table; and the ending table's
-// bands and its documentation.
+// The driver's keywords read by ASL's getopts as AMPL hands them over, checked against the solver's
+// parameter definitions (talvir_options is played through the program in driver_test.cpp); and the
+// ending table's bands and its documentation.
 #include "ampl/options.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -73,16 +72,6 @@ TEST(AmplOptions, BadKeywordsAndValuesAreCountedAndNotKept) {
     EXPECT_EQ(p.bad, 1);
     EXPECT_TRUE(p.options.parameters.empty());
   }
-}
-
-TEST(AmplOptions, EnvironmentFirstThenTheCommandLine) {
-  ASSERT_EQ(setenv("talvir_options", "maxit=9 opttol 1e-3  printlevel=\"errors only\"", 1), 0);
-  const Parsed p = parse({"maxit=11"});
-  unsetenv("talvir_options");
-  EXPECT_EQ(p.bad, 0);
-  const Settings expected = {
-      {"MaxIterations", "9"}, {"OptTol", "1e-3"}, {"PrintLevel", "Errors Only"}, {"MaxIterations", "11"}};
-  EXPECT_EQ(p.options.parameters, expected);  // applied in order: the command line wins
 }
 
 TEST(AmplEndings, CodesAreUniqueInTheirBandsAndDocumented) {
