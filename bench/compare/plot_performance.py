@@ -23,7 +23,7 @@ import subprocess
 import sys
 import tempfile
 
-FAMILIES = ("chain", "qp")
+FAMILIES = ("chain", "qp", "dense_qp")
 COLOURS = {"talvir-plugin": "#c0392b", "nlopt-slsqp": "#2471a3", "ipopt": "#229954"}
 
 
@@ -122,13 +122,13 @@ def profiles_picture(rows, solvers, folder, out):
 
 
 def scaling_picture(rows, solvers, folder, out):
-    script = [f"set terminal pngcairo size 1200,500 font 'sans,11'", f"set output '{out}'",
-              "set multiplot layout 1,2", "set logscale xy", "set grid", "set key top left",
+    script = [f"set terminal pngcairo size 1500,480 font 'sans,10'", f"set output '{out}'",
+              "set multiplot layout 1,3", "set logscale xy", "set grid", "set key top left",
               "set xlabel 'n (variables)'", "set ylabel 'wall time per iteration (s)'", "set format y '%.0e'"]
     for family in FAMILIES:
         files = write_scaling_data(folder, rows, family, solvers)
         if files:
-            script += [f"set title 'Scalable family \"{family}\"'", plot_command(files, "linespoints")]
+            script += [f"set title 'Scalable family \"{family}\"' noenhanced", plot_command(files, "linespoints")]
     script.append("unset multiplot")
     draw("\n".join(script) + "\n")
 

@@ -47,6 +47,9 @@ std::unique_ptr<SolverAdapter> make_plugin_adapter(const std::string& module_pat
 std::unique_ptr<SolverAdapter> make_nlopt_adapter();
 std::unique_ptr<SolverAdapter> make_ipopt_adapter();
 
+// The benchmark's own dense scalable family "dense_qp" (see dense_family.cpp); nullptr for n < 2.
+std::unique_ptr<problems::TestProblem> make_dense_qp(int n);
+
 // Helpers shared by the adapters: bounds with +-infinity for the collection's unbounded sides, and
 // the Jacobian structure (the problem's own, else every pair, row by row).
 void bounds_with_infinities(const problems::TestProblem& problem, std::vector<double>& xl,
