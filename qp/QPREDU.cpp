@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "io/layout.h"
@@ -65,6 +66,79 @@ void exchange(int nq, int me, int k, const Mat1<double>& a) {
     if (t == 0.0) continue;
     for (int i = 1; i <= nq; ++i) a(i, j) += t * a(i, k);
     a(k, j) = piv * t;
+  }
+}
+
+// Rounding bound of the exchange steps, per step taken: a value that is zero in exact arithmetic comes
+// out of t steps as a residue below kResidue * t * eps times the sizes that produced it.
+constexpr double kResidue = 128.0;
+
+double residue_gamma(int steps) {
+  return kResidue * steps * std::numeric_limits<double>::epsilon();
+}
+
+// s(i) + sum_{t<k} |A(i,t)| s(t): the size of what the first k-1 steps put into row i (s = the scales).
+double row_reach(int i, int k, const Mat1<double>& a, const Vec1<double>& scale) {
+  double r = scale(i);
+  for (int t = 1; t < k; ++t) r += std::fabs(a(i, t)) * scale(t);
+  return r;
+}
+
+// sum_{u<k} |A(u,t)|: the size of column t of the inverse built by the first k-1 steps.
+double inverse_column(int t, int k, const Mat1<double>& a) {
+  double s = 0.0;
+  for (int u = 1; u < k; ++u) s += std::fabs(a(u, t));
+  return s;
+}
+
+// Before step k: entries of equality column k in the rows still free (k..NQ) that lie within the
+// rounding bound gamma r(i) K of the k-1 steps before it, K = 1 + sum_{t<k} s(t) |column t of the
+// inverse|, are cancellation residues of exact zeros and are set to 0. An equality that depends on
+// the ones before it thereby shows as a zero column (dependence), not as a pivot made of rounding.
+void clear_column_residues(int nq, int k, const Mat1<double>& a, const Vec1<double>& scale) {
+  if (k == 1) return;
+  double size = 1.0;
+  for (int t = 1; t < k; ++t) size += scale(t) * inverse_column(t, k, a);
+  const double gamma = residue_gamma(k - 1);
+  for (int i = k; i <= nq; ++i) {
+    if (a(i, k) != 0.0 && std::fabs(a(i, k)) <= gamma * row_reach(i, k, a, scale) * size) a(i, k) = 0.0;
+  }
+}
+
+// After all steps: residues in the elimination block E (bound gamma r(l) |column k of the inverse|)
+// are set to 0. A fixed variable's row must stay exactly zero when it is zero in exact arithmetic:
+// with both of its bounds 0, a residue would forbid every move. WA(l), l > ME, is left holding r(l)
+// and WA(k), k <= ME, the size of column k of the inverse, for the inequalities.
+void clear_elimination_residues(int nq, int me, const Mat1<double>& a, const Vec1<double>& wa) {
+  for (int l = me + 1; l <= nq; ++l) wa(l) = row_reach(l, me + 1, a, wa);
+  for (int k = 1; k <= me; ++k) wa(k) = inverse_column(k, me + 1, a);
+  const double gamma = residue_gamma(me);
+  for (int k = 1; k <= me; ++k)
+    for (int l = me + 1; l <= nq; ++l)
+      if (std::fabs(a(l, k)) <= gamma * wa(l) * wa(k)) a(l, k) = 0.0;
+}
+
+// Inequalities in the free variables: each eliminated variable substituted (terms added in increasing
+// order of the eliminated variable). A result within its rounding bound (the sizes of its terms, plus
+// those inherited from E) is set to 0, so that a row implied by the equalities does not become a
+// constraint made of rounding. WA as clear_elimination_residues leaves it.
+void reduce_inequalities(int nq, int m, int me, const Mat1<double>& a, const Vec1<double>& wa) {
+  const double gamma = residue_gamma(me);
+  for (int j = me + 1; j <= m; ++j) {
+    double inherited = 0.0;
+    for (int k = 1; k <= me; ++k) inherited += std::fabs(a(k, j)) * wa(k);
+    for (int l = me + 1; l <= nq; ++l) {
+      double s = a(l, j);
+      double size = std::fabs(s) + wa(l) * inherited;
+      for (int k = 1; k <= me; ++k) {
+        const double t = -a(k, j);
+        if (t == 0.0) continue;
+        const double term = t * a(l, k);
+        s += term;
+        size += std::fabs(term);
+      }
+      a(l, j) = std::fabs(s) <= gamma * size ? 0.0 : s;
+    }
   }
 }
 
@@ -115,6 +189,7 @@ void QPREDU(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double
 
   for (int k = 1; k <= ME; ++k) {
     IR = k - 1;
+    clear_column_residues(nq, k, a, wa);
     double ratio = 0.0;
     const int p = choose_pivot(nq, k, a, wa, ratio);
     if (p == 0) return;  // dependent equality constraints (or more of them than variables)
@@ -124,7 +199,7 @@ void QPREDU(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double
     }
     iwa(k) = p;
     if (p != k) {
-      wa(p) = wa(k);
+      std::swap(wa(p), wa(k));  // the scales follow the variables
       std::swap(dl(p), dl(k));
       std::swap(du(p), du(k));
       for (int j = 1; j <= M; ++j) std::swap(a(p, j), a(k, j));
@@ -136,14 +211,8 @@ void QPREDU(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double
   IR = ME;
   if (ME + 1 > nq) return;
 
-  // Inequalities in the free variables: substitute each eliminated variable.
-  for (int j = ME + 1; j <= M; ++j) {
-    for (int i = 1; i <= ME; ++i) {
-      const double t = -a(i, j);
-      if (t == 0.0) continue;
-      for (int l = ME + 1; l <= nq; ++l) a(l, j) += t * a(l, i);
-    }
-  }
+  clear_elimination_residues(nq, ME, a, wa);
+  reduce_inequalities(nq, M, ME, a, wa);
   reduce_hessian(nq, ME, a, g, h, wa);
 }
 

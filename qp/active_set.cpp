@@ -13,6 +13,9 @@ namespace vek::qp::detail {
 namespace {
 
 constexpr double kTieTolerance = 1e-14;  // step lengths closer than this count as equal
+constexpr int kExcluded = -1;            // state of a constraint passed over by the current ratio test
+constexpr double kDependent = 1e-10;     // a normal's relative part outside the active span taken as 0
+constexpr double kStationary = 1e-11;    // projected gradient relative to the size of its terms: 0
 
 }  // namespace
 
@@ -317,19 +320,41 @@ ActiveSet::Step ActiveSet::drop() {
 
 // DIR: negative projected gradient in the reduced space and its squared length.
 ActiveSet::Step ActiveSet::dir() {
+  const double sum = projected_gradient();
+  if (p_ == 2 || sum > 10.0 * tau_ * tau_) return Step::step;
+  return Step::mult;
+}
+
+// W(q+1..NR) = -Z'GD, the negative projected gradient; returns its squared length.
+double ActiveSet::projected_gradient() {
   rows_times(q_count_ + 1, nr_, gd_);
   double sum = 0.0;
   for (int l = q_count_ + 1; l <= nr_; ++l) {
     sum += w_(l) * w_(l);
     w_(l) = -w_(l);
   }
-  if (p_ == 2 || sum > 10.0 * tau_ * tau_) return Step::step;
-  return Step::mult;
+  return sum;
+}
+
+// True when the point is stationary on its active set: the projected gradient (left in W as DIR
+// leaves it) is within 10 tau^2 in square, or within kStationary times the size of the terms of GD.
+// The refinement step ends with this test, so that a Newton step spoilt by an inexact factor (pivots
+// reset by QPCHOL or QPDEL) is not taken for a solution.
+bool ActiveSet::stationary() {
+  const double sum = projected_gradient();
+  if (sum <= 10.0 * tau_ * tau_) return true;
+  double size = 0.0;
+  for (int i = 1; i <= nr_; ++i) {
+    double s = std::fabs(g_(i));
+    for (int j = 1; j <= nr_; ++j) s += std::fabs(h_.sym(i, j) * d_(j));
+    size = std::max(size, s);
+  }
+  return sum <= kStationary * kStationary * size * size;
 }
 
 // END: stop after the refinement; otherwise correct D onto the active constraints first.
 ActiveSet::Step ActiveSet::end() {
-  if (p_ >= 3) return Step::finish;
+  if (p_ >= 3) return stationary() ? Step::finish : Step::step;
   if (q_count_ == 0) return Step::dir;
   return Step::correct;
 }
@@ -369,9 +394,10 @@ void ActiveSet::newton_direction() {
   }
 }
 
-// Ratio test along d = GD: the longest step up to 1 that keeps every constraint satisfied. A clearly
-// shorter step wins; among steps within 1e-14 the steeper constraint, then the later one in the scan.
-void ActiveSet::ratio_test() {
+// One scan of the ratio test along d = GD: the longest step up to 1 that keeps every constraint
+// satisfied. A clearly shorter step wins; among steps within 1e-14 the steeper constraint, then the
+// later one in the scan. Constraints marked excluded (state kExcluded) are passed over.
+void ActiveSet::scan_candidates() {
   alpha_ = 1.0;
   added_ = 0;
   double best = 0.0;
@@ -387,13 +413,13 @@ void ActiveSet::ratio_test() {
     const double s = dot_range(1, nr_, ai_.column(j), gd_);
     si_(j) = s;
     if (iine_(j) > 0) raise(s);
-    if (s <= -tau_) offer(-ui_(j) / s, s, encode(Kind::inequality, j));
+    if (s <= -tau_ && iine_(j) != kExcluded) offer(-ui_(j) / s, s, encode(Kind::inequality, j));
   }
   for (int k = 1; k <= me_; ++k) {
     const double s = dot_range(1, nr_, ae_.column(k), gd_);
     se_(k) = s;
     if (ielb_(k) > 0) raise(s);
-    if (std::fabs(s) > tau_) {
+    if (std::fabs(s) > tau_ && ielb_(k) != kExcluded) {
       const double t = s > 0.0 ? -(el_(k) + v_(k)) / s : -(eu_(k) + v_(k)) / s;
       offer(t, s, encode(Kind::elimination, k));
     }
@@ -401,11 +427,87 @@ void ActiveSet::ratio_test() {
   for (int i = 1; i <= nr_; ++i) {
     const double s = gd_(i);
     if (ibnd_(i) > 0) raise(s);
-    if (std::fabs(s) > tau_) {
+    if (std::fabs(s) > tau_ && ibnd_(i) != kExcluded) {
       const double t = s > 0.0 ? (du_(i) - d_(i)) / s : (dl_(i) - d_(i)) / s;
       offer(t, s, encode(Kind::bound, i));
     }
   }
+}
+
+// True when the normal of `code` lies in the span of the active normals up to rounding: its part in
+// the reduced space (rows q+1..NR of Q) is at most kDependent times its length. Uses W as work (the
+// step about to be taken overwrites it anyway).
+bool ActiveSet::in_active_span(int code) {
+  put_normal(decode(code), 1.0);
+  double length = 0.0;
+  for (int i = 1; i <= nr_; ++i) length += w_(i) * w_(i);
+  double outside = 0.0;
+  for (int l = q_count_ + 1; l <= nr_; ++l) {
+    double z = 0.0;
+    for (int i = 1; i <= nr_; ++i) z += q_(l, i) * w_(i);
+    outside += z * z;
+  }
+  return outside <= kDependent * kDependent * length;
+}
+
+// True for the rows that the elimination of equalities computed (elimination rows, and inequality rows
+// when there was something to eliminate): only they carry rounding that can tilt a dependent normal.
+bool ActiveSet::from_elimination(int code) const {
+  const Kind kind = decode(code).kind;
+  return me_ > 0 && (kind == Kind::elimination || kind == Kind::inequality);
+}
+
+void ActiveSet::set_state(int code, int state) {
+  const Constraint c = decode(code);
+  switch (c.kind) {
+    case Kind::inequality:
+      iine_(c.index) = state;
+      break;
+    case Kind::elimination:
+      ielb_(c.index) = state;
+      break;
+    case Kind::bound:
+    case Kind::artificial:
+      ibnd_(c.index) = state;
+      break;
+  }
+}
+
+// Ratio test. A blocking constraint whose normal lies in the span of the active normals cannot really
+// block: along a direction in their null space its value does not change, and its computed slope is
+// rounding (magnified by a long direction). It is passed over, and the scan repeated without it.
+void ActiveSet::ratio_test() {
+  bool excluded = false;
+  scan_candidates();
+  while (added_ != 0 && q_count_ > 0 && from_elimination(added_) && in_active_span(added_)) {
+    set_state(added_, kExcluded);
+    excluded = true;
+    scan_candidates();
+  }
+  if (!excluded) return;
+  for (int j = 1; j <= mr_; ++j)
+    if (iine_(j) == kExcluded) iine_(j) = 0;
+  for (int k = 1; k <= me_; ++k)
+    if (ielb_(k) == kExcluded) ielb_(k) = 0;
+  for (int i = 1; i <= nr_; ++i)
+    if (ibnd_(i) == kExcluded) ibnd_(i) = 0;
+}
+
+// W = sign times the normal of constraint c (the unit vector of a bound).
+void ActiveSet::put_normal(const Constraint& c, double sign) {
+  switch (c.kind) {
+    case Kind::inequality:
+      for (int i = 1; i <= nr_; ++i) w_(i) = sign * ai_(i, c.index);
+      return;
+    case Kind::elimination:
+      for (int i = 1; i <= nr_; ++i) w_(i) = sign * ae_(i, c.index);
+      return;
+    case Kind::bound:
+    case Kind::artificial:
+      break;
+  }
+  for (int i = 1; i <= nr_; ++i) w_(i) = 0.0;
+  w_(c.index) = sign;
 }
 
 // Move along d by alpha, activate the blocking constraint and put its normal in W.
@@ -416,21 +518,17 @@ void ActiveSet::take_step() {
     switch (c.kind) {
       case Kind::inequality:
         iine_(c.index) = 1;
-        for (int i = 1; i <= nr_; ++i) w_(i) = ai_(i, c.index);
+        put_normal(c, 1.0);
         break;
-      case Kind::elimination: {
+      case Kind::elimination:
         ielb_(c.index) = se_(c.index) >= 0.0 ? 1 : 2;
-        const double sign = ielb_(c.index) == 1 ? -1.0 : 1.0;
-        for (int i = 1; i <= nr_; ++i) w_(i) = sign * ae_(i, c.index);
+        put_normal(c, ielb_(c.index) == 1 ? -1.0 : 1.0);
         break;
-      }
       case Kind::bound:
-      case Kind::artificial: {
+      case Kind::artificial:
         ibnd_(c.index) = gd_(c.index) < 0.0 ? 1 : 2;
-        for (int i = 1; i <= nr_; ++i) w_(i) = 0.0;
-        w_(c.index) = ibnd_(c.index) == 1 ? 1.0 : -1.0;
+        put_normal(c, ibnd_(c.index) == 1 ? 1.0 : -1.0);
         break;
-      }
     }
   }
   // The running row values follow the step; the correction step does not update them.
@@ -450,7 +548,10 @@ ActiveSet::Step ActiveSet::step() {
     iact_(q_count_) = added_;
     return Step::grad;
   }
-  if (p_ == 3 && q_count_ == 0) return Step::finish;
+  if (p_ == 3 && q_count_ == 0) {
+    compute_gradient();
+    if (stationary()) return Step::finish;
+  }
   return Step::grad;
 }
 

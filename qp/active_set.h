@@ -65,6 +65,13 @@ class ActiveSet {
   int choose_drop() const;
   void newton_direction();
   void ratio_test();
+  double projected_gradient();
+  bool stationary();
+  void scan_candidates();
+  void put_normal(const Constraint& c, double sign);
+  bool in_active_span(int code);
+  bool from_elimination(int code) const;
+  void set_state(int code, int state);
   void take_step();
   Constraint decode(int code) const;
   int encode(Kind kind, int index) const;
