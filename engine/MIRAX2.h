@@ -20,7 +20,7 @@
 //   WQP (LWQP)     work    laid out by partition_wqp
 //   X, XL, XU (N)  in      current point and its bounds
 //   MODE, IPRINT   in      passed to QPSUB
-//   QPFAIL         out     QPSUB's code (0 success, 1 to 4), or 1 when LWQP is below the minimum, or
+//   QPFAIL         out     QPSUB's code (0 success, 1 to 4, 6), or 1 when LWQP is below the minimum, or
 //                          kQpfailNoScratch when scratch mode is needed but the scratch record could
 //                          not be written or read back (QPSUB is then not called, or its result is
 //                          discarded since the engine's arrays could not be restored)
@@ -32,7 +32,7 @@
 
 namespace vek::engine {
 
-inline constexpr int kQpfailNoScratch = 5;  // QPSUB itself uses 1 to 4
+inline constexpr int kQpfailNoScratch = 5;  // QPSUB itself uses 1 to 4 and 6
 
 // The QP workspace WQP, cut into named pieces (1-based views; `iwa_storage` holds LIWA elements that
 // MIRAX2 reuses as LIWA integers).

@@ -14,10 +14,15 @@
 //   H (NQ(NQ+1)/2)  in/out  packed lower triangle by columns: columns 1..ME permuted; the trailing
 //                        block (itself a packed triangle of order NQ-ME) the reduced Hessian
 //   DL, DU (NQ) in/out  permuted with the variables
-//   WA (NQ)    work    row scales
+//   WA (NQ)    work    row sizes (largest coefficient of each variable), then rounding bounds
 //   IPRINT     in      listing control for the small-pivot warning
 // Failure: only through IR < ME (no message here; the arrays are as the completed steps left them).
 // A pivot ratio <= 1e-10 is used anyway, after a warning on unit 7 (IPRINT >= 0).
+// Rounding residues: a value that is zero in exact arithmetic comes out of the exchange steps as a
+// residue within a bound computed from the sizes that produced it; such values are set to exactly 0
+// in each equality column before its pivot is chosen (so that a dependent equality shows as a zero
+// column), in the elimination block and in the reduced inequalities (so that a fixed variable or an
+// implied inequality does not become a constraint made of rounding).
 #include "qp/QPREDU.h"
 
 #include <algorithm>
@@ -41,12 +46,13 @@ void swap_packed(const Packed<double>& h, int n, int k, int p) {
   }
 }
 
-// Pivot row for column k: the first variable with the largest scaled ratio; 0 when all are zero.
-int choose_pivot(int nq, int k, const Mat1<double>& a, const Vec1<double>& scale, double& ratio) {
+// Pivot row for column k: the first variable with the largest scaled ratio; 0 when all are zero. A
+// variable whose coefficients are all small is judged against 0.01.
+int choose_pivot(int nq, int k, const Mat1<double>& a, const Vec1<double>& size, double& ratio) {
   int p = 0;
   ratio = 0.0;
   for (int i = k; i <= nq - 1; ++i) {
-    const double r = std::fabs(a(i, k)) / scale(i);
+    const double r = std::fabs(a(i, k)) / std::max(0.01, size(i));
     if (r > ratio) {
       ratio = r;
       p = i;
@@ -77,10 +83,16 @@ double residue_gamma(int steps) {
   return kResidue * steps * std::numeric_limits<double>::epsilon();
 }
 
-// s(i) + sum_{t<k} |A(i,t)| s(t): the size of what the first k-1 steps put into row i (s = the scales).
-double row_reach(int i, int k, const Mat1<double>& a, const Vec1<double>& scale) {
-  double r = scale(i);
-  for (int t = 1; t < k; ++t) r += std::fabs(a(i, t)) * scale(t);
+// True when x lies within the rounding bound (an overflowed bound proves nothing).
+bool is_residue(double x, double bound) {
+  return std::fabs(x) <= bound && bound <= std::numeric_limits<double>::max();
+}
+
+// s(i) + sum_{t<k} |A(i,t)| s(t): the size of what the first k-1 steps put into row i, s(i) being the
+// largest coefficient of variable i (WA).
+double row_reach(int i, int k, const Mat1<double>& a, const Vec1<double>& size) {
+  double r = size(i);
+  for (int t = 1; t < k; ++t) r += std::fabs(a(i, t)) * size(t);
   return r;
 }
 
@@ -95,13 +107,13 @@ double inverse_column(int t, int k, const Mat1<double>& a) {
 // rounding bound gamma r(i) K of the k-1 steps before it, K = 1 + sum_{t<k} s(t) |column t of the
 // inverse|, are cancellation residues of exact zeros and are set to 0. An equality that depends on
 // the ones before it thereby shows as a zero column (dependence), not as a pivot made of rounding.
-void clear_column_residues(int nq, int k, const Mat1<double>& a, const Vec1<double>& scale) {
+void clear_column_residues(int nq, int k, const Mat1<double>& a, const Vec1<double>& size) {
   if (k == 1) return;
-  double size = 1.0;
-  for (int t = 1; t < k; ++t) size += scale(t) * inverse_column(t, k, a);
+  double growth = 1.0;
+  for (int t = 1; t < k; ++t) growth += size(t) * inverse_column(t, k, a);
   const double gamma = residue_gamma(k - 1);
   for (int i = k; i <= nq; ++i) {
-    if (a(i, k) != 0.0 && std::fabs(a(i, k)) <= gamma * row_reach(i, k, a, scale) * size) a(i, k) = 0.0;
+    if (a(i, k) != 0.0 && is_residue(a(i, k), gamma * row_reach(i, k, a, size) * growth)) a(i, k) = 0.0;
   }
 }
 
@@ -115,7 +127,7 @@ void clear_elimination_residues(int nq, int me, const Mat1<double>& a, const Vec
   const double gamma = residue_gamma(me);
   for (int k = 1; k <= me; ++k)
     for (int l = me + 1; l <= nq; ++l)
-      if (std::fabs(a(l, k)) <= gamma * wa(l) * wa(k)) a(l, k) = 0.0;
+      if (is_residue(a(l, k), gamma * wa(l) * wa(k))) a(l, k) = 0.0;
 }
 
 // Inequalities in the free variables: each eliminated variable substituted (terms added in increasing
@@ -137,7 +149,7 @@ void reduce_inequalities(int nq, int m, int me, const Mat1<double>& a, const Vec
         s += term;
         size += std::fabs(term);
       }
-      a(l, j) = std::fabs(s) <= gamma * size ? 0.0 : s;
+      a(l, j) = is_residue(s, gamma * size) ? 0.0 : s;
     }
   }
 }
@@ -180,9 +192,9 @@ void QPREDU(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double
   const Vec1<int> iwa(IWA);
   const Packed<double> h(H, nq);
 
-  // Row scales: a variable whose coefficients are all small is judged against 0.01.
+  // Row sizes: the largest coefficient of each variable (the pivot ratios use at least 0.01).
   for (int i = 1; i <= nq; ++i) {
-    double s = 0.01;
+    double s = 0.0;
     for (int j = 1; j <= M; ++j) s = std::max(s, std::fabs(a(i, j)));
     wa(i) = s;
   }

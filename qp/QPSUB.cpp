@@ -17,6 +17,9 @@
 //   3 the active-set routine stopped at its pass limit; D, U, DL, DU describe its last iterate
 //   4 inconsistent sizes or kinds (NQ < 1, M < 0, ME outside 0..M, LCN < NQ, a kind outside -1..1,
 //     or ME differing from the number of zero kinds); nothing changed, no message
+//   6 a non-finite value in the reduced problem or in the results (non-finite data, or an overflow,
+//     e.g. from a tiny pivot), "  *** QPSUB ERROR: NON-FINITE VALUE IN THE SUBPROBLEM"; D, U, DL, DU
+//     are set to zero. So no non-finite D or U ever comes back with code 0.
 #include "qp/QPSUB.h"
 
 #include <algorithm>
@@ -100,6 +103,41 @@ void report_dependent(int ir) {
       .i(4, ir)
       .slash()
       .end();
+}
+
+void report_non_finite() {
+  io::Formatted(io::kListingUnit)
+      .slash()
+      .slash()
+      .text("  *** QPSUB ERROR: NON-FINITE VALUE IN THE SUBPROBLEM")
+      .slash()
+      .end();
+}
+
+bool all_finite(const double* x, std::ptrdiff_t n) {
+  for (std::ptrdiff_t i = 0; i < n; ++i)
+    if (!std::isfinite(x[i])) return false;
+  return true;
+}
+
+// The problem handed to the active-set routine (the reduced Hessian, linear term, constant terms, and
+// the elimination and inequality rows in the free variables) holds only finite values.
+bool reduced_problem_finite(int nq, int lcn, int m, int me, const double* a, const double* c, const double* g,
+                            const double* hr) {
+  const int nr = nq - me;
+  for (int j = 0; j < m; ++j)
+    if (!all_finite(a + static_cast<std::ptrdiff_t>(j) * lcn + me, nr)) return false;
+  return all_finite(g + me, nr) && all_finite(c + me, m - me) && all_finite(hr, packed_size(nr));
+}
+
+// Code 6: D, U, DL and DU are set to zero, so that nothing non-finite leaves QPSUB.
+void fail_non_finite(int nq, int m, double* d, double* u, double* dl, double* du, int iprint, int& qpfail) {
+  std::fill(d, d + nq, 0.0);
+  std::fill(u, u + m, 0.0);
+  std::fill(dl, dl + nq, 0.0);
+  std::fill(du, du + nq, 0.0);
+  if (iprint >= 0) report_non_finite();
+  qpfail = 6;
 }
 
 void report_pass_limit(int passes) {
@@ -204,6 +242,9 @@ void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, dou
   double* const ae = A + ME;
   double* const ai = A + ME + static_cast<std::ptrdiff_t>(ME) * LCN;
   double* const hr = H + static_cast<std::ptrdiff_t>(ME) * (2 * NQ - ME + 1) / 2;
+  if (!reduced_problem_finite(NQ, LCN, M, ME, A, C, G, hr)) {
+    return fail_non_finite(NQ, M, D, U, DL, DU, IPRINT, QPFAIL);
+  }
   int status = 0;
   if (MODE == 1) {
     QPACTR(LCN, nr, ME, mr, ws.iact, ws.ibnd, ws.ielb, ws.iine, D + ME, U, U + ME, DL + ME, DL, DU + ME, DU,
@@ -220,6 +261,9 @@ void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, dou
   for (int i = 1; i <= M; ++i)
     if (kind(i) == -1) u(i) = -u(i);
 
+  if (!all_finite(D, NQ) || !all_finite(U, M) || !all_finite(DL, NQ) || !all_finite(DU, NQ)) {
+    return fail_non_finite(NQ, M, D, U, DL, DU, IPRINT, QPFAIL);
+  }
   if (status != 0) {
     if (IPRINT >= 0) report_pass_limit(qpact_pass_limit(nr, ME, mr));
     QPFAIL = 3;

@@ -17,6 +17,8 @@
 //                 describe its last iterate, KTYPE is restored
 //               4 inconsistent arguments (NQ < 1, M < 0, ME outside 0..M, LCN < NQ, a kind outside
 //                 -1..1, or ME not the number of zero kinds); nothing is changed
+//               6 a non-finite value arose (non-finite data, or an overflow such as from a tiny
+//                 pivot); D, U, DL, DU are set to zero
 //   IPRINT >= 0 lets the messages reach output unit 7
 #pragma once
 

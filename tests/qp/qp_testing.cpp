@@ -260,6 +260,42 @@ Vec brute_force(const Internal& q, double& best_objective) {
   return best;
 }
 
+Internal without_dependent_equalities(const Internal& q, int& dropped) {
+  Internal r = q;
+  r.m = 0;
+  r.a.clear();
+  r.c.clear();
+  r.eq.clear();
+  dropped = 0;
+  std::vector<Vec> basis;  // orthonormal, modified Gram-Schmidt over the kept equality normals
+  for (int j = 0; j < q.m; ++j) {
+    const Vec normal(q.a.begin() + j * q.nq, q.a.begin() + (j + 1) * q.nq);
+    if (q.eq[j]) {
+      Vec v = normal;
+      double size = 0.0, norm = 0.0;
+      for (double e : v) size = std::max(size, std::fabs(e));
+      for (const Vec& b : basis) {
+        double dot = 0.0;
+        for (int i = 0; i < q.nq; ++i) dot += b[i] * v[i];
+        for (int i = 0; i < q.nq; ++i) v[i] -= dot * b[i];
+      }
+      for (double e : v) norm += e * e;
+      norm = std::sqrt(norm);
+      if (norm <= 1e-9 * size) {
+        ++dropped;
+        continue;
+      }
+      for (double& e : v) e /= norm;
+      basis.push_back(v);
+    }
+    r.a.insert(r.a.end(), normal.begin(), normal.end());
+    r.c.push_back(q.c[j]);
+    r.eq.push_back(q.eq[j]);
+    ++r.m;
+  }
+  return r;
+}
+
 double max_abs_diff(const Vec& x, const Vec& y) {
   double m = 0.0;
   for (std::size_t i = 0; i < x.size() && i < y.size(); ++i) m = std::max(m, std::fabs(x[i] - y[i]));

@@ -81,6 +81,10 @@ Kkt check_kkt(const Problem& p, const Result& r);
 Vec brute_force(const Internal& q, double& best_objective);
 double objective(const Internal& q, const Vec& d);
 
+// The internal form without the equalities whose normals depend on earlier ones (relative 1e-9):
+// internal equalities are homogeneous, so the feasible set is the same; `dropped` counts them.
+Internal without_dependent_equalities(const Internal& q, int& dropped);
+
 double max_abs_diff(const Vec& x, const Vec& y);
 
 // True when the normals of the equalities and of every constraint or bound with a non-zero multiplier

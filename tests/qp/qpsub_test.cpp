@@ -7,6 +7,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "qp/QPACT.h"
@@ -202,20 +203,76 @@ TEST(Qpsub, EndlessAddingAndDroppingStopsWithFailure3) {
   p.m = 6;
   p.me = 3;
   p.ktype = {0, -1, 1, 0, -1, 0};
-  // Near-dependent equalities (differences near 1e-10): the elimination leaves a reduced Hessian with
-  // entries near 1e17.
-  p.a = {-1, 1, 0, -1, 1, 1, 1, 1, 0, 0, 0, 1, 1, -1.0000000000608749, -1.0000000000739417, 1.0000000000401992,
-         1, 0, 0, -1, 0, 0, 0.9999999999967073, 0.99999999990032495, -1, 1, 0, -1e-10, -1.0000000011000001,
-         0, 0, 0.99999999890000002, 0.99999999989999999, -1.0000000011000001, 1.0000000001, 0,
-         -1.0000000974433489e-19, -1.0000000022000002, 0, 0, 0.99999999890000002, 0.99999999901610359,
-         -1.0000000001, 1.0000000010000001, 0, -1.0000000008047343e-10, -1.0000000009866312, 1e-10, -1e-10,
-         0.99999999790000005, 0.99999999835654529, -1.0000000002, 1.0000000020000002, 0};
+  p.a = {-1,
+         1,
+         0,
+         -1,
+         1,
+         1,
+         1,
+         1,
+         0,
+         0,
+         0,
+         1,
+         1,
+         -1,
+         -1,
+         1,
+         1,
+         0,
+         0,
+         -1,
+         0,
+         0,
+         1,
+         1,
+         -1,
+         1,
+         0,
+         -1e-10,
+         -1.0000000011000001,
+         0,
+         0,
+         0.99999999890000002,
+         0.99999999989999999,
+         -1.0000000011000001,
+         1.0000000001,
+         0,
+         -1.0000000975124933e-19,
+         -1.0000000022000002,
+         0,
+         0,
+         0.99999999890000002,
+         0.99999999900000003,
+         -1.0000000001,
+         1.0000000010000001,
+         0,
+         -1.0000000010000001e-10,
+         -1.0000000011000001,
+         1e-10,
+         -1e-10,
+         0.99999999790000005,
+         0.99999999810000006,
+         -1.0000000002,
+         1.0000000020000002,
+         0};
   p.c = {-1, 0, 0, 0, 1, 1};
   p.g = {2, 0, 3, 2, 3, 1, 1, 1, 0};
   p.h.assign(45, 0.0);
   for (int i = 1; i <= 8; ++i) p.h[qp_testing::ppos(i, i, 9)] = 1.0;
   p.dl = {0, -2, -2, 0, 0, -1, -1, -1, 0};
   p.du = {1, 1, 1, 0, 1, 2, 1, 1, 0};
+  // Near-dependent equalities (differences near 1e-10; the elimination leaves a reduced Hessian with
+  // entries near 1e17). The data as first found is now solved (below); these ten perturbations of
+  // its coefficients still trip the limit.
+  const Problem found = p;
+  const std::pair<int, double> perturbed[] = {{13, -1.0000000000608749}, {14, -1.0000000000739417},
+                                              {15, 1.0000000000401992},  {22, 0.9999999999967073},
+                                              {23, 0.99999999990032495}, {36, -1.0000000974433489e-19},
+                                              {41, 0.99999999901610359}, {45, -1.0000000008047343e-10},
+                                              {46, -1.0000000009866312}, {50, 0.99999999835654529}};
+  for (const auto& [k, v] : perturbed) p.a[k] = v;
   Result r;
   const std::string out = capture_listing([&] { r = qp_testing::solve(p, 1, 0); });
   EXPECT_EQ(r.qpfail, 3);
@@ -233,14 +290,9 @@ TEST(Qpsub, EndlessAddingAndDroppingStopsWithFailure3) {
     for (double x : *v) EXPECT_TRUE(std::isfinite(x));
   // The normal mode gets through the same data.
   EXPECT_EQ(qp_testing::solve(p, 0).qpfail, 0);
-  // Without the smallest perturbations the reliable mode used to stop at the limit as well; since the
-  // end of the iteration looks at the projected gradient again it reaches the normal mode's optimum.
-  p.a = {-1, 1, 0, -1, 1, 1, 1, 1, 0, 0, 0, 1, 1, -1, -1, 1, 1, 0, 0, -1, 0, 0, 1, 1, -1, 1, 0, -1e-10,
-         -1.0000000011000001, 0, 0, 0.99999999890000002, 0.99999999989999999, -1.0000000011000001,
-         1.0000000001, 0, -1.0000000975124933e-19, -1.0000000022000002, 0, 0, 0.99999999890000002,
-         0.99999999900000003, -1.0000000001, 1.0000000010000001, 0, -1.0000000010000001e-10,
-         -1.0000000011000001, 1e-10, -1e-10, 0.99999999790000005, 0.99999999810000006, -1.0000000002,
-         1.0000000020000002, 0};
+  // Without the perturbations the reliable mode used to stop at the limit as well; since the end of
+  // the iteration looks at the projected gradient again it reaches the normal mode's optimum.
+  p = found;
   const Result normal = qp_testing::solve(p, 0), reliable = qp_testing::solve(p, 1);
   ASSERT_EQ(normal.qpfail, 0);
   ASSERT_EQ(reliable.qpfail, 0);
