@@ -363,7 +363,7 @@ const std::map<std::string, std::string>& expected_misses() {
       {"hs016", "ends in the local minimum 23.1447 at (-0.5, 0.7071)"},
       {"hs020", "ends in the local minimum 40.1987 at (-0.5, 0.866)"},
       {"hs033", "ends in the local minimum -4 at (0, 0, 2)"},
-      {"hs055", "linearly dependent equalities: the QP subproblem is inconsistent"},
+      {"hs055", "linearly dependent equalities: QP failure at the start"},
       {"hs061", "the equality gradients are dependent at the start point: QP failure"},
       {"hs106", "reaches 7049.2480, below the published 7049.3309 (rounded data in the publication)"},
       {"hs112", "needs more than the default 5 line search steps (solved with MaxLineSearches=30)"},

@@ -82,8 +82,8 @@ const Exception kExceptions[] = {
     {"hs106", Expect::near_optimum, "published 7049.3309 is the old rounded value; the optimum is 7049.2480"},
     {"hs061", Expect::dependent, "at x0 = 0 both equality gradients are multiples of e1"},
     {"hs055", Expect::not_judged,
-     "six linear equalities of rank five: the outcome is decided inside the QP "
-     "elimination (near-zero pivot)"},
+     "six linear equalities of rank five: the QP elimination finds them dependent "
+     "(QP failure at the start)"},
     {"hs056", Expect::not_judged,
      "unbounded variables: the first full steps leave the region where the "
      "penalty weights, taken from tiny multipliers, restrain the objective"},
