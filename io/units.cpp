@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -178,8 +179,10 @@ thread_local UnitTable* current_table = nullptr;
 }  // namespace
 
 struct UnitTable::State {
-  std::vector<Unit> units;  // few numbers are ever used (7 and 40): searched linearly
-  OutputFile adopted;       // a new file's descriptor, for the first connection to it
+  // Few numbers are ever used (7 and 40): searched linearly. A deque, so that a new slot never moves
+  // the others (a line sink may write to another unit while it is handed a line).
+  std::deque<Unit> units;
+  OutputFile adopted;  // a new file's descriptor, for the first connection to it
   ScratchStorage storage = ScratchStorage::kMemory;
   long long scratch_opened = 0, scratch_files = 0;
 
