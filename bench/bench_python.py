@@ -113,7 +113,7 @@ def collection(repeats, tol):
     setting = "default tolerances (OptTol = ftol = 1e-6)" if tol is None else f"tol = {tol:g} for both"
     print(f"## The bundled collection: {len(problems)} problems with a known optimum, {setting}, "
           f"best of {repeats}\n")
-    print("| solver | solved | success flags | flagged, f off the optimum | fun calls | gradient calls | wall time |")
+    print("| solver | solved | success flags | success but f off the optimum | fun calls | gradient calls | wall time |")
     print("|---|---|---|---|---|---|---|")
     for method, (seconds, results) in rows.items():
         good = [solved(p, r) for p, r in zip(problems, results)]
