@@ -124,3 +124,9 @@ def test_parameters_reach_the_engine():
     loose, tight = solve(OptTol=1e-2), solve(ftol=1e-12)
     assert loose.nit < tight.nit
     assert abs(tight.x - 1).max() < abs(loose.x - 1).max()
+
+
+def test_a_hessian_is_ignored_with_a_warning():
+    with pytest.warns(RuntimeWarning, match="Hessian"):
+        res = talvir.minimize(lambda x: (x[0] - 1) ** 2, [0.0], hess=lambda x: 2 * np.eye(1))
+    assert res.success and res.x[0] == pytest.approx(1.0, abs=1e-6)
