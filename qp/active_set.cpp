@@ -407,6 +407,7 @@ void ActiveSet::scan_candidates() {
       alpha_ = t;
       best = std::fabs(slope);
       added_ = code;
+      slope_ = slope;
     }
   };
   for (int j = 1; j <= mr_; ++j) {
@@ -450,6 +451,19 @@ bool ActiveSet::in_active_span(int code) {
   return outside <= kDependent * kDependent * length;
 }
 
+// A necessary condition for in_active_span, in O(NR): a normal a with at most kDependent of its length
+// outside the active span has |a'd| <= kDependent |a| |d| along a direction d in the reduced space.
+bool ActiveSet::flat_slope(int code) const {
+  const Constraint c = decode(code);
+  const Mat1<double>& rows = c.kind == Kind::elimination ? ae_ : ai_;
+  double length = 0.0, dlength = 0.0;
+  for (int i = 1; i <= nr_; ++i) {
+    length += rows(i, c.index) * rows(i, c.index);
+    dlength += gd_(i) * gd_(i);
+  }
+  return slope_ * slope_ <= 4.0 * kDependent * kDependent * length * dlength;  // twice, for rounding
+}
+
 // True for the rows that the elimination of equalities computed (elimination rows, and inequality rows
 // when there was something to eliminate): only they carry rounding that can tilt a dependent normal.
 bool ActiveSet::from_elimination(int code) const {
@@ -479,7 +493,8 @@ void ActiveSet::set_state(int code, int state) {
 void ActiveSet::ratio_test() {
   bool excluded = false;
   scan_candidates();
-  while (added_ != 0 && q_count_ > 0 && from_elimination(added_) && in_active_span(added_)) {
+  while (added_ != 0 && q_count_ > 0 && from_elimination(added_) && flat_slope(added_) &&
+         in_active_span(added_)) {
     set_state(added_, kExcluded);
     excluded = true;
     scan_candidates();

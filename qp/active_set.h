@@ -71,6 +71,7 @@ class ActiveSet {
   void put_normal(const Constraint& c, double sign);
   bool in_active_span(int code);
   bool from_elimination(int code) const;
+  bool flat_slope(int code) const;
   void set_state(int code, int state);
   void take_step();
   Constraint decode(int code) const;
@@ -100,6 +101,7 @@ class ActiveSet {
   int added_ = 1;       // code added by the last step; 0 when it added none (non-zero at the start)
   double tau_ = 1e-10;  // zero tolerance, raised by the slopes of active constraints
   double alpha_ = 1.0;  // step length of the ratio test
+  double slope_ = 0.0;  // slope of the constraint it chose
   int drop_pos_ = 0;    // position chosen by MULT
   int pass_limit_;
 };
