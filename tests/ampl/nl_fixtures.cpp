@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -166,12 +167,27 @@ bool read_sol_text(const std::string& path, int n, int m, SolFile& out) {
   return word == "objno" && !in.fail();
 }
 
+namespace {
+
+// The folders made by temp_dir, removed with everything in them when the test program ends.
+struct TempFolders {
+  std::vector<std::string> paths;
+  ~TempFolders() {
+    std::error_code ignored;
+    for (const std::string& p : paths) std::filesystem::remove_all(p, ignored);
+  }
+};
+
+}  // namespace
+
 std::string temp_dir() {
+  static TempFolders made;
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/talvir_ampl_XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   if (mkdtemp(name.data()) == nullptr) return "/tmp";
+  made.paths.push_back(name.data());
   return name.data();
 }
 

@@ -41,7 +41,7 @@ struct SolFile {
 };
 bool read_sol_text(const std::string& path, int n, int m, SolFile& out);
 
-std::string temp_dir();  // a fresh directory for one test
+std::string temp_dir();  // a fresh directory, removed when the test program ends
 std::string read_file(const std::string& path);
 
 }  // namespace ampl_test
