@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs the libFuzzer targets of tests/fuzz, each from a copy of its committed seed corpus, and prints
-# per target the executions, the time, the rate and the findings; exits non-zero when any target found
+# Runs the libFuzzer targets of tests/fuzz, each from a copy of its committed seed corpus (in fork mode,
+# which goes on after a finding), and prints per target the executions, the time, the rate and the
+# findings (crashes, broken invariants, timeouts, out-of-memory); exits non-zero when any target found
 # something (its inputs are kept as build-fuzz/findings/<target>-crash-... etc.).
 #
 #   tests/fuzz/run_fuzzers.sh [--seconds S | --runs N] [target ...]
@@ -40,20 +41,24 @@ for t in "${targets[@]}"; do
   fi
   rm -rf "$work/$t" && mkdir -p "$work/$t"
   [ -d tests/fuzz/corpus/$t ] && cp tests/fuzz/corpus/$t/* "$work/$t/" 2>/dev/null
-  before=$(ls "$findings" | grep -c "^$t-" || true)
   start=$(date +%s%N)
-  "$bin/$t" "${limit[@]}" -timeout=20 -print_final_stats=1 -artifact_prefix="$findings/$t-" "$work/$t" >"$log" 2>&1
+  # Fork mode goes on after a finding (each is kept), so one run reports them all.
+  "$bin/$t" "${limit[@]}" -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 -timeout=20 \
+    -artifact_prefix="$findings/$t-" "$work/$t" >"$log" 2>&1
   rc=$?
   ms=$((($(date +%s%N) - start) / 1000000 + 1))
-  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  after=$(ls "$findings" | grep -c "^$t-" || true)
-  found=$((after - before))
+  runs=$(sed -n 's/^#\([0-9]*\): cov:.*/\1/p' "$log" | tail -1)
+  # The last status line ends "oom/timeout/crash: a/b/c ...".
+  counts=$(sed -n 's|.*oom/timeout/crash: \([0-9]*\)/\([0-9]*\)/\([0-9]*\).*|\1 \2 \3|p' "$log" | tail -1)
+  read -r ooms timeouts crashes <<<"${counts:-0 0 0}"
+  found=$((ooms + timeouts + crashes))
   [ "$rc" -eq 0 ] || [ "$found" -gt 0 ] || found=1
   printf '%-16s %12s %9s %10s %9d\n' "$t" "${runs:-0}" "$((ms / 1000)).$((ms % 1000 / 100))" \
     "$((${runs:-0} * 1000 / ms))" "$found"
   if [ "$found" -gt 0 ]; then
     status=1
-    grep -E 'fuzz check failed|ERROR:|SUMMARY:' "$log" | head -3 | sed 's/^/    /'
+    grep -E 'fuzz check failed|ERROR:' "$log" | sed 's/==[0-9]*== //' | sort | uniq -c | head -5 | sed 's/^/    /'
+    echo "    inputs in $findings/$t-*; replay one with: build/bin/${t}_replay <input>"
   fi
 done
 exit $status
