@@ -11,8 +11,10 @@
 // name or value refused, no solver created, a request code the host does not know, a runaway
 // exchange); the other fields then describe as much as was done.
 //
-// apply_parameter(list, name, value) sets one parameter from its text form; returns an empty string
-// on success, else a message naming the parameter and the accepted values.
+// apply_parameter(list, name, value) sets one parameter from its text form, learning its name (any
+// letter case), type, range and options from `list` itself (GetParameterCount, GetParameterNames,
+// GetParameterInfo); numbers must be plain decimal. Returns an empty string on success, else a message
+// naming the parameter and the accepted values (or listing the module's parameters for an unknown name).
 #pragma once
 
 #include <cstdint>
