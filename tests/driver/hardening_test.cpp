@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,24 @@ TEST(StartRefusals, TheHostCanStartAgainAfterFixingTheCause) {
     EXPECT_NEAR(host.problem->objective(host.x.data()), host.problem->known_optimum(), 1e-5);
     EXPECT_EQ(state_of(fixture.solver).ME, 1);
   }
+}
+
+TEST(StartRefusals, ConstraintCountsBeyond32BitsAreReportedNotWrapped) {
+  // After the arrays exist, counts whose sum passes 32 bits are a size change like any other.
+  ProblemHost host(make_problem("hs071"));
+  RecordingSink sink;
+  SolverFixture fixture(host, sink);
+  vek::EvaluationBlock* block = nullptr;
+  std::int32_t counter = 0, request = 0;
+  ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
+  host.equalities = INT32_MAX;
+  sink.texts.clear();
+  EXPECT_EQ(fixture.solver->Solve(0, &block, &counter, &request), vek::kNotAvailable);
+  ASSERT_EQ(sink.texts.size(), 1u);
+  EXPECT_EQ(
+      sink.texts[0],
+      "VEKTALVIR Error:problem sizes changed since the first start call (N = 4, M = 2147483648, nnz = 8; "
+      "the solver was set up for N = 4, M = 2, nnz = 8)\n");
 }
 
 }  // namespace
