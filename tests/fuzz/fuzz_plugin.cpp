@@ -27,7 +27,7 @@ using talvir_fuzz::FuzzInput;
 
 constexpr int kMaxOrder = 6;            // ordinary sizes stay small: every solve is quick
 constexpr int kStructureCapacity = 48;  // the structure arrays never move (the solver keeps pointers)
-constexpr int kOperations = 96;         // host actions read per input, at most
+constexpr int kOperations = 64;         // host actions read per input, at most
 
 struct Sizes {
   std::int32_t n = 0, equalities = 0, inequalities = 0, nnz = 0;
@@ -245,12 +245,15 @@ void set_parameter(FuzzInput& in, vek::ParameterList* list) {
 
 // Limits under which any solve ends soon, then the last solve run to its end: it must end.
 void finish(Exchange& e, vek::ParameterList* list) {
+  constexpr std::int32_t kIterations = 5, kLineSearches = 3;
   vek::ParameterValue v{};
-  v.integer = 20;
+  v.integer = kIterations;
   list->SetParameter("MaxIterations", vek::kIntegerParameter, v);
-  v.integer = 5;
+  v.integer = kLineSearches;
   list->SetParameter("MaxLineSearches", vek::kIntegerParameter, v);
-  for (int k = 0; k < 20 * 8 + 10 && e.result == vek::kCallAgain; ++k) e.call(1);
+  // Each iteration takes one derivative call and at most kLineSearches + 1 function calls.
+  for (int k = 0; k < (kIterations + 1) * (kLineSearches + 2) + 5 && e.result == vek::kCallAgain; ++k)
+    e.call(1);
   FUZZ_CHECK(e.result != vek::kCallAgain,
              "the exchange did not end within the iteration and line search limits");
 }
