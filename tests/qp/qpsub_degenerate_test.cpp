@@ -162,7 +162,7 @@ Problem degenerate_problem(std::mt19937& rng) {
 TEST(QpsubDegenerate, RandomFixedVariablesAndDependentRowsMatchBruteForce) {
   std::mt19937 rng(8123);
   int solved = 0, dependent = 0;
-  for (int trial = 0; trial < 4000; ++trial) {
+  for (int trial = 0; trial < 1500; ++trial) {
     const Problem p = degenerate_problem(rng);
     int dropped = 0;
     const qp_testing::Internal q =
@@ -184,8 +184,8 @@ TEST(QpsubDegenerate, RandomFixedVariablesAndDependentRowsMatchBruteForce) {
       ++solved;
     }
   }
-  EXPECT_GT(solved, 4000);  // neither side of the check is vacuous
-  EXPECT_GT(dependent, 2000);
+  EXPECT_GT(solved, 1500);  // neither side of the check is vacuous
+  EXPECT_GT(dependent, 750);
 }
 
 // An equality coefficient far below the others: 1/a overflows the reduced problem (-1e-300: the
