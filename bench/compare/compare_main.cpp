@@ -107,6 +107,9 @@ std::vector<std::unique_ptr<SolverAdapter>> make_adapters(const Options& o) {
     all.push_back(std::move(plugin));
   else
     std::fprintf(stderr, "talvir_compare: the plug-in is skipped: %s\n", error.c_str());
+#if defined(TALVIR_COMPARE_API)
+  all.push_back(make_api_adapter());
+#endif
 #if defined(TALVIR_COMPARE_NLOPT)
   all.push_back(make_nlopt_adapter());
 #else
