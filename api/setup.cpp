@@ -46,6 +46,7 @@ using talvir_api::Phase;
 using talvir_api::succeed;
 
 talvir_solver::~talvir_solver() {
+  listing = nullptr;  // closing the units hands on an unfinished line: not to a caller who is freeing
   if (parameters_made) vek::plugin::free_parameter_records(parameters, vek::kParameterCount);
 }
 
@@ -151,10 +152,10 @@ TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out
   *out = nullptr;
   const int status = check_problem(n, m, kinds);
   if (status != TALVIR_OK) return status;
-  talvir_solver* s = new (std::nothrow) talvir_solver;
-  if (s == nullptr) return TALVIR_ERROR_NO_MEMORY;
+  talvir_solver* s = nullptr;
   bool made = false;
   try {
+    s = new talvir_solver;  // its unit table allocates too
     made = make_solver(*s, n, m, kinds);
   } catch (...) {
     made = false;

@@ -51,6 +51,8 @@ TALVIR_API int talvir_solve(talvir_solver* s, talvir_objective_fn objective,
         "constraints and jacobian callbacks too",
         s->m);
   }
+  if (s->in_callback)
+    return fail(s, TALVIR_ERROR_OUT_OF_ORDER, "talvir_solve: called from one of its own callbacks");
   const Callbacks cb{objective, constraints, gradient, jacobian, user};
   int request = s->request;
   if (s->phase != Phase::awaiting) {
@@ -58,7 +60,10 @@ TALVIR_API int talvir_solve(talvir_solver* s, talvir_objective_fn objective,
     if (status != TALVIR_OK) return status;
   }
   while (request != TALVIR_REQUEST_NONE) {
+    s->in_callback = true;
     const int rc = answer(*s, cb);
+    s->in_callback = false;
+    if (s->phase != Phase::awaiting) return succeed(s);  // a callback called talvir_stop
     if (rc == TALVIR_CALLBACK_CANNOT_EVALUATE) {
       s->cannot_evaluate = true;
     } else if (rc != TALVIR_CALLBACK_OK) {

@@ -63,6 +63,7 @@ struct talvir_solver {
   talvir_api::Phase phase = talvir_api::Phase::idle;
   int request = TALVIR_REQUEST_NONE;  // pending while awaiting
   bool cannot_evaluate = false;       // talvir_cannot_evaluate was called for the pending request
+  bool in_callback = false;           // talvir_solve is waiting for one of the caller's callbacks
   bool engine_called = false;         // the engine has run in this solve
   int value_evaluations = 0, derivative_evaluations = 0;
   std::vector<double> accepted_x, accepted_c;  // the last accepted point with its values

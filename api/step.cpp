@@ -184,6 +184,8 @@ TALVIR_API int talvir_evaluation_arrays(talvir_solver* s, const double** x, doub
 TALVIR_API int talvir_step(talvir_solver* s, int* request) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
   if (request == nullptr) return fail(s, TALVIR_ERROR_NULL_ARGUMENT, "talvir_step: null request pointer");
+  if (s->in_callback)
+    return fail(s, TALVIR_ERROR_OUT_OF_ORDER, "talvir_step: called from a callback of talvir_solve");
   return talvir_api::guarded(s, [&] {
     if (s->phase == Phase::awaiting) {
       talvir_api::continue_solve(*s);

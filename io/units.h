@@ -55,6 +55,8 @@
 #if defined(_WIN32)
 #if defined(VEK_UNITS_BUILD)
 #define VEK_UNITS_API __declspec(dllexport)
+#elif defined(VEK_UNITS_INSIDE)  // compiled into another library (libtalvir), which keeps them to itself
+#define VEK_UNITS_API
 #else
 #define VEK_UNITS_API __declspec(dllimport)
 #endif

@@ -196,6 +196,41 @@ TEST(Behaviour, StopsAndFailedEvaluationsEndCleanly) {
   }
 }
 
+// A callback may stop its own solve; stepping or solving from inside a callback is refused.
+TEST(Behaviour, CallbacksCannotReenterTheirSolve) {
+  struct Inside {
+    talvir_solver* s;
+    int step_status = -1, solve_status = -1, calls = 0;
+  };
+  const talvir_objective_fn f = [](int, const double* x, double* v, void* u) {
+    auto* in = static_cast<Inside*>(u);
+    *v = x[0] * x[0];
+    if (++in->calls == 2) {
+      int request = 0;
+      in->step_status = talvir_step(in->s, &request);
+      in->solve_status = talvir_solve(in->s, nullptr, nullptr, nullptr, nullptr, nullptr);
+      talvir_stop(in->s);
+    }
+    return TALVIR_CALLBACK_OK;
+  };
+  const talvir_gradient_fn g = [](int, const double* x, double* d, void*) {
+    d[0] = 2 * x[0];
+    return TALVIR_CALLBACK_OK;
+  };
+  Inside in{nullptr};
+  ASSERT_EQ(talvir_create(1, 0, nullptr, &in.s), TALVIR_OK);
+  const double x0[1] = {3.0};
+  talvir_set_start(in.s, x0);
+  EXPECT_EQ(talvir_solve(in.s, f, nullptr, g, nullptr, &in), TALVIR_OK);
+  EXPECT_EQ(in.step_status, TALVIR_ERROR_OUT_OF_ORDER);
+  EXPECT_NE(in.solve_status, TALVIR_OK);
+  int ending = 0;
+  talvir_get_ending(in.s, &ending);
+  EXPECT_EQ(ending, TALVIR_ENDING_STOPPED);
+  EXPECT_EQ(in.calls, 2);
+  talvir_free(in.s);
+}
+
 TEST(Behaviour, WrapperRethrowsACallbackException) {
   talvir::Solver solver(1, 0);
   int calls = 0;
