@@ -20,11 +20,6 @@ namespace {
 constexpr double kEvaluationFailed = 1.0e30;  // C(1) at or above it: the engine shortens the step
 constexpr double kNotKnown = std::numeric_limits<double>::quiet_NaN();
 
-// The start point moved onto its bounds, as the plug-in's driver does.
-void place_start(talvir_solver& s) {
-  for (int i = 0; i < s.n; ++i) s.run.X[i] = std::max(s.lower[i], std::min(s.upper[i], s.start[i]));
-}
-
 void remember_accepted(talvir_solver& s) {
   std::copy(s.run.X.begin(), s.run.X.end(), s.accepted_x.begin());
   s.accepted_f = s.run.F;
@@ -93,7 +88,8 @@ void begin_solve(talvir_solver& s) {
   std::copy(s.kinds.begin(), s.kinds.end(), run.KTYPE.begin());
   std::copy(s.lower.begin(), s.lower.end(), run.XL.begin());
   std::copy(s.upper.begin(), s.upper.end(), run.XU.begin());
-  place_start(s);
+  std::copy(s.start.begin(), s.start.end(), run.X.begin());
+  vek::driver::move_start_into_bounds(run);  // as the plug-in's driver does
   std::copy(s.scales.begin(), s.scales.end(), run.D.begin());
   run.D[s.n] = s.objective_scale;
   std::fill(run.VF.begin(), run.VF.begin() + s.m, 0.0);

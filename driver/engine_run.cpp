@@ -140,6 +140,18 @@ void set_engine_controls(SolveState& st, const ParameterRecord* records, std::in
   st.MODE = integer_control<definition_index("QPMode")>(records, count);
 }
 
+bool move_start_into_bounds(SolveState& st) {
+  bool moved = false;
+  for (std::int32_t i = 0; i < st.N; ++i) {
+    const double inside = std::max(st.XL[i], std::min(st.XU[i], st.X[i]));
+    if (inside != st.X[i] && !std::isnan(st.X[i])) {
+      st.X[i] = inside;
+      moved = true;
+    }
+  }
+  return moved;
+}
+
 void transfer_values(SolveState& st) {
   const EvaluationBlock& b = st.block;
   if (st.INF == 0 || st.INF == -1) {

@@ -13,6 +13,9 @@
 //       with nothing kept, when memory is short. The sizes must be usable.
 //   drop_engine_arrays(st)
 //       frees every array that make_engine_arrays creates (the block's pointers become null).
+//   move_start_into_bounds(st)
+//       moves every coordinate of X(1..N) outside [XL, XU] onto its nearer bound (a NaN stays, for the
+//       engine to refuse); true when one moved.
 //   set_engine_controls(st, records, count)
 //       IPRINT (-1 when "PrintLevel" is "Errors Only" in any letter case, else "PrintFreq"), STEP, MAXIT,
 //       MAXLS, ACC and MODE from a table of parameter records (a missing record gives its default).
@@ -37,6 +40,7 @@ bool engine_sizes_usable(std::int32_t N, std::int32_t equalities, std::int32_t i
 bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::int32_t M, std::int32_t nnz,
                         bool qp_in_memory = false);
 void drop_engine_arrays(SolveState& st);
+bool move_start_into_bounds(SolveState& st);
 void set_engine_controls(SolveState& st, const ParameterRecord* records, std::int32_t count);
 void transfer_values(SolveState& st);
 void run_engine(SolveState& st);

@@ -173,15 +173,7 @@ void read_start(SolveState& st, NLPProblem& problem, std::int32_t* counter) {
   *counter = 0;
   problem.GetVariableBounds(0, st.XL.data(), st.XU.data());
   problem.GetVariableValues(0, st.X.data());
-  bool moved = false;
-  for (std::int32_t i = 0; i < st.N; ++i) {
-    const double inside = std::max(st.XL[i], std::min(st.XU[i], st.X[i]));
-    if (inside != st.X[i] && !std::isnan(st.X[i])) {
-      st.X[i] = inside;
-      moved = true;
-    }
-  }
-  if (moved) problem.SetVariableValues(0, st.X.data());
+  if (move_start_into_bounds(st)) problem.SetVariableValues(0, st.X.data());
 }
 
 // Steps 6 and 7: the engine controls from the parameter table, which the factory singleton guarantees.
