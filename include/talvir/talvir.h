@@ -179,8 +179,8 @@ typedef int (*talvir_constraints_fn)(int n, int m, const double* x, double* c, v
 typedef int (*talvir_gradient_fn)(int n, const double* x, double* g, void* user);
 typedef int (*talvir_jacobian_fn)(int n, int m, int nnz, const double* x, double* values, void* user);
 
-/* Listing sink: receives the engine's listing (the text the plug-in forwards to its message sink), as
- * pieces of one or more whole lines, each ending in "\n", in order; `text` is valid during the call only. */
+/* Listing sink: receives the engine's listing (byte for byte the text the plug-in forwards to its message
+ * sink), one whole line per call, ending in "\n", in order; `text` is valid during the call only. */
 typedef void (*talvir_listing_fn)(const char* text, void* user);
 
 /* ---- Library ------------------------------------------------------------------------------------------ */
@@ -259,8 +259,8 @@ TALVIR_API int talvir_set_text_parameter(talvir_solver* solver, const char* name
  * that is not wholly a number of that type is TALVIR_ERROR_PARAMETER_TYPE. */
 TALVIR_API int talvir_set_parameter(talvir_solver* solver, const char* name, const char* value);
 
-/* Typed getters. The text getter's text belongs to the handle and stays valid until that parameter is set
- * again or the handle is freed. */
+/* Typed getters (the real getter also reads an integer parameter). The text getter's text belongs to the
+ * handle and stays valid until that parameter is set again or the handle is freed. */
 TALVIR_API int talvir_get_integer_parameter(const talvir_solver* solver, const char* name, int* value);
 TALVIR_API int talvir_get_real_parameter(const talvir_solver* solver, const char* name, double* value);
 TALVIR_API int talvir_get_text_parameter(const talvir_solver* solver, const char* name, const char** value);
