@@ -135,15 +135,15 @@ char* parameter_keyword(Option_Info* oi, keyword* kw, char* value) {
 }
 
 char* integer_keyword(Option_Info* oi, keyword* kw, char* value) {
-  const auto& spec = *static_cast<const IntegerKeyword*>(kw->info);
+  const auto& limits = *static_cast<const IntegerKeyword*>(kw->info);
   std::string token;
   char* end = value_end(value, token);
   double number = 0.0;
-  if (!parse_number(token, number) || !is_whole(number) || number < spec.minimum || number > spec.maximum)
+  if (!parse_number(token, number) || !is_whole(number) || number < limits.minimum || number > limits.maximum)
     return badval_ASL(oi, kw, value, end);
   AmplOptions& options = options_of(oi);
-  options.*spec.field = static_cast<int>(number);
-  if (spec.field == &AmplOptions::objno) options.objno_given = true;
+  options.*limits.field = static_cast<int>(number);
+  if (limits.field == &AmplOptions::objno) options.objno_given = true;
   return end;
 }
 
