@@ -58,51 +58,51 @@ class LeanHost : public vek::NLPProblem, public vek::VEKUtilityComponent {
     }
   }
 
-  std::int32_t VEK_CALL QueryInterface(const vek::Guid& iid, void** out) override {
+  std::int32_t VEK_IUNKNOWN_CALL QueryInterface(const vek::Guid& iid, void** out) override {
     if (iid != vek::kIidVEKUtilityComponent) return vek::kENoInterface;
     *out = static_cast<vek::VEKUtilityComponent*>(this);
     return 0;
   }
-  std::int32_t VEK_CALL AddRef() override { return 1; }
-  std::int32_t VEK_CALL Release() override { return 1; }
-  const char* VEK_CALL GetVersion() override { return "1"; }
-  const char* VEK_CALL GetDescription() override { return "bench"; }
-  const char* VEK_CALL GetName() override { return "bench"; }
-  std::int32_t VEK_CALL GetNumVariables() override { return n; }
-  std::int32_t VEK_CALL GetNumEqualities() override { return equalities; }
-  std::int32_t VEK_CALL GetNumInequalities() override { return inequalities; }
-  std::int32_t VEK_CALL GetVariableBounds(std::int32_t, double* lower, double* upper) override {
+  std::int32_t VEK_IUNKNOWN_CALL AddRef() override { return 1; }
+  std::int32_t VEK_IUNKNOWN_CALL Release() override { return 1; }
+  const char* GetVersion() override { return "1"; }
+  const char* GetDescription() override { return "bench"; }
+  const char* GetName() override { return "bench"; }
+  std::int32_t GetNumVariables() override { return n; }
+  std::int32_t GetNumEqualities() override { return equalities; }
+  std::int32_t GetNumInequalities() override { return inequalities; }
+  std::int32_t GetVariableBounds(std::int32_t, double* lower, double* upper) override {
     problem->bounds(lower, upper);
     return 0;
   }
-  std::int32_t VEK_CALL SetVariableValues(std::int32_t, const double* values) override {
+  std::int32_t SetVariableValues(std::int32_t, const double* values) override {
     std::copy(values, values + n, x.begin());
     return 0;
   }
-  std::int32_t VEK_CALL GetVariableValues(std::int32_t, double* values) override {
+  std::int32_t GetVariableValues(std::int32_t, double* values) override {
     std::copy(x.begin(), x.end(), values);
     return 0;
   }
-  std::int32_t VEK_CALL GetVariableAttribute(std::int32_t, const char*, double*) override { return -1; }
-  std::int32_t VEK_CALL GetConstraintAttribute(std::int32_t j, const char*, std::int32_t* value) override {
+  std::int32_t GetVariableAttribute(std::int32_t, const char*, double*) override { return -1; }
+  std::int32_t GetConstraintAttribute(std::int32_t j, const char*, std::int32_t* value) override {
     *value = problem->kind(j) == 0 ? 0 : problem->kind(j) < 0 ? 1 : 3;
     return 0;
   }
-  std::int32_t VEK_CALL GetProblemAttribute(const char*, double*) override { return -1; }
-  std::int32_t VEK_CALL GetStructureCounts(std::int32_t* first, std::int32_t* nnz) override {
+  std::int32_t GetProblemAttribute(const char*, double*) override { return -1; }
+  std::int32_t GetStructureCounts(std::int32_t* first, std::int32_t* nnz) override {
     *first = n;
     *nnz = static_cast<std::int32_t>(rows.size());
     return 0;
   }
-  std::int32_t VEK_CALL GetJacobianStructure(const std::int32_t** r, const std::int32_t** c,
-                                             std::int32_t* count) override {
+  std::int32_t GetJacobianStructure(const std::int32_t** r, const std::int32_t** c,
+                                    std::int32_t* count) override {
     *r = rows.data();
     *c = cols.data();
     *count = static_cast<std::int32_t>(rows.size());
     return 0;
   }
-  std::int32_t VEK_CALL OnSolveCall() override { return 0; }
-  std::int32_t VEK_CALL SetMultipliers(const double*, const double*) override { return 0; }
+  std::int32_t OnSolveCall() override { return 0; }
+  std::int32_t SetMultipliers(const double*, const double*) override { return 0; }
 
   std::unique_ptr<TestProblem> problem;
   int n, m, equalities = 0, inequalities = 0;
@@ -112,7 +112,7 @@ class LeanHost : public vek::NLPProblem, public vek::VEKUtilityComponent {
 
 class NullSink : public vek::MessageSink {
  public:
-  void VEK_CALL Write(const char*) override {}
+  void Write(const char*) override {}
 };
 
 std::unique_ptr<TestProblem> problem_for(int which) {

@@ -32,30 +32,30 @@ namespace vek {
 
 class NLPProblem : public IUnknown {
  public:
-  virtual std::int32_t VEK_CALL GetNumVariables() = 0;     // slot 3
-  virtual std::int32_t VEK_CALL GetNumEqualities() = 0;    // slot 4
-  virtual std::int32_t VEK_CALL GetNumInequalities() = 0;  // slot 5
-  virtual std::int32_t VEK_CALL GetVariableBounds(std::int32_t first, double* lower, double* upper) = 0;
-  virtual std::int32_t VEK_CALL SetVariableValues(std::int32_t first, const double* x) = 0;  // slot 7
-  virtual std::int32_t VEK_CALL GetVariableValues(std::int32_t first, double* x) = 0;        // slot 8
-  virtual std::int32_t VEK_CALL Reserved09() { return kNotAvailable; }
-  virtual std::int32_t VEK_CALL Reserved10() { return kNotAvailable; }
-  virtual std::int32_t VEK_CALL GetVariableAttribute(std::int32_t index, const char* key, double* value) = 0;
-  virtual std::int32_t VEK_CALL Reserved12() { return kNotAvailable; }
-  virtual std::int32_t VEK_CALL Reserved13() { return kNotAvailable; }
-  virtual std::int32_t VEK_CALL Reserved14() { return kNotAvailable; }
-  virtual std::int32_t VEK_CALL GetConstraintAttribute(std::int32_t index, const char* key,
-                                                       std::int32_t* value) = 0;  // slot 15
-  virtual std::int32_t VEK_CALL Reserved16() { return kNotAvailable; }
-  virtual std::int32_t VEK_CALL GetProblemAttribute(const char* key, double* value) = 0;  // slot 17
-  virtual std::int32_t VEK_CALL Reserved18() { return kNotAvailable; }
-  virtual std::int32_t VEK_CALL GetStructureCounts(std::int32_t* first, std::int32_t* nnz) = 0;  // slot 19
-  virtual std::int32_t VEK_CALL GetJacobianStructure(const std::int32_t** rows, const std::int32_t** cols,
-                                                     std::int32_t* count) = 0;  // slot 20
-  virtual std::int32_t VEK_CALL Reserved21() { return kNotAvailable; }
-  virtual std::int32_t VEK_CALL OnSolveCall() = 0;  // slot 22
-  virtual std::int32_t VEK_CALL SetMultipliers(const double* variable_multipliers,
-                                               const double* constraint_multipliers) = 0;  // slot 23
+  virtual std::int32_t GetNumVariables() = 0;     // slot 3
+  virtual std::int32_t GetNumEqualities() = 0;    // slot 4
+  virtual std::int32_t GetNumInequalities() = 0;  // slot 5
+  virtual std::int32_t GetVariableBounds(std::int32_t first, double* lower, double* upper) = 0;
+  virtual std::int32_t SetVariableValues(std::int32_t first, const double* x) = 0;  // slot 7
+  virtual std::int32_t GetVariableValues(std::int32_t first, double* x) = 0;        // slot 8
+  virtual std::int32_t Reserved09() { return kNotAvailable; }
+  virtual std::int32_t Reserved10() { return kNotAvailable; }
+  virtual std::int32_t GetVariableAttribute(std::int32_t index, const char* key, double* value) = 0;
+  virtual std::int32_t Reserved12() { return kNotAvailable; }
+  virtual std::int32_t Reserved13() { return kNotAvailable; }
+  virtual std::int32_t Reserved14() { return kNotAvailable; }
+  virtual std::int32_t GetConstraintAttribute(std::int32_t index, const char* key,
+                                              std::int32_t* value) = 0;  // slot 15
+  virtual std::int32_t Reserved16() { return kNotAvailable; }
+  virtual std::int32_t GetProblemAttribute(const char* key, double* value) = 0;  // slot 17
+  virtual std::int32_t Reserved18() { return kNotAvailable; }
+  virtual std::int32_t GetStructureCounts(std::int32_t* first, std::int32_t* nnz) = 0;  // slot 19
+  virtual std::int32_t GetJacobianStructure(const std::int32_t** rows, const std::int32_t** cols,
+                                            std::int32_t* count) = 0;  // slot 20
+  virtual std::int32_t Reserved21() { return kNotAvailable; }
+  virtual std::int32_t OnSolveCall() = 0;  // slot 22
+  virtual std::int32_t SetMultipliers(const double* variable_multipliers,
+                                      const double* constraint_multipliers) = 0;  // slot 23
 
  protected:
   ~NLPProblem() = default;
@@ -64,7 +64,7 @@ class NLPProblem : public IUnknown {
 // The host's text output object: not reference counted, not owned by the solver.
 class MessageSink {
  public:
-  virtual void VEK_CALL Write(const char* text) = 0;  // slot 0
+  virtual void Write(const char* text) = 0;  // slot 0
 
  protected:
   ~MessageSink() = default;

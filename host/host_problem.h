@@ -52,40 +52,39 @@ class HostProblem final : public vek::NLPProblem {
   std::int32_t nnz() const { return static_cast<std::int32_t>(rows_.size()); }
 
   // IUnknown
-  std::int32_t VEK_CALL QueryInterface(const vek::Guid& iid, void** out) override;
-  std::int32_t VEK_CALL AddRef() override { return ++references_; }
-  std::int32_t VEK_CALL Release() override { return --references_; }
+  std::int32_t VEK_IUNKNOWN_CALL QueryInterface(const vek::Guid& iid, void** out) override;
+  std::int32_t VEK_IUNKNOWN_CALL AddRef() override { return ++references_; }
+  std::int32_t VEK_IUNKNOWN_CALL Release() override { return --references_; }
   // NLPProblem
-  std::int32_t VEK_CALL GetNumVariables() override { return n_; }
-  std::int32_t VEK_CALL GetNumEqualities() override { return equalities_; }
-  std::int32_t VEK_CALL GetNumInequalities() override { return m_ - equalities_; }
-  std::int32_t VEK_CALL GetVariableBounds(std::int32_t first, double* lower, double* upper) override;
-  std::int32_t VEK_CALL SetVariableValues(std::int32_t first, const double* x) override;
-  std::int32_t VEK_CALL GetVariableValues(std::int32_t first, double* x) override;
-  std::int32_t VEK_CALL GetVariableAttribute(std::int32_t index, const char* key, double* value) override;
-  std::int32_t VEK_CALL GetConstraintAttribute(std::int32_t index, const char* key,
-                                               std::int32_t* value) override;
-  std::int32_t VEK_CALL GetProblemAttribute(const char* key, double* value) override;
-  std::int32_t VEK_CALL GetStructureCounts(std::int32_t* first, std::int32_t* nnz) override;
-  std::int32_t VEK_CALL GetJacobianStructure(const std::int32_t** rows, const std::int32_t** cols,
-                                             std::int32_t* count) override;
-  std::int32_t VEK_CALL OnSolveCall() override { return 0; }
-  std::int32_t VEK_CALL SetMultipliers(const double* variable_multipliers,
-                                       const double* constraint_multipliers) override;
+  std::int32_t GetNumVariables() override { return n_; }
+  std::int32_t GetNumEqualities() override { return equalities_; }
+  std::int32_t GetNumInequalities() override { return m_ - equalities_; }
+  std::int32_t GetVariableBounds(std::int32_t first, double* lower, double* upper) override;
+  std::int32_t SetVariableValues(std::int32_t first, const double* x) override;
+  std::int32_t GetVariableValues(std::int32_t first, double* x) override;
+  std::int32_t GetVariableAttribute(std::int32_t index, const char* key, double* value) override;
+  std::int32_t GetConstraintAttribute(std::int32_t index, const char* key, std::int32_t* value) override;
+  std::int32_t GetProblemAttribute(const char* key, double* value) override;
+  std::int32_t GetStructureCounts(std::int32_t* first, std::int32_t* nnz) override;
+  std::int32_t GetJacobianStructure(const std::int32_t** rows, const std::int32_t** cols,
+                                    std::int32_t* count) override;
+  std::int32_t OnSolveCall() override { return 0; }
+  std::int32_t SetMultipliers(const double* variable_multipliers,
+                              const double* constraint_multipliers) override;
 
  private:
   // The VEKUtilityComponent view: its IUnknown slots forward to the problem's.
   class Utility final : public vek::VEKUtilityComponent {
    public:
     explicit Utility(HostProblem& owner) : owner_(owner) {}
-    std::int32_t VEK_CALL QueryInterface(const vek::Guid& iid, void** out) override {
+    std::int32_t VEK_IUNKNOWN_CALL QueryInterface(const vek::Guid& iid, void** out) override {
       return owner_.QueryInterface(iid, out);
     }
-    std::int32_t VEK_CALL AddRef() override { return owner_.AddRef(); }
-    std::int32_t VEK_CALL Release() override { return owner_.Release(); }
-    const char* VEK_CALL GetVersion() override { return "1.0"; }
-    const char* VEK_CALL GetDescription() override { return owner_.description_.c_str(); }
-    const char* VEK_CALL GetName() override { return owner_.name_.c_str(); }
+    std::int32_t VEK_IUNKNOWN_CALL AddRef() override { return owner_.AddRef(); }
+    std::int32_t VEK_IUNKNOWN_CALL Release() override { return owner_.Release(); }
+    const char* GetVersion() override { return "1.0"; }
+    const char* GetDescription() override { return owner_.description_.c_str(); }
+    const char* GetName() override { return owner_.name_.c_str(); }
 
    private:
     HostProblem& owner_;
@@ -119,7 +118,7 @@ class HostProblem final : public vek::NLPProblem {
 class HostSink final : public vek::MessageSink {
  public:
   explicit HostSink(bool echo) : echo_(echo) {}
-  void VEK_CALL Write(const char* text) override;
+  void Write(const char* text) override;
   // Marks the start of a Solve call: last_call_texts() then holds only what that call wrote.
   void begin_call() { call_texts_.clear(); }
   const std::vector<std::string>& last_call_texts() const { return call_texts_; }

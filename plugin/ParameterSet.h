@@ -13,15 +13,15 @@ class ParameterSet : public ParameterList, public UtilityComponentBase {
  public:
   ParameterSet();
 
-  std::int32_t VEK_CALL QueryInterface(const Guid& iid, void** out) override;
-  std::int32_t VEK_CALL AddRef() override { return add_reference(); }
-  std::int32_t VEK_CALL Release() override { return release_reference(); }
+  std::int32_t VEK_IUNKNOWN_CALL QueryInterface(const Guid& iid, void** out) override;
+  std::int32_t VEK_IUNKNOWN_CALL AddRef() override { return add_reference(); }
+  std::int32_t VEK_IUNKNOWN_CALL Release() override { return release_reference(); }
 
-  std::int32_t VEK_CALL GetParameterCount() override;
-  std::int32_t VEK_CALL GetParameterNames(char** names) override;
-  std::int32_t VEK_CALL GetParameterInfo(const char* name, ParameterInfo* info) override;
-  std::int32_t VEK_CALL GetParameter(const char* name, std::int32_t* type, ParameterValue* value) override;
-  std::int32_t VEK_CALL SetParameter(const char* name, std::int32_t type, ParameterValue value) override;
+  std::int32_t GetParameterCount() override;
+  std::int32_t GetParameterNames(char** names) override;
+  std::int32_t GetParameterInfo(const char* name, ParameterInfo* info) override;
+  std::int32_t GetParameter(const char* name, std::int32_t* type, ParameterValue* value) override;
+  std::int32_t SetParameter(const char* name, std::int32_t type, ParameterValue value) override;
 
   ParameterList* parameter_view() { return this; }
 };

@@ -23,14 +23,14 @@ class SolverComponent : public ParameterSet, public NLPSolver, public SolverResu
   SolverComponent(NLPProblem* problem, MessageSink* sink);
   ~SolverComponent() override;
 
-  std::int32_t VEK_CALL QueryInterface(const Guid& iid, void** out) override;
-  std::int32_t VEK_CALL AddRef() override { return add_reference(); }
-  std::int32_t VEK_CALL Release() override { return release_reference(); }
+  std::int32_t VEK_IUNKNOWN_CALL QueryInterface(const Guid& iid, void** out) override;
+  std::int32_t VEK_IUNKNOWN_CALL AddRef() override { return add_reference(); }
+  std::int32_t VEK_IUNKNOWN_CALL Release() override { return release_reference(); }
 
-  std::int32_t VEK_CALL Solve(std::int32_t mode, EvaluationBlock** block, std::int32_t* counter,
-                              std::int32_t* request) override;
-  std::int32_t VEK_CALL ReservedQuery(std::int32_t key, void* first, void* second) override;
-  std::int32_t VEK_CALL GetRealResult(const char* key, double* value) override;
+  std::int32_t Solve(std::int32_t mode, EvaluationBlock** block, std::int32_t* counter,
+                     std::int32_t* request) override;
+  std::int32_t ReservedQuery(std::int32_t key, void* first, void* second) override;
+  std::int32_t GetRealResult(const char* key, double* value) override;
 
   NLPSolver* solve_view() { return this; }
   SolverResults* results_view() { return this; }

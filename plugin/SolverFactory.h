@@ -25,10 +25,10 @@ class SolverFactory : public NLPSystemFactory, public ParameterSet {
   SolverFactory() = default;
   ~SolverFactory() override;
 
-  std::int32_t VEK_CALL QueryInterface(const Guid& iid, void** out) override;
-  std::int32_t VEK_CALL AddRef() override { return add_reference(); }
-  std::int32_t VEK_CALL Release() override { return release_reference(); }
-  std::int32_t VEK_CALL CreateSolver(NLPProblem* problem, MessageSink* sink, NLPSolver** out) override;
+  std::int32_t VEK_IUNKNOWN_CALL QueryInterface(const Guid& iid, void** out) override;
+  std::int32_t VEK_IUNKNOWN_CALL AddRef() override { return add_reference(); }
+  std::int32_t VEK_IUNKNOWN_CALL Release() override { return release_reference(); }
+  std::int32_t CreateSolver(NLPProblem* problem, MessageSink* sink, NLPSolver** out) override;
 
   NLPSystemFactory* factory_view() { return this; }
 };

@@ -28,12 +28,12 @@ class UtilityComponentBase : public VEKUtilityComponent {
   UtilityComponentBase(const UtilityComponentBase&) = delete;
   UtilityComponentBase& operator=(const UtilityComponentBase&) = delete;
 
-  std::int32_t VEK_CALL QueryInterface(const Guid& iid, void** out) override;
-  std::int32_t VEK_CALL AddRef() override { return add_reference(); }
-  std::int32_t VEK_CALL Release() override { return release_reference(); }
-  const char* VEK_CALL GetVersion() override { return version_; }
-  const char* VEK_CALL GetDescription() override { return kDescription; }
-  const char* VEK_CALL GetName() override { return kSolverName; }
+  std::int32_t VEK_IUNKNOWN_CALL QueryInterface(const Guid& iid, void** out) override;
+  std::int32_t VEK_IUNKNOWN_CALL AddRef() override { return add_reference(); }
+  std::int32_t VEK_IUNKNOWN_CALL Release() override { return release_reference(); }
+  const char* GetVersion() override { return version_; }
+  const char* GetDescription() override { return kDescription; }
+  const char* GetName() override { return kSolverName; }
 
   // Stores `view` in `out` and adds one reference: a successful QueryInterface answer.
   std::int32_t answer(void* view, void** out);

@@ -15,7 +15,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
 }
 #endif
 
-extern "C" VEK_EXPORT vek::NLPSystemFactory* VEK_CALL GetFactoryNLPSystem() {
+extern "C" VEK_EXPORT vek::NLPSystemFactory* GetFactoryNLPSystem() {
   vek::plugin::SolverFactory* factory = vek::plugin::obtain_factory();
   if (factory == nullptr) return nullptr;
   vek::NLPSystemFactory* view = nullptr;

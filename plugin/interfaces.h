@@ -5,6 +5,8 @@
 // (Itanium ABI) slots follow declaration order. Only VEKUtilityComponent declares a virtual destructor,
 // its last slot: a virtual destructor takes two slots there, which would shift every later slot.
 // The other interfaces have protected, non-virtual destructors: objects are destroyed by Release only.
+// Calling conventions (plugin/vek_call.h): the three IUnknown slots are VEK_IUNKNOWN_CALL (__stdcall on
+// 32-bit Windows); every later slot is an ordinary member call (thiscall there).
 //
 // Return codes (32-bit signed): 0 success, 1 Solve needs another call, -8 the optimisation ended with an
 // engine failure, -10 a parameter value outside its range, -11 no parameter of that name, -15 operation
@@ -119,9 +121,9 @@ class NLPSolver;
 // Slots 0-2 of every interface.
 class IUnknown {
  public:
-  virtual std::int32_t VEK_CALL QueryInterface(const Guid& iid, void** out) = 0;
-  virtual std::int32_t VEK_CALL AddRef() = 0;
-  virtual std::int32_t VEK_CALL Release() = 0;
+  virtual std::int32_t VEK_IUNKNOWN_CALL QueryInterface(const Guid& iid, void** out) = 0;
+  virtual std::int32_t VEK_IUNKNOWN_CALL AddRef() = 0;
+  virtual std::int32_t VEK_IUNKNOWN_CALL Release() = 0;
 
  protected:
   ~IUnknown() = default;
@@ -130,21 +132,21 @@ class IUnknown {
 // The host framework's common component interface; the system implements it and asks the problem for it.
 class VEKUtilityComponent : public IUnknown {
  public:
-  virtual const char* VEK_CALL GetVersion() = 0;
-  virtual const char* VEK_CALL GetDescription() = 0;
-  virtual const char* VEK_CALL GetName() = 0;
+  virtual const char* GetVersion() = 0;
+  virtual const char* GetDescription() = 0;
+  virtual const char* GetName() = 0;
   virtual ~VEKUtilityComponent() = default;  // the deleting destructor, last slot; Release calls it
 };
 
 class ParameterList : public IUnknown {
  public:
-  virtual std::int32_t VEK_CALL GetParameterCount() = 0;
+  virtual std::int32_t GetParameterCount() = 0;
   // names: room for GetParameterCount() text pointers.
-  virtual std::int32_t VEK_CALL GetParameterNames(char** names) = 0;
-  virtual std::int32_t VEK_CALL GetParameterInfo(const char* name, ParameterInfo* info) = 0;
-  virtual std::int32_t VEK_CALL GetParameter(const char* name, std::int32_t* type, ParameterValue* value) = 0;
+  virtual std::int32_t GetParameterNames(char** names) = 0;
+  virtual std::int32_t GetParameterInfo(const char* name, ParameterInfo* info) = 0;
+  virtual std::int32_t GetParameter(const char* name, std::int32_t* type, ParameterValue* value) = 0;
   // The type code is not consulted: the record's own type decides how the value is read.
-  virtual std::int32_t VEK_CALL SetParameter(const char* name, std::int32_t type, ParameterValue value) = 0;
+  virtual std::int32_t SetParameter(const char* name, std::int32_t type, ParameterValue value) = 0;
 
  protected:
   ~ParameterList() = default;
@@ -152,7 +154,7 @@ class ParameterList : public IUnknown {
 
 class NLPSystemFactory : public IUnknown {
  public:
-  virtual std::int32_t VEK_CALL CreateSolver(NLPProblem* problem, MessageSink* sink, NLPSolver** out) = 0;
+  virtual std::int32_t CreateSolver(NLPProblem* problem, MessageSink* sink, NLPSolver** out) = 0;
 
  protected:
   ~NLPSystemFactory() = default;
@@ -162,8 +164,8 @@ class NLPSolver : public IUnknown {
  public:
   // mode 0/3 start, others continue; block receives the EvaluationBlock address; counter counts engine
   // calls; request receives the request code. Returns 1 (evaluate and call again), 0 or -8 (ended).
-  virtual std::int32_t VEK_CALL Solve(std::int32_t mode, EvaluationBlock** block, std::int32_t* counter,
-                                      std::int32_t* request) = 0;
+  virtual std::int32_t Solve(std::int32_t mode, EvaluationBlock** block, std::int32_t* counter,
+                             std::int32_t* request) = 0;
 
  protected:
   ~NLPSolver() = default;
@@ -172,9 +174,9 @@ class NLPSolver : public IUnknown {
 class SolverResults : public IUnknown {
  public:
   // Reads none of its arguments; always -15.
-  virtual std::int32_t VEK_CALL ReservedQuery(std::int32_t key, void* first, void* second) = 0;
+  virtual std::int32_t ReservedQuery(std::int32_t key, void* first, void* second) = 0;
   // "CVRG" (exact case): the convergence ratio; any other key -15.
-  virtual std::int32_t VEK_CALL GetRealResult(const char* key, double* value) = 0;
+  virtual std::int32_t GetRealResult(const char* key, double* value) = 0;
 
  protected:
   ~SolverResults() = default;
@@ -183,7 +185,8 @@ class SolverResults : public IUnknown {
 }  // namespace vek
 
 // The one exported function: the factory singleton's NLPSystemFactory view with one more reference,
-// or null when the factory cannot be allocated.
-extern "C" VEK_EXPORT vek::NLPSystemFactory* VEK_CALL GetFactoryNLPSystem();
+// or null when the factory cannot be allocated. A C function exported under its plain name; having no
+// arguments, it is called alike as __cdecl or __stdcall.
+extern "C" VEK_EXPORT vek::NLPSystemFactory* GetFactoryNLPSystem();
 // Type of GetFactoryNLPSystem, for hosts that look it up with dlsym / GetProcAddress.
-typedef vek::NLPSystemFactory*(VEK_CALL* GetFactoryNLPSystemFn)();
+typedef vek::NLPSystemFactory* (*GetFactoryNLPSystemFn)();

@@ -23,29 +23,28 @@ class ProblemHost : public vek::NLPProblem, public vek::VEKUtilityComponent {
   // the other parts of the block are overwritten with NaN, so a transfer of them would be noticed.
   void evaluate(vek::EvaluationBlock& block, std::int32_t request);
 
-  std::int32_t VEK_CALL QueryInterface(const vek::Guid& iid, void** out) override;
-  std::int32_t VEK_CALL AddRef() override { return ++count; }
-  std::int32_t VEK_CALL Release() override { return --count; }
-  const char* VEK_CALL GetVersion() override { return "1"; }
-  const char* VEK_CALL GetDescription() override { return "scripted host"; }
-  const char* VEK_CALL GetName() override { return name.c_str(); }
+  std::int32_t VEK_IUNKNOWN_CALL QueryInterface(const vek::Guid& iid, void** out) override;
+  std::int32_t VEK_IUNKNOWN_CALL AddRef() override { return ++count; }
+  std::int32_t VEK_IUNKNOWN_CALL Release() override { return --count; }
+  const char* GetVersion() override { return "1"; }
+  const char* GetDescription() override { return "scripted host"; }
+  const char* GetName() override { return name.c_str(); }
 
-  std::int32_t VEK_CALL GetNumVariables() override;
-  std::int32_t VEK_CALL GetNumEqualities() override;
-  std::int32_t VEK_CALL GetNumInequalities() override;
-  std::int32_t VEK_CALL GetVariableBounds(std::int32_t first, double* lower, double* upper) override;
-  std::int32_t VEK_CALL SetVariableValues(std::int32_t first, const double* values) override;
-  std::int32_t VEK_CALL GetVariableValues(std::int32_t first, double* values) override;
-  std::int32_t VEK_CALL GetVariableAttribute(std::int32_t index, const char* key, double* value) override;
-  std::int32_t VEK_CALL GetConstraintAttribute(std::int32_t index, const char* key,
-                                               std::int32_t* value) override;
-  std::int32_t VEK_CALL GetProblemAttribute(const char* key, double* value) override;
-  std::int32_t VEK_CALL GetStructureCounts(std::int32_t* first, std::int32_t* nnz) override;
-  std::int32_t VEK_CALL GetJacobianStructure(const std::int32_t** rows_out, const std::int32_t** cols_out,
-                                             std::int32_t* count_out) override;
-  std::int32_t VEK_CALL OnSolveCall() override;
-  std::int32_t VEK_CALL SetMultipliers(const double* variable_multipliers,
-                                       const double* constraint_multipliers) override;
+  std::int32_t GetNumVariables() override;
+  std::int32_t GetNumEqualities() override;
+  std::int32_t GetNumInequalities() override;
+  std::int32_t GetVariableBounds(std::int32_t first, double* lower, double* upper) override;
+  std::int32_t SetVariableValues(std::int32_t first, const double* values) override;
+  std::int32_t GetVariableValues(std::int32_t first, double* values) override;
+  std::int32_t GetVariableAttribute(std::int32_t index, const char* key, double* value) override;
+  std::int32_t GetConstraintAttribute(std::int32_t index, const char* key, std::int32_t* value) override;
+  std::int32_t GetProblemAttribute(const char* key, double* value) override;
+  std::int32_t GetStructureCounts(std::int32_t* first, std::int32_t* nnz) override;
+  std::int32_t GetJacobianStructure(const std::int32_t** rows_out, const std::int32_t** cols_out,
+                                    std::int32_t* count_out) override;
+  std::int32_t OnSolveCall() override;
+  std::int32_t SetMultipliers(const double* variable_multipliers,
+                              const double* constraint_multipliers) override;
 
   std::unique_ptr<talvir::problems::TestProblem> problem;
   std::string name;
