@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 
 #include "io/layout.h"
@@ -49,7 +50,7 @@ struct Workspace {
 
 Workspace chop(int nq, int m, int me, int* iwa, double* wa) {
   const int nr = nq - me;
-  const std::ptrdiff_t nr2 = static_cast<std::ptrdiff_t>(nr) * nr;
+  const std::int64_t nr2 = static_cast<std::int64_t>(nr) * nr;
   Workspace ws{};
   ws.iact = iwa + me;
   ws.ibnd = iwa + nq;
@@ -114,8 +115,8 @@ void report_non_finite() {
       .end();
 }
 
-bool all_finite(const double* x, std::ptrdiff_t n) {
-  for (std::ptrdiff_t i = 0; i < n; ++i)
+bool all_finite(const double* x, std::int64_t n) {
+  for (std::int64_t i = 0; i < n; ++i)
     if (!std::isfinite(x[i])) return false;
   return true;
 }
@@ -126,7 +127,7 @@ bool reduced_problem_finite(int nq, int lcn, int m, int me, const double* a, con
                             const double* hr) {
   const int nr = nq - me;
   for (int j = 0; j < m; ++j)
-    if (!all_finite(a + static_cast<std::ptrdiff_t>(j) * lcn + me, nr)) return false;
+    if (!all_finite(a + static_cast<std::int64_t>(j) * lcn + me, nr)) return false;
   return all_finite(g + me, nr) && all_finite(c + me, m - me) && all_finite(hr, packed_size(nr));
 }
 
@@ -240,8 +241,8 @@ void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, dou
   const Workspace ws = chop(NQ, M, ME, IWA, WA);
   // Addresses of A(ME+1,1) and A(ME+1,ME+1), formed without touching an element (M may be 0).
   double* const ae = A + ME;
-  double* const ai = A + ME + static_cast<std::ptrdiff_t>(ME) * LCN;
-  double* const hr = H + static_cast<std::ptrdiff_t>(ME) * (2 * NQ - ME + 1) / 2;
+  double* const ai = A + ME + static_cast<std::int64_t>(ME) * LCN;
+  double* const hr = H + static_cast<std::int64_t>(ME) * (2 * NQ - ME + 1) / 2;
   if (!reduced_problem_finite(NQ, LCN, M, ME, A, C, G, hr)) {
     return fail_non_finite(NQ, M, D, U, DL, DU, IPRINT, QPFAIL);
   }

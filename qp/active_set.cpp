@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "io/layout.h"
 #include "qp/QPADD.h"
@@ -101,7 +102,7 @@ void ActiveSet::start_normal() {
     ibnd_(i) = 0;
   }
   // With no active constraint the U part of T is the whole Hessian in the same packing.
-  const std::ptrdiff_t len = static_cast<std::ptrdiff_t>(nr_) * (nr_ + 1) / 2;
+  const std::int64_t len = static_cast<std::int64_t>(nr_) * (nr_ + 1) / 2;
   std::copy(h_raw_, h_raw_ + len, t_raw_);
   QPCHOL(nr_, t_raw_, 0, iprint_);
   q_count_ = 0;
@@ -109,7 +110,7 @@ void ActiveSet::start_normal() {
 
 void ActiveSet::start_reliable() {
   set_identity(q_, nr_);
-  const std::ptrdiff_t len = static_cast<std::ptrdiff_t>(nr_) * (nr_ + 1) / 2;
+  const std::int64_t len = static_cast<std::int64_t>(nr_) * (nr_ + 1) / 2;
   std::fill(t_raw_, t_raw_ + len, 0.0);
   for (int i = 1; i <= nr_; ++i) {
     t_.r(i, i) = 1.0;  // R = I: the artificial normals are the unit vectors

@@ -1,6 +1,6 @@
 // 1-based views over the caller's contiguous arrays, so that the QP routines and the SQP engine read
 // like their algorithms. A view owns nothing and never allocates; a default-constructed view is empty.
-// Index products are formed in std::ptrdiff_t: they pass the int range before any length does.
+// Index products are formed in std::int64_t: they pass the int range before any length does.
 //
 //   Vec1<T>{p, n}        v(i)    = p[i-1], 1 <= i <= n; size() = n. Vec1<T>{p} records no length
 //                        (size() = 0); the QP routines use it, their lengths being their arguments
@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace vek::qp {
 
@@ -40,29 +41,29 @@ class Mat1 {
   Mat1() = default;
   Mat1(T* p, int ld) : p_(p), ld_(ld) {}
   T& operator()(int i, int j) const {
-    return p_[static_cast<std::ptrdiff_t>(i - 1) + static_cast<std::ptrdiff_t>(j - 1) * ld_];
+    return p_[static_cast<std::int64_t>(i - 1) + static_cast<std::int64_t>(j - 1) * ld_];
   }
   Vec1<T> column(int j) const {
-    return Vec1<T>(p_ + static_cast<std::ptrdiff_t>(j - 1) * ld_, static_cast<int>(ld_));
+    return Vec1<T>(p_ + static_cast<std::int64_t>(j - 1) * ld_, static_cast<int>(ld_));
   }
   T* data() const { return p_; }
   int ld() const { return static_cast<int>(ld_); }
 
  private:
   T* p_ = nullptr;
-  std::ptrdiff_t ld_ = 0;
+  std::int64_t ld_ = 0;
 };
 
 // Position (1-based) of element (i, j), i >= j, of an order-n packed lower triangle.
-constexpr std::ptrdiff_t packed_pos(int i, int j, int n) {
-  return static_cast<std::ptrdiff_t>(i) + static_cast<std::ptrdiff_t>(j - 1) * n -
-         static_cast<std::ptrdiff_t>(j) * (j - 1) / 2;
+constexpr std::int64_t packed_pos(int i, int j, int n) {
+  return static_cast<std::int64_t>(i) + static_cast<std::int64_t>(j - 1) * n -
+         static_cast<std::int64_t>(j) * (j - 1) / 2;
 }
 
 // Elements of an order-n packed triangle. The product is formed in 64 bits; the workspace checks of
 // every caller keep the count itself an int.
 constexpr int packed_size(int n) {
-  return static_cast<int>(static_cast<std::ptrdiff_t>(n) * (n + 1) / 2);
+  return static_cast<int>(static_cast<std::int64_t>(n) * (n + 1) / 2);
 }
 
 template <class T>
@@ -83,8 +84,8 @@ template <class T>
 class Factor {
  public:
   Factor(T* p, int n) : p_(p), n_(n) {}
-  T& r(int i, int j) const { return p_[static_cast<std::ptrdiff_t>(j) * (j - 1) / 2 + i - 1]; }
-  T& u(int i, int j) const { return p_[static_cast<std::ptrdiff_t>(i) * (2 * n_ - i + 1) / 2 - n_ + j - 1]; }
+  T& r(int i, int j) const { return p_[static_cast<std::int64_t>(j) * (j - 1) / 2 + i - 1]; }
+  T& u(int i, int j) const { return p_[static_cast<std::int64_t>(i) * (2 * n_ - i + 1) / 2 - n_ + j - 1]; }
 
  private:
   T* p_;
