@@ -3,7 +3,9 @@
 
 #include <sys/stat.h>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include "io/windows_files.h"
+#else
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -29,13 +31,14 @@ void connect_listing(char*& name) {
 
 namespace {
 
-// Opens the listing file for reading, or returns null. On POSIX systems a symbolic link at the name is
-// refused: the file lives in a shared temporary folder, and a planted link would forward another file's
-// text to the host. `empty` tells whether the file has no bytes (then nothing is opened).
+// Opens the listing file for reading, in binary mode, or returns null. A symbolic link at the name
+// (Windows: any reparse point) is refused: the file lives in a shared temporary folder, and a planted
+// link would forward another file's text to the host. `empty` tells whether the file has no bytes (then
+// nothing is opened).
 std::FILE* open_listing(const char* name, bool& empty) {
   empty = false;
 #if defined(_WIN32)
-  std::FILE* file = std::fopen(name, "r");
+  std::FILE* file = vek::io::open_unfollowed(name, vek::io::FileAccess::kRead);
   if (file != nullptr && std::fgetc(file) == EOF) {
     empty = !std::ferror(file);
     std::fclose(file);

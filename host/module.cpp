@@ -1,4 +1,6 @@
-// PluginModule and default_module_path (see module.h for the contract).
+// PluginModule and default_module_path (see module.h for the contract); the Windows version is in
+// host/module_windows.cpp.
+#if !defined(_WIN32)
 #include "host/module.h"
 
 #include <dlfcn.h>
@@ -56,3 +58,5 @@ std::string default_module_path() {
 }
 
 }  // namespace talvir::host
+
+#endif  // !_WIN32

@@ -1,12 +1,13 @@
-// Loading the plug-in module by path, as a host framework does: dlopen, then look up its one exported
-// function GetFactoryNLPSystem. The module is not linked into the program.
+// Loading the plug-in module by path, as a host framework does: dlopen (Windows: LoadLibraryEx with the
+// module's folder in the DLL search path), then look up its one exported function GetFactoryNLPSystem.
+// The module is not linked into the program.
 //
 // PluginModule::open(path, &error)  loads the module; on failure returns false and a message in
 //                                   `error` (file missing, not a module, no entry).
 // factory()                         calls GetFactoryNLPSystem: the factory with one reference that
 //                                   the caller releases, or null.
 // default_module_path()             <directory of this executable>/../lib/<module file name>, where the
-//                                   build puts the module.
+//                                   build puts the module (Windows: the executable's own directory).
 #pragma once
 
 #include <string>

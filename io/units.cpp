@@ -10,7 +10,9 @@
 #include <utility>
 #include <vector>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include "io/windows_files.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,6 +31,9 @@ namespace {
 // the previous connection wrote to it, with no system call at all after a silent one. The table's
 // owner removes such a file through remove_file(), which releases the descriptor first; a file that is
 // opened anew is checked (one fstat) to be a regular file and made empty if it is not.
+//
+// On Windows the file is opened in binary mode (no CR LF) at every start(), emptied, and refused when
+// the name is a reparse point (symbolic link, junction): io/windows_files.h.
 class OutputFile {
  public:
   OutputFile() = default;
@@ -43,7 +48,8 @@ class OutputFile {
 
 #if defined(_WIN32)
   bool start(const char* path) {
-    file_ = std::fopen(path, "w");
+    release();
+    file_ = open_unfollowed(path, FileAccess::kWriteEmpty);
     return file_ != nullptr;
   }
   bool write(const std::string& text) {
@@ -134,6 +140,16 @@ class OutputFile {
   std::string path_;
 #endif
 };
+
+// A new scratch file that the system removes when it is closed. Windows: in the temporary folder, as
+// tmpfile() there may try the root folder of the drive.
+std::FILE* open_unnamed_scratch() {
+#if defined(_WIN32)
+  return open_scratch_file();
+#else
+  return std::tmpfile();
+#endif
+}
 
 enum class Kind { kNone, kTextFile, kTextSink, kScratchMemory, kScratchFile };
 
@@ -447,7 +463,7 @@ int open_scratch(int unit) {
   if (table.find(unit) != nullptr) return 1;  // never reopen a connected unit behind its owner's back
   Unit& u = table.slot(unit);
   if (table.storage == ScratchStorage::kFile) {
-    u.scratch_file = std::tmpfile();  // unnamed, removed by the system when closed
+    u.scratch_file = open_unnamed_scratch();  // removed by the system when closed
     if (u.scratch_file == nullptr) return 2;
     ++table.scratch_files;
   }

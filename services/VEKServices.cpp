@@ -48,9 +48,15 @@ char* VEKServices::GetDLLVersionNumber(const char* /*library_name*/, char* buffe
 
 std::int32_t VEKServices::CreateTemporaryFileName(char*& name, const char* prefix) {
   name = nullptr;
-  std::string path = temporary_folder() + "/" + (prefix != nullptr ? prefix : "") + "XXXXXX";
+  std::string path =
+      (std::filesystem::path(temporary_folder()) / (std::string(prefix != nullptr ? prefix : "") + "XXXXXX"))
+          .string();
   // mkostemp creates the file exclusively with a unique name, so no other process can slip in first.
+#if defined(_WIN32)
+  const int fd = mkstemp(path.data());  // the same, without the close-on-exec flag
+#else
   const int fd = mkostemp(path.data(), O_CLOEXEC);
+#endif
   if (fd < 0) return -1;
   name = copy_text(path);
   if (name == nullptr) {

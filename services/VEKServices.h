@@ -22,11 +22,8 @@
 #include <cstdint>
 
 #if defined(_WIN32)
-#if defined(VEK_SERVICES_BUILD)
-#define VEK_SERVICES_API __declspec(dllexport)
-#else
-#define VEK_SERVICES_API __declspec(dllimport)
-#endif
+// Exported and imported under the usual Windows compiler's decorated names: services/vek_services.def.
+#define VEK_SERVICES_API
 #else
 #define VEK_SERVICES_API __attribute__((visibility("default")))
 #endif

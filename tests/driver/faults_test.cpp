@@ -1,8 +1,11 @@
 // Calls the solver refuses instead of writing outside its arrays, and the starting point moved onto
 // its bounds. A refusal answers -15 with a message and changes no array.
 #include <gtest/gtest.h>
+
+#if !defined(_WIN32)
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -113,6 +116,15 @@ TEST(Refusals, SizesThatCannotMakeArrays) {
   }
 }
 
+#if defined(_WIN32)
+// A 32-bit process has at most 4 GB of address space, far below what the refused arrays need: the
+// allocation fails without a lowered limit.
+class AddressSpaceLimit {
+ public:
+  explicit AddressSpaceLimit(unsigned long long /*extra*/) {}
+};
+using rlim_t = unsigned long long;
+#else
 // Lowers the soft limit of the address space to the present size plus `extra` bytes for one scope, so
 // that a large allocation fails at once instead of being granted and zero-filled by the system.
 class AddressSpaceLimit {
@@ -133,6 +145,7 @@ class AddressSpaceLimit {
  private:
   rlimit saved_{};
 };
+#endif
 
 TEST(Refusals, ArraysThatDoNotFitInMemoryAreRefusedNotThrownIntoTheHost) {
 #if defined(__SANITIZE_ADDRESS__)

@@ -1,12 +1,12 @@
 // Real problems solved through the built module opened by its path, as a host does it: only
 // GetFactoryNLPSystem is looked up; the optimum reached is compared with the published one.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
 #include "problem_host.h"
+#include "support/dynamic_module.h"
 
 namespace {
 
@@ -14,9 +14,11 @@ using talvir_test::ProblemHost;
 using talvir_test::RecordingSink;
 
 TEST(ModuleSolve, BundledProblemsReachTheirPublishedOptimum) {
-  void* module = dlopen(TALVIR_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(module, nullptr) << dlerror();
-  auto entry = reinterpret_cast<GetFactoryNLPSystemFn>(dlsym(module, "GetFactoryNLPSystem"));
+  std::string error;
+  void* module = talvir_test::open_module(TALVIR_MODULE_PATH, &error);
+  ASSERT_NE(module, nullptr) << error;
+  auto entry =
+      reinterpret_cast<GetFactoryNLPSystemFn>(talvir_test::find_symbol(module, "GetFactoryNLPSystem"));
   ASSERT_NE(entry, nullptr);
   vek::NLPSystemFactory* factory = entry();
   vek::ParameterList* params = nullptr;
@@ -44,7 +46,7 @@ TEST(ModuleSolve, BundledProblemsReachTheirPublishedOptimum) {
   }
   params->Release();
   EXPECT_EQ(factory->Release(), 0);
-  EXPECT_EQ(dlclose(module), 0);
+  EXPECT_TRUE(talvir_test::close_module(module));
 }
 
 }  // namespace

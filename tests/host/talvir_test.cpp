@@ -3,7 +3,10 @@
 // problems' own constraint functions at the printed point, the KKT conditions with the printed
 // multipliers, and the exact outcome messages of the solver.
 #include <gtest/gtest.h>
+
+#if !defined(_WIN32)
 #include <sys/wait.h>
+#endif
 
 #include <cmath>
 #include <cstdio>
@@ -40,7 +43,12 @@ ProgramRun talvir(const std::string& args) {
   return ProgramRun{};
 #else
   const std::string err_path = talvir_test::temp_path("talvir_err");
-  const std::string command = std::string(TALVIR_HOST_PATH) + " " + args + " 2>" + err_path;
+  std::string program = TALVIR_HOST_PATH;
+#if defined(_WIN32)
+  for (char& c : program)  // the command interpreter reads a leading '/' as an option
+    if (c == '/') c = '\\';
+#endif
+  const std::string command = program + " " + args + " 2>" + err_path;
   ProgramRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return run;
@@ -48,7 +56,11 @@ ProgramRun talvir(const std::string& args) {
   size_t got = 0;
   while ((got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.out.append(buffer, got);
   const int raw = pclose(pipe);
+#if defined(_WIN32)
+  run.status = raw;  // the program's exit code
+#else
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
   run.err = talvir_test::read_file(err_path);
   std::remove(err_path.c_str());
   return run;

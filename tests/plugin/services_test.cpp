@@ -15,6 +15,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The variable that names the system temporary folder: TMPDIR, on Windows TMP.
+#if defined(_WIN32)
+constexpr const char* kTemporaryFolderVariable = "TMP";
+void set_variable(const char* name, const std::string& value) {
+  _putenv_s(name, value.c_str());
+}
+void unset_variable(const char* name) {
+  _putenv_s(name, "");
+}
+#else
+constexpr const char* kTemporaryFolderVariable = "TMPDIR";
+void set_variable(const char* name, const std::string& value) {
+  setenv(name, value.c_str(), 1);
+}
+void unset_variable(const char* name) {
+  unsetenv(name);
+}
+#endif
+
 TEST(Services, AllocateStringGivesMallocMemoryOfTheAskedLength) {
   char* text = VEKServices::AllocateString(6);
   ASSERT_NE(text, nullptr);
@@ -38,9 +57,9 @@ TEST(Services, VersionTextFitsTwelveBytesWithItsTerminator) {
 TEST(Services, TemporaryNamesAreUniqueFilesWithThePrefixInTheTemporaryFolder) {
   const fs::path folder = fs::path(talvir_test::temp_path("services_tmp"));
   fs::create_directories(folder);
-  const char* saved = std::getenv("TMPDIR");
+  const char* saved = std::getenv(kTemporaryFolderVariable);
   const std::string saved_value = saved != nullptr ? saved : "";
-  setenv("TMPDIR", folder.c_str(), 1);
+  set_variable(kTemporaryFolderVariable, folder.string());
 
   std::set<std::string> names;
   std::vector<char*> held;
@@ -66,9 +85,9 @@ TEST(Services, TemporaryNamesAreUniqueFilesWithThePrefixInTheTemporaryFolder) {
   EXPECT_EQ(VEKServices::DeleteTemporaryFileName(none), 0);
 
   if (saved != nullptr) {
-    setenv("TMPDIR", saved_value.c_str(), 1);
+    set_variable(kTemporaryFolderVariable, saved_value);
   } else {
-    unsetenv("TMPDIR");
+    unset_variable(kTemporaryFolderVariable);
   }
   fs::remove_all(folder);
 }

@@ -1,10 +1,16 @@
 #include "support/listing_capture.h"
 
+#if defined(_WIN32)
+#include <process.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -14,11 +20,24 @@ namespace talvir_test {
 
 std::string temp_path(const std::string& stem) {
   static std::atomic<int> serial{0};
-  const char* dir = std::getenv("TMPDIR");
   std::ostringstream name;
-  name << (dir != nullptr && *dir != '\0' ? dir : "/tmp") << "/" << stem << "." << ::getpid() << "."
-       << serial++;
+#if defined(_WIN32)
+  name << std::filesystem::temp_directory_path().string() << "\\" << stem << "." << ::_getpid() << ".";
+#else
+  const char* dir = std::getenv("TMPDIR");
+  name << (dir != nullptr && *dir != '\0' ? dir : "/tmp") << "/" << stem << "." << ::getpid() << ".";
+#endif
+  name << serial++;
   return name.str();
+}
+
+bool make_symbolic_link(const std::string& target, const std::string& link) {
+#if defined(_WIN32)
+  const DWORD unprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+  return CreateSymbolicLinkA(link.c_str(), target.c_str(), unprivileged) != 0;
+#else
+  return ::symlink(target.c_str(), link.c_str()) == 0;
+#endif
 }
 
 std::string read_file(const std::string& path) {

@@ -19,4 +19,8 @@ std::string read_file(const std::string& path);
 // A unique path in the system temporary folder (the file is not created).
 std::string temp_path(const std::string& stem);
 
+// Makes `link` a symbolic link to the existing file `target`. Windows refuses it without the right
+// (and wine may not make one): false then.
+bool make_symbolic_link(const std::string& target, const std::string& link);
+
 }  // namespace talvir_test
