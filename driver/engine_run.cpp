@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -119,6 +120,10 @@ bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::in
     st.A.assign(static_cast<std::size_t>(M + 1) * (st.LCN + 1), 0.0);
   } catch (const std::bad_alloc&) {
     // An allocation failure must not leave the call as an exception into the caller.
+    drop_engine_arrays(st);
+    return false;
+  } catch (const std::length_error&) {
+    // More elements than a vector may hold: on a 32-bit system every length above 2^28 doubles.
     drop_engine_arrays(st);
     return false;
   }

@@ -27,7 +27,14 @@ std::int32_t SolverComponent::QueryInterface(const Guid& iid, void** out) {
 
 std::int32_t SolverComponent::Solve(std::int32_t mode, EvaluationBlock** block, std::int32_t* counter,
                                     std::int32_t* request) {
-  return driver::solve_call(state_, *problem_, sink_, mode, block, counter, request);
+  // No exception may leave the module: the driver catches the failures of its large allocations, and
+  // anything else that escapes (memory exhausted while a message is composed) ends the call as a refusal.
+  try {
+    return driver::solve_call(state_, *problem_, sink_, mode, block, counter, request);
+  } catch (...) {
+    if (sink_ != nullptr) sink_->Write("VEKTALVIR Error:not enough memory for the solver\n");
+    return kNotAvailable;
+  }
 }
 
 std::int32_t SolverComponent::ReservedQuery(std::int32_t /*key*/, void* /*first*/, void* /*second*/) {

@@ -43,27 +43,26 @@ struct Model {
 
 class Problem final : public vek::NLPProblem {
  public:
-  std::int32_t VEK_CALL QueryInterface(const vek::Guid&, void**) override { return vek::kENoInterface; }
-  std::int32_t VEK_CALL AddRef() override { return ++count; }
-  std::int32_t VEK_CALL Release() override { return --count; }
-  std::int32_t VEK_CALL GetNumVariables() override { return 1; }
-  std::int32_t VEK_CALL GetNumEqualities() override { return 0; }
-  std::int32_t VEK_CALL GetNumInequalities() override { return 0; }
-  std::int32_t VEK_CALL GetVariableBounds(std::int32_t, double*, double*) override { return 0; }
-  std::int32_t VEK_CALL SetVariableValues(std::int32_t, const double*) override { return 0; }
-  std::int32_t VEK_CALL GetVariableValues(std::int32_t, double*) override { return 0; }
-  std::int32_t VEK_CALL GetVariableAttribute(std::int32_t, const char*, double*) override { return -1; }
-  std::int32_t VEK_CALL GetConstraintAttribute(std::int32_t, const char*, std::int32_t*) override {
-    return -1;
+  std::int32_t VEK_IUNKNOWN_CALL QueryInterface(const vek::Guid&, void**) override {
+    return vek::kENoInterface;
   }
-  std::int32_t VEK_CALL GetProblemAttribute(const char*, double*) override { return -1; }
-  std::int32_t VEK_CALL GetStructureCounts(std::int32_t*, std::int32_t* nnz) override { return *nnz = 0; }
-  std::int32_t VEK_CALL GetJacobianStructure(const std::int32_t**, const std::int32_t**,
-                                             std::int32_t*) override {
+  std::int32_t VEK_IUNKNOWN_CALL AddRef() override { return ++count; }
+  std::int32_t VEK_IUNKNOWN_CALL Release() override { return --count; }
+  std::int32_t GetNumVariables() override { return 1; }
+  std::int32_t GetNumEqualities() override { return 0; }
+  std::int32_t GetNumInequalities() override { return 0; }
+  std::int32_t GetVariableBounds(std::int32_t, double*, double*) override { return 0; }
+  std::int32_t SetVariableValues(std::int32_t, const double*) override { return 0; }
+  std::int32_t GetVariableValues(std::int32_t, double*) override { return 0; }
+  std::int32_t GetVariableAttribute(std::int32_t, const char*, double*) override { return -1; }
+  std::int32_t GetConstraintAttribute(std::int32_t, const char*, std::int32_t*) override { return -1; }
+  std::int32_t GetProblemAttribute(const char*, double*) override { return -1; }
+  std::int32_t GetStructureCounts(std::int32_t*, std::int32_t* nnz) override { return *nnz = 0; }
+  std::int32_t GetJacobianStructure(const std::int32_t**, const std::int32_t**, std::int32_t*) override {
     return 0;
   }
-  std::int32_t VEK_CALL OnSolveCall() override { return 0; }
-  std::int32_t VEK_CALL SetMultipliers(const double*, const double*) override { return 0; }
+  std::int32_t OnSolveCall() override { return 0; }
+  std::int32_t SetMultipliers(const double*, const double*) override { return 0; }
   std::int32_t count = 1;
 };
 

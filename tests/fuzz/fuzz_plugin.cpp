@@ -36,7 +36,7 @@ struct Sizes {
 
 class Sink : public vek::MessageSink {
  public:
-  void VEK_CALL Write(const char* text) override { texts.emplace_back(text); }
+  void Write(const char* text) override { texts.emplace_back(text); }
   std::vector<std::string> texts;
 };
 
@@ -58,23 +58,23 @@ class FuzzHost final : public vek::NLPProblem, public vek::VEKUtilityComponent {
   explicit FuzzHost(FuzzInput& in) : in_(in) {}
   ~FuzzHost() = default;
 
-  std::int32_t VEK_CALL QueryInterface(const vek::Guid& iid, void** out) override {
+  std::int32_t VEK_IUNKNOWN_CALL QueryInterface(const vek::Guid& iid, void** out) override {
     if (out == nullptr || in_.choice(16) == 0) return vek::kENoInterface;
     if (iid != vek::kIidVEKUtilityComponent) return vek::kENoInterface;
     *out = static_cast<vek::VEKUtilityComponent*>(this);
     ++count_;
     return vek::kOk;
   }
-  std::int32_t VEK_CALL AddRef() override { return ++count_; }
-  std::int32_t VEK_CALL Release() override { return --count_; }
-  const char* VEK_CALL GetVersion() override { return "fuzz"; }
-  const char* VEK_CALL GetDescription() override { return "fuzzing host"; }
-  const char* VEK_CALL GetName() override { return "fuzz"; }
+  std::int32_t VEK_IUNKNOWN_CALL AddRef() override { return ++count_; }
+  std::int32_t VEK_IUNKNOWN_CALL Release() override { return --count_; }
+  const char* GetVersion() override { return "fuzz"; }
+  const char* GetDescription() override { return "fuzzing host"; }
+  const char* GetName() override { return "fuzz"; }
 
-  std::int32_t VEK_CALL GetNumVariables() override { return sizes.n; }
-  std::int32_t VEK_CALL GetNumEqualities() override { return sizes.equalities; }
-  std::int32_t VEK_CALL GetNumInequalities() override { return sizes.inequalities; }
-  std::int32_t VEK_CALL GetVariableBounds(std::int32_t first, double* lower, double* upper) override {
+  std::int32_t GetNumVariables() override { return sizes.n; }
+  std::int32_t GetNumEqualities() override { return sizes.equalities; }
+  std::int32_t GetNumInequalities() override { return sizes.inequalities; }
+  std::int32_t GetVariableBounds(std::int32_t first, double* lower, double* upper) override {
     FUZZ_CHECK(first == 0 && sizes.n >= 1 && sizes.n <= kMaxOrder, "bounds asked with unusable sizes");
     for (int i = 0; i < sizes.n; ++i) {
       lower[i] = in_.real_or_special(-5.0, 0.0);
@@ -82,47 +82,46 @@ class FuzzHost final : public vek::NLPProblem, public vek::VEKUtilityComponent {
     }
     return vek::kOk;
   }
-  std::int32_t VEK_CALL SetVariableValues(std::int32_t first, const double* x) override {
+  std::int32_t SetVariableValues(std::int32_t first, const double* x) override {
     FUZZ_CHECK(first == 0 && x != nullptr, "SetVariableValues without a point");
     std::copy(x, x + sizes.n, point_.begin());
     return vek::kOk;
   }
-  std::int32_t VEK_CALL GetVariableValues(std::int32_t first, double* x) override {
+  std::int32_t GetVariableValues(std::int32_t first, double* x) override {
     FUZZ_CHECK(first == 0, "GetVariableValues with a first index");
     for (int i = 0; i < sizes.n; ++i) x[i] = in_.real_or_special(-6.0, 6.0);
     return vek::kOk;
   }
-  std::int32_t VEK_CALL GetVariableAttribute(std::int32_t index, const char*, double* value) override {
+  std::int32_t GetVariableAttribute(std::int32_t index, const char*, double* value) override {
     FUZZ_CHECK(index >= 0 && index < sizes.n, "a variable attribute asked outside 0..N-1");
     if (in_.choice(2) == 0) return -1;
     *value = in_.real_or_special(-2.0, 4.0);
     return vek::kOk;
   }
-  std::int32_t VEK_CALL GetConstraintAttribute(std::int32_t index, const char*,
-                                               std::int32_t* value) override {
+  std::int32_t GetConstraintAttribute(std::int32_t index, const char*, std::int32_t* value) override {
     FUZZ_CHECK(index >= 0 && index < sizes.m(), "a constraint attribute asked outside 0..M-1");
     *value = in_.choice(16) == 0 ? in_.integer(-3, 9) : in_.integer(0, 4);
     return vek::kOk;
   }
-  std::int32_t VEK_CALL GetProblemAttribute(const char*, double* value) override {
+  std::int32_t GetProblemAttribute(const char*, double* value) override {
     if (in_.choice(2) == 0) return -1;
     *value = in_.real_or_special(-1.0, 3.0);
     return vek::kOk;
   }
-  std::int32_t VEK_CALL GetStructureCounts(std::int32_t* first, std::int32_t* nnz) override {
+  std::int32_t GetStructureCounts(std::int32_t* first, std::int32_t* nnz) override {
     *first = sizes.n;
     *nnz = sizes.nnz;
     return vek::kOk;
   }
-  std::int32_t VEK_CALL GetJacobianStructure(const std::int32_t** rows, const std::int32_t** cols,
-                                             std::int32_t* count) override {
+  std::int32_t GetJacobianStructure(const std::int32_t** rows, const std::int32_t** cols,
+                                    std::int32_t* count) override {
     *rows = null_structure ? nullptr : rows_.data();
     *cols = null_structure ? nullptr : cols_.data();
     *count = sizes.nnz;
     return vek::kOk;
   }
-  std::int32_t VEK_CALL OnSolveCall() override { return vek::kOk; }
-  std::int32_t VEK_CALL SetMultipliers(const double* zeros, const double* lambda) override {
+  std::int32_t OnSolveCall() override { return vek::kOk; }
+  std::int32_t SetMultipliers(const double* zeros, const double* lambda) override {
     FUZZ_CHECK(zeros != nullptr && lambda != nullptr, "SetMultipliers without arrays");
     for (int i = 0; i < made.n; ++i)
       FUZZ_CHECK(zeros[i] == 0.0, "SetMultipliers with non-zero bound multipliers");

@@ -34,7 +34,10 @@ std::string temp_path(const std::string& stem) {
 bool make_symbolic_link(const std::string& target, const std::string& link) {
 #if defined(_WIN32)
   const DWORD unprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
-  return CreateSymbolicLinkA(link.c_str(), target.c_str(), unprivileged) != 0;
+  // Some systems (wine) answer success without making a link: the link must be there as a reparse point.
+  if (CreateSymbolicLinkA(link.c_str(), target.c_str(), unprivileged) == 0) return false;
+  const DWORD attributes = GetFileAttributesA(link.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 #else
   return ::symlink(target.c_str(), link.c_str()) == 0;
 #endif

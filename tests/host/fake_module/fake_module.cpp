@@ -18,7 +18,7 @@ char* copy_text(const char* text) {
 
 class FakeFactory final : public vek::NLPSystemFactory, public vek::ParameterList {
  public:
-  std::int32_t VEK_CALL QueryInterface(const vek::Guid& iid, void** out) override {
+  std::int32_t VEK_IUNKNOWN_CALL QueryInterface(const vek::Guid& iid, void** out) override {
     if (out == nullptr) return vek::kENoInterface;
     if (iid == vek::kIidNLPSystemFactory || iid == vek::kIidIUnknown) {
       *out = static_cast<vek::NLPSystemFactory*>(this);
@@ -30,18 +30,18 @@ class FakeFactory final : public vek::NLPSystemFactory, public vek::ParameterLis
     ++count_;
     return vek::kOk;
   }
-  std::int32_t VEK_CALL AddRef() override { return ++count_; }
-  std::int32_t VEK_CALL Release() override { return --count_; }
-  std::int32_t VEK_CALL CreateSolver(vek::NLPProblem*, vek::MessageSink*, vek::NLPSolver**) override {
+  std::int32_t VEK_IUNKNOWN_CALL AddRef() override { return ++count_; }
+  std::int32_t VEK_IUNKNOWN_CALL Release() override { return --count_; }
+  std::int32_t CreateSolver(vek::NLPProblem*, vek::MessageSink*, vek::NLPSolver**) override {
     return vek::kNotAvailable;
   }
-  std::int32_t VEK_CALL GetParameterCount() override { return 2; }
-  std::int32_t VEK_CALL GetParameterNames(char** names) override {
+  std::int32_t GetParameterCount() override { return 2; }
+  std::int32_t GetParameterNames(char** names) override {
     names[0] = copy_text("Zeta");
     names[1] = copy_text("Flavour");
     return vek::kOk;
   }
-  std::int32_t VEK_CALL GetParameterInfo(const char* name, vek::ParameterInfo* info) override {
+  std::int32_t GetParameterInfo(const char* name, vek::ParameterInfo* info) override {
     if (strcasecmp(name, "Zeta") == 0) {
       info->name = copy_text("Zeta");
       info->description = copy_text("Stand-in count of the fake module");
@@ -59,10 +59,10 @@ class FakeFactory final : public vek::NLPSystemFactory, public vek::ParameterLis
     }
     return vek::kNoSuchParameter;
   }
-  std::int32_t VEK_CALL GetParameter(const char*, std::int32_t*, vek::ParameterValue*) override {
+  std::int32_t GetParameter(const char*, std::int32_t*, vek::ParameterValue*) override {
     return vek::kNoSuchParameter;
   }
-  std::int32_t VEK_CALL SetParameter(const char* name, std::int32_t, vek::ParameterValue value) override {
+  std::int32_t SetParameter(const char* name, std::int32_t, vek::ParameterValue value) override {
     if (strcasecmp(name, "Flavour") == 0) return vek::kOk;
     if (strcasecmp(name, "Zeta") != 0) return vek::kNoSuchParameter;
     if (value.integer < 1 || value.integer > 9) return vek::kValueOutOfRange;
@@ -79,7 +79,7 @@ FakeFactory the_factory;
 
 }  // namespace
 
-extern "C" VEK_EXPORT vek::NLPSystemFactory* VEK_CALL GetFactoryNLPSystem() {
+extern "C" VEK_EXPORT vek::NLPSystemFactory* GetFactoryNLPSystem() {
   the_factory.AddRef();
   return &the_factory;
 }
