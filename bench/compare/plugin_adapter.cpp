@@ -17,7 +17,7 @@ namespace {
 
 class CountingSink final : public vek::MessageSink {
  public:
-  void VEK_CALL Write(const char*) override { ++texts; }
+  void Write(const char*) override { ++texts; }
   long texts = 0;
 };
 
