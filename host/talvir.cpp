@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -203,15 +204,20 @@ double solve_memory_bytes(const problems::TestProblem& p) {
 // run_solve, with a shortage of memory reported (how much the solve needs) instead of an abort.
 bool run_solve_reporting_memory(vek::NLPSystemFactory* factory, const problems::TestProblem& p,
                                 const SolveSettings& settings, SolveOutcome* out) {
-  try {
-    *out = run_solve(factory, p, settings);
-    return true;
-  } catch (const std::bad_alloc&) {
+  const auto report = [&p] {
     std::fprintf(stderr,
                  "talvir: not enough memory to solve %s with n = %d, m = %d: it needs about %.1f GB "
                  "(the solver's workspaces grow with n squared)\n",
                  p.name().c_str(), p.n(), p.m(), solve_memory_bytes(p) / 1e9);
     return false;
+  };
+  try {
+    *out = run_solve(factory, p, settings);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return report();
+  } catch (const std::length_error&) {  // more elements than a vector may hold (32-bit systems)
+    return report();
   }
 }
 

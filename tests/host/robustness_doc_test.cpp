@@ -1,7 +1,6 @@
 // The reference-host table of docs/robustness.md, run: every row is a talvir command line whose exit
 // status and the beginning of whose standard error must be those of the row.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
@@ -14,7 +13,7 @@
 namespace {
 
 // The rows of the table under `heading`, cells split at " | ", code spans unwrapped.
-std::vector<std::vector<std::string>> table_rows(const std::string& heading) {
+[[maybe_unused]] std::vector<std::vector<std::string>> table_rows(const std::string& heading) {
   std::ifstream in(std::string(TALVIR_SOURCE_DIR) + "/docs/robustness.md");
   std::vector<std::vector<std::string>> rows;
   std::string line;
@@ -37,13 +36,13 @@ std::vector<std::vector<std::string>> table_rows(const std::string& heading) {
   return rows;
 }
 
-void replace_all(std::string& s, const std::string& from, const std::string& to) {
+[[maybe_unused]] void replace_all(std::string& s, const std::string& from, const std::string& to) {
   for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
     s.replace(at, from.size(), to);
 }
 
 // A copy of the built module cut to its first `keep` bytes.
-std::string truncated_module(std::size_t keep) {
+[[maybe_unused]] std::string truncated_module(std::size_t keep) {
   std::string path;
 #ifdef TALVIR_MODULE_PATH
   std::ifstream in(TALVIR_MODULE_PATH, std::ios::binary);
@@ -56,8 +55,9 @@ std::string truncated_module(std::size_t keep) {
 }
 
 TEST(RobustnessTable, EveryReferenceHostRowHolds) {
-#ifndef TALVIR_HOST_PATH
-  GTEST_SKIP() << "talvir was not built";
+#if !defined(TALVIR_HOST_PATH) || defined(_WIN32)
+  GTEST_SKIP() << "talvir was not built, or Windows: the rows are POSIX shell lines (ulimit, /dev/null) "
+                  "and some check ELF modules";
 #else
   const auto rows = table_rows("## The reference host `talvir`");
   ASSERT_GE(rows.size(), 10u);
@@ -82,7 +82,8 @@ TEST(RobustnessTable, EveryReferenceHostRowHolds) {
     char buffer[4096];
     for (std::size_t got; (got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0;) err.append(buffer, got);
     const int raw = pclose(pipe);
-    EXPECT_EQ(WIFEXITED(raw) ? std::to_string(WEXITSTATUS(raw)) : "signal", row[1]);
+    const int status = talvir_test::exit_status(raw);
+    EXPECT_EQ(status >= 0 ? std::to_string(status) : "signal", row[1]);
     EXPECT_EQ(err.substr(0, expected.size()), expected);
   }
   std::remove(cut.c_str());

@@ -4,6 +4,7 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -73,6 +74,14 @@ std::vector<std::string> split_lines(const std::string& text) {
     start = end + 1;
   }
   return lines;
+}
+
+int exit_status(int pclose_result) {
+#if defined(_WIN32)
+  return pclose_result;
+#else
+  return WIFEXITED(pclose_result) ? WEXITSTATUS(pclose_result) : -1;
+#endif
 }
 
 }  // namespace talvir_test

@@ -23,4 +23,8 @@ std::string temp_path(const std::string& stem);
 // (and wine may not make one): false then.
 bool make_symbolic_link(const std::string& target, const std::string& link);
 
+// The exit status of a program run by popen, from pclose's result: -1 when it ended by a signal. On
+// Windows pclose returns the exit status itself.
+int exit_status(int pclose_result);
+
 }  // namespace talvir_test
