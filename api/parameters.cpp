@@ -35,9 +35,13 @@ int wrong_type(const talvir_solver* s, const char* function, const vek::Paramete
               kTypeNames[r.type]);
 }
 
-// Stores through the shared record rules; a refused value leaves the record unchanged.
-int store(const talvir_solver* s, const char* function, vek::ParameterRecord& r, vek::ParameterValue v) {
-  if (vek::plugin::store_parameter_value(r, v) == vek::kOk) return succeed(s);
+// Stores through the shared record rules; a refused value leaves the record unchanged. A stored value
+// reaches the engine controls at the next step.
+int store(talvir_solver* s, const char* function, vek::ParameterRecord& r, vek::ParameterValue v) {
+  if (vek::plugin::store_parameter_value(r, v) == vek::kOk) {
+    s->controls_stale = true;
+    return succeed(s);
+  }
   if (r.type == vek::kIntegerParameter) {
     return fail(s, TALVIR_ERROR_PARAMETER_RANGE, "%s: %d is outside the range %d .. %d of \"%s\"", function,
                 v.integer, r.value.integer.minimum, r.value.integer.maximum, r.name);

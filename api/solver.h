@@ -54,6 +54,7 @@ struct talvir_solver {
   std::vector<std::int32_t> rows1, cols1;  // the Jacobian structure, 1-based (the driver's form)
   vek::ParameterRecord parameters[vek::kParameterCount] = {};
   bool parameters_made = false;
+  bool controls_stale = true;  // a parameter was stored since the engine controls were last taken
 
   talvir_listing_fn listing = nullptr;
   void* listing_user = nullptr;

@@ -141,7 +141,11 @@ void end_solve(talvir_solver& s, std::int32_t ending) {
 // One continuing step: values to the engine, one engine call, the next request or the ending.
 void continue_solve(talvir_solver& s) {
   vek::driver::SolveState& run = s.run;
-  vek::driver::set_engine_controls(run, s.parameters, vek::kParameterCount);
+  // The controls depend on the parameter records alone: taken again only after one was stored.
+  if (s.controls_stale) {
+    vek::driver::set_engine_controls(run, s.parameters, vek::kParameterCount);
+    s.controls_stale = false;
+  }
   if (!take_values(s)) {
     end_solve(s, TALVIR_ENDING_EVALUATION_FAILED);
     return;

@@ -1,6 +1,9 @@
 // SCRUNI / SCROPS: the scratch unit manager (see scratch_units.h for the contract).
 #include "engine/scratch_units.h"
 
+#include <algorithm>
+#include <cstddef>
+
 #include "io/units.h"
 
 namespace vek::engine {
@@ -15,8 +18,11 @@ std::string_view without_trailing_blanks(std::string_view s) {
 
 void SCRUNI(std::string_view /*requested*/, char* name, int name_len, int& unit) {
   constexpr std::string_view kName = "SCRATCH";
-  for (int k = 0; k < name_len; ++k) {
-    name[k] = k < static_cast<int>(kName.size()) ? kName[k] : ' ';
+  if (name_len > 0) {
+    const std::size_t length = static_cast<std::size_t>(name_len);
+    const std::size_t copied = std::min(length, kName.size());
+    std::copy(kName.data(), kName.data() + copied, name);
+    std::fill(name + copied, name + length, ' ');
   }
   unit = io::kScratchUnit;
 }
