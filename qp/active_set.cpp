@@ -89,8 +89,11 @@ void ActiveSet::scale_rows() {
 namespace {
 
 void set_identity(const Mat1<double>& q, int n) {
-  for (int j = 1; j <= n; ++j)
-    for (int i = 1; i <= n; ++i) q(i, j) = (i == j) ? 1.0 : 0.0;
+  for (int j = 1; j <= n; ++j) {
+    double* column = q.column(j).data();
+    std::fill(column, column + n, 0.0);
+    q(j, j) = 1.0;
+  }
 }
 
 }  // namespace
