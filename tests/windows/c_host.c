@@ -49,9 +49,9 @@ typedef union {
 _Static_assert(sizeof(ParameterValue) == 8, "8-byte value");
 
 /* Slots 0-2, shared by every table. */
-#define UNKNOWN_SLOTS(Self)                                                  \
+#define UNKNOWN_SLOTS(Self)                                                    \
   int32_t(__stdcall* QueryInterface)(Self * self, const Iid* iid, void** out); \
-  int32_t(__stdcall* AddRef)(Self * self);                                   \
+  int32_t(__stdcall* AddRef)(Self * self);                                     \
   int32_t(__stdcall* Release)(Self * self)
 
 typedef struct Problem Problem;
@@ -74,7 +74,8 @@ struct ParameterListSlots {
   int32_t(THISCALL* GetParameterCount)(ParameterList* self);
   int32_t(THISCALL* GetParameterNames)(ParameterList* self, char** names);
   int32_t(THISCALL* GetParameterInfo)(ParameterList* self, const char* name, void* info);
-  int32_t(THISCALL* GetParameter)(ParameterList* self, const char* name, int32_t* type, ParameterValue* value);
+  int32_t(THISCALL* GetParameter)(ParameterList* self, const char* name, int32_t* type,
+                                  ParameterValue* value);
   int32_t(THISCALL* SetParameter)(ParameterList* self, const char* name, int32_t type, ParameterValue value);
 };
 
@@ -222,7 +223,8 @@ static int32_t THISCALL get_variable_attribute(Problem* self, int32_t index, con
   expect_self(self);
   return -1; /* no scales */
 }
-static int32_t THISCALL get_constraint_attribute(Problem* self, int32_t index, const char* key, int32_t* value) {
+static int32_t THISCALL get_constraint_attribute(Problem* self, int32_t index, const char* key,
+                                                 int32_t* value) {
   expect_self(self);
   if (strcmp(key, "MathType") == 0) *value = index == 0 ? 0 : 3; /* c1 = 0, c2 >= 0 */
   return 0;
@@ -260,16 +262,30 @@ static int32_t THISCALL set_multipliers(Problem* self, const double* variables, 
 
 typedef int32_t(THISCALL* AnySlot)(Problem*);
 #define SLOT(f) ((AnySlot)(void (*)(void))(f))
-static const struct ProblemSlots kProblemSlots = {
-    problem_query,
-    problem_add_ref,
-    problem_release,
-    {SLOT(get_num_variables), SLOT(get_num_equalities), SLOT(get_num_inequalities), SLOT(get_variable_bounds),
-     SLOT(set_variable_values), SLOT(get_variable_values), SLOT(not_available), SLOT(not_available),
-     SLOT(get_variable_attribute), SLOT(not_available), SLOT(not_available), SLOT(not_available),
-     SLOT(get_constraint_attribute), SLOT(not_available), SLOT(get_problem_attribute), SLOT(not_available),
-     SLOT(get_structure_counts), SLOT(get_jacobian_structure), SLOT(not_available), SLOT(on_solve_call),
-     SLOT(set_multipliers)}};
+static const struct ProblemSlots kProblemSlots = {problem_query,
+                                                  problem_add_ref,
+                                                  problem_release,
+                                                  {SLOT(get_num_variables),
+                                                   SLOT(get_num_equalities),
+                                                   SLOT(get_num_inequalities),
+                                                   SLOT(get_variable_bounds),
+                                                   SLOT(set_variable_values),
+                                                   SLOT(get_variable_values),
+                                                   SLOT(not_available),
+                                                   SLOT(not_available),
+                                                   SLOT(get_variable_attribute),
+                                                   SLOT(not_available),
+                                                   SLOT(not_available),
+                                                   SLOT(not_available),
+                                                   SLOT(get_constraint_attribute),
+                                                   SLOT(not_available),
+                                                   SLOT(get_problem_attribute),
+                                                   SLOT(not_available),
+                                                   SLOT(get_structure_counts),
+                                                   SLOT(get_jacobian_structure),
+                                                   SLOT(not_available),
+                                                   SLOT(on_solve_call),
+                                                   SLOT(set_multipliers)}};
 
 /* The problem's VEKUtilityComponent view: its IUnknown slots forward to the problem's. */
 static Problem* owner(Utility* self) {
@@ -289,7 +305,7 @@ static const char* THISCALL utility_text(Utility* self) {
   return "hs071 from a C host";
 }
 static const struct UtilitySlots kUtilitySlots = {utility_query, utility_add_ref, utility_release,
-                                                  utility_text, utility_text, utility_text};
+                                                  utility_text,  utility_text,    utility_text};
 
 static void evaluate(const double* x, EvaluationBlock* block, int32_t request) {
   const double x1 = x[0], x2 = x[1], x3 = x[2], x4 = x[3];
@@ -300,7 +316,8 @@ static void evaluate(const double* x, EvaluationBlock* block, int32_t request) {
   }
   if (request == 111 || request == 105) {
     const double g[kN] = {x4 * (2 * x1 + x2 + x3), x1 * x4, x1 * x4 + 1.0, x1 * (x1 + x2 + x3)};
-    const double j[kNnz] = {2 * x1, 2 * x2, 2 * x3, 2 * x4, x2 * x3 * x4, x1 * x3 * x4, x1 * x2 * x4, x1 * x2 * x3};
+    const double j[kNnz] = {2 * x1,       2 * x2,       2 * x3,       2 * x4,
+                            x2 * x3 * x4, x1 * x3 * x4, x1 * x2 * x4, x1 * x2 * x3};
     memcpy(block->gradient, g, sizeof g);
     memcpy(block->jacobian, j, sizeof j);
   }
@@ -382,8 +399,8 @@ static void solve(Factory* factory) {
     ++calls;
   }
   check(status == 0, "the solve converges");
-  const double f = g_problem.x[0] * g_problem.x[3] * (g_problem.x[0] + g_problem.x[1] + g_problem.x[2]) +
-                   g_problem.x[2];
+  const double f =
+      g_problem.x[0] * g_problem.x[3] * (g_problem.x[0] + g_problem.x[1] + g_problem.x[2]) + g_problem.x[2];
   check(fabs(f - 17.0140173) < 1e-6, "the published optimum 17.0140173");
   check(g_problem.multipliers_set, "SetMultipliers was called");
   /* Stationarity of f - sum lambda_j c_j in the free variables x2, x3 (x1 sits at its bound 1). */
