@@ -1,6 +1,6 @@
 // What the C API promises beyond the engine's numbers: the documented multiplier signs (checked against
 // problems whose multipliers are known in closed form), "cannot evaluate here", stops and failed
-// evaluations from callbacks, and the C++ wrapper's exceptions.
+// evaluations from callbacks, parameters changed during a solve, and the C++ wrapper's exceptions.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -229,6 +229,61 @@ TEST(Behaviour, CallbacksCannotReenterTheirSolve) {
   EXPECT_EQ(ending, TALVIR_ENDING_STOPPED);
   EXPECT_EQ(in.calls, 2);
   talvir_free(in.s);
+}
+
+// Rosenbrock's function from (-1.2, 1) by reverse communication; once the solve has asked for
+// derivatives `at` times, `change` sets a parameter. Returns the ending; lines counts listing lines.
+int rosenbrock_changed_midway(int at, const std::function<void(talvir_solver*)>& change, int* iterations,
+                              int* lines) {
+  talvir_solver* s = nullptr;
+  EXPECT_EQ(talvir_create(2, 0, nullptr, &s), TALVIR_OK);
+  const double start[2] = {-1.2, 1.0};
+  talvir_set_start(s, start);
+  const auto count_line = [](const char*, void* user) { ++*static_cast<int*>(user); };
+  talvir_set_listing(s, count_line, lines);
+  const double* x = nullptr;
+  double *f = nullptr, *g = nullptr;
+  talvir_evaluation_arrays(s, &x, &f, &g, nullptr, nullptr);
+  int request = TALVIR_REQUEST_NONE, derivatives = 0;
+  for (talvir_step(s, &request); request != TALVIR_REQUEST_NONE; talvir_step(s, &request)) {
+    *f = 100 * std::pow(x[1] - x[0] * x[0], 2) + std::pow(1 - x[0], 2);
+    g[0] = -400 * x[0] * (x[1] - x[0] * x[0]) - 2 * (1 - x[0]);
+    g[1] = 200 * (x[1] - x[0] * x[0]);
+    if ((request & TALVIR_REQUEST_DERIVATIVES) && ++derivatives == at) {
+      EXPECT_EQ(*lines, 0) << "nothing listed at \"Errors Only\"";
+      change(s);
+    }
+  }
+  int ending = 0;
+  talvir_get_ending(s, &ending);
+  talvir_get_iterations(s, iterations);
+  talvir_free(s);
+  return ending;
+}
+
+// The engine's controls are taken from the parameter records again only after a value was stored: a
+// value set while a solve is in progress must still apply from the next step.
+TEST(Behaviour, ParametersSetDuringASolveApplyFromTheNextStep) {
+  int iterations = 0, lines = 0;
+  const auto nothing = [](talvir_solver*) {};
+  ASSERT_EQ(rosenbrock_changed_midway(3, nothing, &iterations, &lines), TALVIR_ENDING_CONVERGED);
+  const int unchanged_iterations = iterations;
+  EXPECT_GT(unchanged_iterations, 5);
+  EXPECT_EQ(lines, 0);
+
+  const auto limit = [](talvir_solver* s) {
+    EXPECT_EQ(talvir_set_integer_parameter(s, "MaxIterations", 3), TALVIR_OK);
+  };
+  EXPECT_EQ(rosenbrock_changed_midway(3, limit, &iterations, &lines), TALVIR_ENDING_ITERATION_LIMIT);
+  EXPECT_EQ(iterations, 3);
+
+  lines = 0;
+  const auto list = [](talvir_solver* s) {
+    EXPECT_EQ(talvir_set_text_parameter(s, "PrintLevel", "Normal"), TALVIR_OK);
+  };
+  EXPECT_EQ(rosenbrock_changed_midway(3, list, &iterations, &lines), TALVIR_ENDING_CONVERGED);
+  EXPECT_EQ(iterations, unchanged_iterations);
+  EXPECT_GT(lines, 0) << "the listing starts with the next step";
 }
 
 TEST(Behaviour, WrapperRethrowsACallbackException) {
