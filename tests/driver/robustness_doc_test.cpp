@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "problem_host.h"
+#include "support/markdown_table.h"
 
 namespace {
 
@@ -155,25 +156,8 @@ std::string unescape(std::string cell) {
   return out;
 }
 
-// The rows of the table under `heading`: cells split at " | ", without the outer bars.
 std::vector<std::vector<std::string>> table_rows(const std::string& heading) {
-  std::ifstream in(std::string(TALVIR_SOURCE_DIR) + "/docs/robustness.md");
-  std::vector<std::vector<std::string>> rows;
-  std::string line;
-  bool inside = false;
-  while (std::getline(in, line)) {
-    if (line.rfind("## ", 0) == 0) inside = line == heading;
-    if (!inside || line.rfind("| `", 0) != 0) continue;
-    std::vector<std::string> cells;
-    std::size_t begin = 2;
-    for (std::size_t bar = line.find(" | ", begin); bar != std::string::npos; bar = line.find(" | ", begin)) {
-      cells.push_back(line.substr(begin, bar - begin));
-      begin = bar + 3;
-    }
-    cells.push_back(line.substr(begin, line.size() - begin - 2));
-    rows.push_back(cells);
-  }
-  return rows;
+  return talvir_test::markdown_table_rows(std::string(TALVIR_SOURCE_DIR) + "/docs/robustness.md", heading);
 }
 
 TEST(RobustnessTable, EveryPlugInRowHoldsAndEveryCaseHasARow) {

@@ -9,30 +9,16 @@
 #include <vector>
 
 #include "support/listing_capture.h"
+#include "support/markdown_table.h"
 
 namespace {
 
-// The rows of the table under `heading`, cells split at " | ", code spans unwrapped.
+// The rows of the table under `heading`, code spans unwrapped.
 [[maybe_unused]] std::vector<std::vector<std::string>> table_rows(const std::string& heading) {
-  std::ifstream in(std::string(TALVIR_SOURCE_DIR) + "/docs/robustness.md");
-  std::vector<std::vector<std::string>> rows;
-  std::string line;
-  bool inside = false;
-  while (std::getline(in, line)) {
-    if (line.rfind("## ", 0) == 0) inside = line == heading;
-    if (!inside || line.rfind("| `", 0) != 0) continue;
-    std::vector<std::string> cells;
-    std::size_t begin = 2;
-    for (std::size_t bar = line.find(" | ", begin);; bar = line.find(" | ", begin)) {
-      std::string cell = line.substr(begin, (bar == std::string::npos ? line.size() - 2 : bar) - begin);
-      if (cell.size() >= 2 && cell.front() == '`' && cell.back() == '`')
-        cell = cell.substr(1, cell.size() - 2);
-      cells.push_back(cell);
-      if (bar == std::string::npos) break;
-      begin = bar + 3;
-    }
-    rows.push_back(cells);
-  }
+  auto rows =
+      talvir_test::markdown_table_rows(std::string(TALVIR_SOURCE_DIR) + "/docs/robustness.md", heading);
+  for (auto& row : rows)
+    for (auto& cell : row) cell = talvir_test::without_code_span(cell);
   return rows;
 }
 
