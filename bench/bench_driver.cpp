@@ -192,26 +192,26 @@ void BM_EngineAlone(benchmark::State& state) {
 }
 
 void BM_ListingRoundTrip(benchmark::State& state) {
-  char* name = nullptr;
+  vek::driver::ListingFile file;
   NullSink sink;
   for (auto _ : state) {
-    vek::driver::connect_listing(name);
-    vek::driver::forward_listing(name, &sink);
+    vek::driver::connect_listing(file);
+    vek::driver::forward_listing(file, &sink);
   }
-  vek::driver::remove_listing(name);
-  std::free(name);
+  vek::driver::remove_listing(file);
+  std::free(file.name);
 }
 
 // The per-solve part: the file removed at the end of a solve is created again by the next connection.
 void BM_ListingFileRecreated(benchmark::State& state) {
-  char* name = nullptr;
+  vek::driver::ListingFile file;
   NullSink sink;
   for (auto _ : state) {
-    vek::driver::connect_listing(name);
-    vek::driver::forward_listing(name, &sink);
-    vek::driver::remove_listing(name);
+    vek::driver::connect_listing(file);
+    vek::driver::forward_listing(file, &sink);
+    vek::driver::remove_listing(file);
   }
-  std::free(name);
+  std::free(file.name);
 }
 
 BENCHMARK(BM_SolveThroughDriver)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

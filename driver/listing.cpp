@@ -24,12 +24,16 @@ void say(MessageSink* sink, const char* text) {
   if (sink != nullptr) sink->Write(text);
 }
 
-void connect_listing(char*& name) {
-  if (name == nullptr) VEKServices::CreateTemporaryFileName(name, kListingPrefix);
-  if (name != nullptr) VEKServices::OpenFortranLogicalUnit(kListingUnitNumber, name);
-}
-
 namespace {
+
+// Disconnects unit 7 through the services and, when the module connected it itself, through the unit
+// layer too. True when a connection was closed.
+bool disconnect_listing(ListingFile& file) {
+  bool closed = VEKServices::CloseFortranLogicalUnit(kListingUnitNumber);
+  if (file.connected_here) closed = io::disconnect(kListingUnitNumber);
+  file.connected_here = false;
+  return closed;
+}
 
 // Opens the listing file for reading, in binary mode, or returns null. A symbolic link at the name
 // (Windows: any reparse point) is refused: the file lives in a shared temporary folder, and a planted
@@ -77,11 +81,21 @@ void forward_held_text(std::string_view text, MessageSink* sink) {
 
 }  // namespace
 
-void forward_listing(const char* name, MessageSink* sink) {
+void connect_listing(ListingFile& file) {
+  if (file.name == nullptr) VEKServices::CreateTemporaryFileName(file.name, kListingPrefix);
+  if (file.name == nullptr) return;
+  VEKServices::OpenFortranLogicalUnit(kListingUnitNumber, file.name);
+  // A host's services that connect nothing in this module's unit layer would lose the listing; a
+  // connection of the module's own from an earlier call is started afresh, as the services would.
+  const bool by_services = !file.connected_here && io::is_connected_to(kListingUnitNumber, file.name);
+  file.connected_here = !by_services && io::connect(kListingUnitNumber, file.name);
+}
+
+void forward_listing(ListingFile& listing, MessageSink* sink) {
+  const char* name = listing.name;
   // When the unit layer itself wrote the file and still holds the text, the file need not be read back.
   std::string_view held;
-  if (VEKServices::CloseFortranLogicalUnit(kListingUnitNumber) &&
-      io::last_file_text(kListingUnitNumber, name, held)) {
+  if (disconnect_listing(listing) && io::last_file_text(kListingUnitNumber, name, held)) {
     forward_held_text(held, sink);
     return;
   }
@@ -106,9 +120,9 @@ void forward_listing(const char* name, MessageSink* sink) {
   std::fclose(file);
 }
 
-void remove_listing(const char* name) {
-  VEKServices::CloseFortranLogicalUnit(kListingUnitNumber);  // a no-op when it is not connected
-  if (name != nullptr) io::remove_file(name);  // std::remove, once the unit layer has let go of the file
+void remove_listing(ListingFile& file) {
+  disconnect_listing(file);  // a no-op when it is not connected
+  if (file.name != nullptr) io::remove_file(file.name);  // std::remove, once the unit layer let go of it
 }
 
 }  // namespace vek::driver

@@ -51,7 +51,7 @@ bool is_variant(std::int32_t mode) {
 
 std::int32_t refuse(SolveState& state, MessageSink* sink, const std::string& message) {
   say(sink, message.c_str());
-  remove_listing(state.listing_file);
+  remove_listing(state.listing);
   return kNotAvailable;
 }
 
@@ -206,12 +206,12 @@ std::int32_t continue_solve(SolveState& st, NLPProblem& problem, MessageSink* si
     const std::vector<double> zeros(st.N, 0.0);
     problem.SetMultipliers(zeros.data(), st.VF.data());
   }
-  forward_listing(st.listing_file, sink);
+  forward_listing(st.listing, sink);
   const std::int32_t result = outcome_result(st.INF);
   if (result == kCallAgain) return result;
   const std::string message = outcome_message(st.INF, st.MAXLS);
   if (!message.empty()) say(sink, message.c_str());
-  remove_listing(st.listing_file);
+  remove_listing(st.listing);
   return result;
 }
 
@@ -224,7 +224,7 @@ std::int32_t solve_call(SolveState& st, NLPProblem& problem, MessageSink* sink, 
     return kNotAvailable;
   }
   *request = kRequestNone;  // until the call has something to ask for
-  connect_listing(st.listing_file);
+  connect_listing(st.listing);
   const Sizes sizes = read_sizes(problem);
   if (!is_start(mode) && !st.arrays_made) return refuse(st, sink, kNoStart);
   const std::string size_message = size_fault(st, sizes);
@@ -254,7 +254,7 @@ std::int32_t solve_call(SolveState& st, NLPProblem& problem, MessageSink* sink, 
 void release_solve_state(SolveState& state) {
   std::free(state.block.host_data);
   state.block.host_data = nullptr;
-  if (state.listing_file != nullptr) VEKServices::DeleteTemporaryFileName(state.listing_file);
+  if (state.listing.name != nullptr) VEKServices::DeleteTemporaryFileName(state.listing.name);
 }
 
 }  // namespace vek::driver

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "driver/host_interfaces.h"
+#include "driver/listing.h"
 #include "engine/MxiterState.h"
 
 namespace vek::driver {
@@ -38,7 +39,7 @@ struct SolveState {
   std::vector<double> X;
   double F = 0.0;
   std::vector<double> G, C, A, XL, XU;
-  char* listing_file = nullptr;  // from VEKServices::CreateTemporaryFileName
+  ListingFile listing;  // the temporary listing file and how unit 7 was connected to it
 
   // Storage behind the block's four pointers.
   std::vector<double> block_gradient, block_gradient_spare, block_constraints, block_jacobian;

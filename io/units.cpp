@@ -402,6 +402,11 @@ bool is_connected(int unit) {
   return current().find(unit) != nullptr;
 }
 
+bool is_connected_to(int unit, const char* path) {
+  const Unit* u = current().find(unit);
+  return u != nullptr && path != nullptr && u->kind == Kind::kTextFile && u->path == path;
+}
+
 void put(int unit, std::string_view text) {
   Unit* u = current().find(unit);
   if (u == nullptr || !is_text(u->kind) || text.empty()) return;

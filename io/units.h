@@ -22,6 +22,9 @@
 //                         without a newline. Returns false for a null sink.
 //   disconnect(unit)      flushes and closes; afterwards the file holds every byte written. Returns
 //                         false when the unit was not connected, or when a file write or close failed.
+//   is_connected(unit)    true while the unit is connected (to a file or a sink).
+//   is_connected_to(unit, path)
+//                         true while the unit is connected to the file `path` (same text).
 //   put / end_line        append text to the current line / end it. Text for a unit that is not
 //                         connected is discarded.
 //   last_file_text(unit, path, text)
@@ -129,6 +132,7 @@ VEK_UNITS_API bool connect(int unit, const char* path);
 VEK_UNITS_API bool connect_sink(int unit, LineSink sink, void* context);
 VEK_UNITS_API bool disconnect(int unit);
 VEK_UNITS_API bool is_connected(int unit);
+VEK_UNITS_API bool is_connected_to(int unit, const char* path);
 VEK_UNITS_API void put(int unit, std::string_view text);
 VEK_UNITS_API void end_line(int unit);
 VEK_UNITS_API bool last_file_text(int unit, const char* path, std::string_view& text);

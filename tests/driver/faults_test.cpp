@@ -47,8 +47,8 @@ TEST(Refusals, AContinuingCallBeforeAnyStartTouchesNothing) {
        {"GetVariableValues", "SetVariableValues", "OnSolveCall", "GetConstraintAttribute"}) {
     EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), call), 0) << call;
   }
-  if (st.listing_file != nullptr) {
-    EXPECT_FALSE(std::filesystem::exists(st.listing_file));
+  if (st.listing.name != nullptr) {
+    EXPECT_FALSE(std::filesystem::exists(st.listing.name));
   }
   // A proper start afterwards solves as usual.
   EXPECT_EQ(run_solve(fixture.solver, host, sink).result, 0);

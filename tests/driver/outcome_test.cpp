@@ -120,7 +120,7 @@ Ending solve_to_end(ProblemHost& host, const std::function<void(SolverFixture&)>
   const auto run = run_solve(fixture.solver, host, sink);
   const auto& st = state_of(fixture.solver);
   Ending ending{run.result, run.messages.back().empty() ? "" : run.messages.back().back(),
-                st.listing_file != nullptr && !std::filesystem::exists(st.listing_file), run.requests.back()};
+                st.listing.name != nullptr && !std::filesystem::exists(st.listing.name), run.requests.back()};
   return ending;
 }
 
@@ -219,8 +219,8 @@ TEST(Listing, ASilentEngineGivesOneEmptyTextPerCallAndTheFileIsGoneAtTheEnd) {
   vek::EvaluationBlock* block = nullptr;
   std::int32_t counter = 0, request = 0;
   ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
-  ASSERT_NE(st.listing_file, nullptr);
-  const std::string file = st.listing_file;
+  ASSERT_NE(st.listing.name, nullptr);
+  const std::string file = st.listing.name;
   EXPECT_EQ(std::filesystem::path(file).filename().string().rfind("TALVIR_txt.", 0), 0u);
   EXPECT_TRUE(vek::io::is_connected(7)) << "a start call leaves unit 7 connected";
   std::int32_t result = 1;
@@ -237,7 +237,7 @@ TEST(Listing, ASilentEngineGivesOneEmptyTextPerCallAndTheFileIsGoneAtTheEnd) {
   EXPECT_EQ(sink.texts, std::vector<std::string>{""}) << "convergence writes no message";
   EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_FALSE(vek::io::is_connected(7));
-  EXPECT_STREQ(st.listing_file, file.c_str()) << "the name is kept for the next solve";
+  EXPECT_STREQ(st.listing.name, file.c_str()) << "the name is kept for the next solve";
 }
 
 TEST(Listing, ALinkPlantedAtTheListingNameIsNeitherWrittenNorRead) {
@@ -247,8 +247,8 @@ TEST(Listing, ALinkPlantedAtTheListingNameIsNeitherWrittenNorRead) {
   fixture.set_text("PrintLevel", "Normal");
   const auto& st = state_of(fixture.solver);
   ASSERT_EQ(run_solve(fixture.solver, host, sink).result, 0);  // the name is kept, the file is gone
-  ASSERT_NE(st.listing_file, nullptr);
-  const std::string file = st.listing_file;
+  ASSERT_NE(st.listing.name, nullptr);
+  const std::string file = st.listing.name;
   const std::string secret = file + ".other";
   { std::ofstream(secret) << "another file's text\n"; }
   if (!talvir_test::make_symbolic_link(secret, file)) {
@@ -295,16 +295,16 @@ TEST(Listing, TheEnginesTextArrivesInChunksOfAtMost512Bytes) {
 
 // forward_listing on files of chosen lengths: the read that meets the end still writes its chunk.
 TEST(Listing, ReadBackSplitsAtExactly512AndEndsWithTheChunkThatMeetsTheEnd) {
-  char* name = nullptr;
+  vek::driver::ListingFile file;
   for (const std::size_t length : {0u, 1u, 511u, 512u, 513u, 1024u, 1500u}) {
     SCOPED_TRACE(length);
-    vek::driver::connect_listing(name);
-    ASSERT_NE(name, nullptr);
+    vek::driver::connect_listing(file);
+    ASSERT_NE(file.name, nullptr);
     std::string text;
     for (std::size_t k = 0; k < length; ++k) text += static_cast<char>(k % 60 == 59 ? '\n' : 'a' + k % 26);
     vek::io::put(7, text);
     RecordingSink sink;
-    vek::driver::forward_listing(name, &sink);
+    vek::driver::forward_listing(file, &sink);
     std::string joined;
     for (const auto& chunk : sink.texts) joined += chunk;
     EXPECT_EQ(joined, text);
@@ -313,13 +313,13 @@ TEST(Listing, ReadBackSplitsAtExactly512AndEndsWithTheChunkThatMeetsTheEnd) {
       EXPECT_EQ(sink.texts.back(), "");
     }
   }
-  vek::driver::remove_listing(name);
-  EXPECT_FALSE(std::filesystem::exists(name));
+  vek::driver::remove_listing(file);
+  EXPECT_FALSE(std::filesystem::exists(file.name));
   RecordingSink sink;
-  vek::driver::forward_listing(name, &sink);
+  vek::driver::forward_listing(file, &sink);
   EXPECT_EQ(sink.texts,
             std::vector<std::string>{"VEKTALVIR Error:unable to read intermediate output file\n"});
-  std::free(name);
+  std::free(file.name);
 }
 
 }  // namespace

@@ -339,7 +339,7 @@ TEST(Destruction, AnAbandonedSolveGivesBackTheHostsWordTheListingFileAndTheProbl
   ASSERT_EQ(solver->Solve(0, &block, &counter, &request), 1);
   host.evaluate(*block, request);
   ASSERT_EQ(solver->Solve(1, &block, &counter, &request), 1);
-  const std::string file = state_of(solver).listing_file;
+  const std::string file = state_of(solver).listing.name;
   EXPECT_TRUE(std::filesystem::exists(file)) << "a solve in progress keeps its listing file";
   // The host may hang memory of its own on the block's first word: the component frees it (a leak
   // checker sees it otherwise).

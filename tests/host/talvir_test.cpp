@@ -460,3 +460,36 @@ TEST(TalvirProgram, CheckWithListingShowsItAndJudgesAsWithout) {
 }
 
 }  // namespace
+
+namespace {
+
+// The output of a run without the lines that name the module or measure time.
+std::string without_module_and_time(const std::string& out) {
+  std::istringstream in(out);
+  std::string line, kept;
+  while (std::getline(in, line))
+    if (line.rfind("  module ", 0) != 0 && line.rfind("time:", 0) != 0) kept += line + "\n";
+  return kept;
+}
+
+// A host's own services library knows nothing of the module's unit layer; the listing, the messages
+// and the results must be those the module gives with the stand-in services, whole solves and the
+// collection (one process, many solver components) alike.
+TEST(TalvirProgram, AHostsOwnServicesLibraryGivesTheSameListing) {
+#ifndef TALVIR_OWN_SERVICES_MODULE
+  GTEST_SKIP() << "the module beside a host's own services library was not built";
+#else
+  const std::string own = " --module " + native_path(TALVIR_OWN_SERVICES_MODULE);
+  for (const char* args : {"solve hs071 --listing", "solve hs035 --listing --set MaxIterations=2",
+                           "check --listing"}) {
+    SCOPED_TRACE(args);
+    const ProgramRun stand_in = talvir(args);
+    const ProgramRun host = talvir(args + own);
+    EXPECT_EQ(host.status, stand_in.status);
+    EXPECT_NE(stand_in.out.find("ITERATIONS ="), std::string::npos);
+    EXPECT_EQ(without_module_and_time(host.out), without_module_and_time(stand_in.out));
+  }
+#endif
+}
+
+}  // namespace
