@@ -7,10 +7,12 @@
 #   path (LoadLibraryEx, LOAD_WITH_ALTERED_SEARCH_PATH).
 # - GoogleTest, when no cross-built package is found, is built from its sources
 #   (TALVIR_GTEST_SOURCE_DIR, Debian's googletest package: /usr/src/googletest).
+# - Release builds are stripped: the DLLs and programs carry no symbol tables or debug sections.
 set(CMAKE_SHARED_LIBRARY_PREFIX "")
 set(CMAKE_SHARED_MODULE_PREFIX "")
 set(CMAKE_IMPORT_LIBRARY_PREFIX "")
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+add_link_options($<$<CONFIG:Release,MinSizeRel>:-s>)
 
 set(TALVIR_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the cross build")
 if(TALVIR_BUILD_TESTS)

@@ -121,7 +121,7 @@ void forward_listing(ListingFile& listing, MessageSink* sink) {
 }
 
 void remove_listing(ListingFile& file) {
-  disconnect_listing(file);  // a no-op when it is not connected
+  disconnect_listing(file);                              // a no-op when it is not connected
   if (file.name != nullptr) io::remove_file(file.name);  // std::remove, once the unit layer let go of it
 }
 

@@ -480,8 +480,8 @@ TEST(TalvirProgram, AHostsOwnServicesLibraryGivesTheSameListing) {
   GTEST_SKIP() << "the module beside a host's own services library was not built";
 #else
   const std::string own = " --module " + native_path(TALVIR_OWN_SERVICES_MODULE);
-  for (const char* args : {"solve hs071 --listing", "solve hs035 --listing --set MaxIterations=2",
-                           "check --listing"}) {
+  for (const char* args :
+       {"solve hs071 --listing", "solve hs035 --listing --set MaxIterations=2", "check --listing"}) {
     SCOPED_TRACE(args);
     const ProgramRun stand_in = talvir(args);
     const ProgramRun host = talvir(args + own);

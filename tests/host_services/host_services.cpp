@@ -2,16 +2,14 @@
 // their exported names, which create, delete and allocate and know nothing of the module's unit layer
 // (connecting and disconnecting a unit answer true and do nothing). The module must still deliver its
 // listing when it runs on these.
+#include <unistd.h>  // mkstemp and close; mingw-w64 has them too
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
-
-#if !defined(_WIN32)
-#include <unistd.h>
-#endif
 
 #include "services/VEKServices.h"
 
