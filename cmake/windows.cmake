@@ -7,6 +7,10 @@
 #   path (LoadLibraryEx, LOAD_WITH_ALTERED_SEARCH_PATH).
 # - GoogleTest, when no cross-built package is found, is built from its sources
 #   (TALVIR_GTEST_SOURCE_DIR, Debian's googletest package: /usr/src/googletest).
+# - Tests run under wine through tests/windows/wine_test.sh, and every test run starts one persistent
+#   wine server first (the test wine_server_start) and stops it at the end (wine_server_stop): without
+#   it each test program starts and ends a server of its own, whose helper processes hold ctest's
+#   output pipe for seconds.
 # - Release builds are stripped: the DLLs and programs carry no symbol tables or debug sections.
 set(CMAKE_SHARED_LIBRARY_PREFIX "")
 set(CMAKE_SHARED_MODULE_PREFIX "")
@@ -27,4 +31,13 @@ if(TALVIR_BUILD_TESTS)
       add_library(GTest::gtest_main ALIAS gtest_main)
     endif()
   endif()
+endif()
+
+if(TALVIR_BUILD_TESTS AND CMAKE_CROSSCOMPILING_EMULATOR)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tests/windows/wine_test.sh)
+  find_program(TALVIR_WINESERVER NAMES wineserver PATHS /usr/lib/wine NO_DEFAULT_PATH)
+  find_program(TALVIR_WINESERVER NAMES wineserver)
+  # The fixture every test requires (talvir_windows_fixture in tests/CMakeLists.txt): the server and the
+  # wine processes it keeps are started with their output away from ctest's pipes.
+  set(TALVIR_WINE_FIXTURE wine_server)
 endif()
