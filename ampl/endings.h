@@ -1,6 +1,6 @@
 // Every way an AMPL solve can end, with its solve_result_num and the text of the solution message.
 // This one table is the AMPL door's ending table (docs/ampl.md shows it); AMPL's bands:
-//   0-99 solved, 200-299 infeasible, 400-499 a limit reached, 500-599 failure.
+//   0-99 solved, 200-299 infeasible, 300-399 unbounded, 400-499 a limit reached, 500-599 failure.
 //
 // ending_info(ending) gives the row of `ending`; every Ending has exactly one row.
 #pragma once
@@ -11,6 +11,7 @@ enum class Ending {
   kOptimal,                  // converged with an objective: a local minimiser (maximiser)
   kFeasible,                 // converged without an objective: a feasible point
   kLinearisedInfeasible,     // the linearised constraints could not be satisfied
+  kUnbounded,                // the objective is unbounded (below when minimising, above when maximising)
   kIterationLimit,           // maxit iterations done
   kLineSearchLimit,          // no acceptable step within MaxLineSearches evaluations
   kUphill,                   // the search direction is uphill for the penalty function

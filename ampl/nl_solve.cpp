@@ -93,6 +93,8 @@ Ending ending_of(int ending, bool feasibility, bool failed_at_start) {
       return Ending::kUphill;
     case TALVIR_ENDING_INFEASIBLE_LINEARISATION:
       return Ending::kLinearisedInfeasible;
+    case TALVIR_ENDING_UNBOUNDED:
+      return Ending::kUnbounded;
     case TALVIR_ENDING_WORKSPACE:
       return Ending::kWorkspace;
     case TALVIR_ENDING_ILLEGAL_VALUES:

@@ -12,6 +12,7 @@ using talvir_api::succeed;
 static_assert(TALVIR_ENDING_UNKNOWN == vek::driver::kEndingUnknown, "ending codes agree");
 static_assert(TALVIR_ENDING_STOPPED == vek::driver::kEndingStopped, "ending codes agree");
 static_assert(TALVIR_ENDING_EVALUATION_FAILED == vek::driver::kEndingEvaluationFailed, "ending codes agree");
+static_assert(TALVIR_ENDING_UNBOUNDED == vek::driver::kEndingUnbounded, "ending codes agree");
 static_assert(TALVIR_CATEGORY_SOLVED == static_cast<int>(vek::driver::EndingCategory::solved),
               "categories agree");
 static_assert(TALVIR_CATEGORY_LIMIT == static_cast<int>(vek::driver::EndingCategory::limit),
@@ -21,6 +22,8 @@ static_assert(TALVIR_CATEGORY_INFEASIBLE == static_cast<int>(vek::driver::Ending
 static_assert(TALVIR_CATEGORY_FAILURE == static_cast<int>(vek::driver::EndingCategory::failure),
               "categories agree");
 static_assert(TALVIR_CATEGORY_STOPPED == static_cast<int>(vek::driver::EndingCategory::stopped),
+              "categories agree");
+static_assert(TALVIR_CATEGORY_UNBOUNDED == static_cast<int>(vek::driver::EndingCategory::unbounded),
               "categories agree");
 
 namespace {

@@ -161,7 +161,7 @@ void continue_solve(talvir_solver& s) {
     remember_accepted(s);
     s.request = TALVIR_REQUEST_DERIVATIVES;
   } else {
-    end_solve(s, vek::driver::ending_of_flag(run.INF));
+    end_solve(s, vek::driver::ending_of_flag(run.INF, run.engine_state.unbounded));
   }
 }
 

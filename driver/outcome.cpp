@@ -61,6 +61,10 @@ constexpr OutcomeRow kOutcomes[] = {
      "The engine ended with a cycle flag the library does not know - solver failed (a fault of the library).",
      EndingCategory::failure},
     {kEndingStopped, nullptr, "Stopped at the caller's request.", EndingCategory::stopped},
+    {kEndingUnbounded, nullptr,
+     "The objective is unbounded below: a variable reached 1e20 in magnitude (no bound) or the objective "
+     "-1e20 - solution not found.",
+     EndingCategory::unbounded},
     {kEndingEvaluationFailed, nullptr,
      "The functions could not be evaluated at the start point, or the derivatives at an accepted point - "
      "solver failed.",
@@ -98,8 +102,9 @@ std::string outcome_message(std::int32_t INF, std::int32_t MAXLS) {
   return message != nullptr ? message : with_number(kLineSearchMessage, MAXLS);
 }
 
-std::int32_t ending_of_flag(std::int32_t INF) {
+std::int32_t ending_of_flag(std::int32_t INF, bool unbounded) {
   if (INF == 5) return 3;
+  if (INF == 6 && unbounded) return kEndingUnbounded;
   return INF >= 1 && INF <= kLastKnown ? INF : kEndingUnknown;
 }
 

@@ -6,8 +6,9 @@
 //   outcome_message(INF, MAXLS)       the message for INF >= 2, with the line search limit MAXLS in
 //                                     place of %d for 3 and 5; empty for any other INF
 // Native API (endings that say accurately what happened; cycle flag 6 is an infeasible linearisation):
-//   ending_of_flag(INF)               the ending for a final cycle flag: 1..4 and 6..10 as they are, 5 as
-//                                     3, anything else kEndingUnknown
+//   ending_of_flag(INF, unbounded)    the ending for a final cycle flag: 1..4 and 6..10 as they are, 5 as
+//                                     3, anything else kEndingUnknown; 6 is kEndingUnbounded when the
+//                                     engine record says the problem is unbounded (MxiterState::unbounded)
 //   ending_text(ending)               the ending's message with its number left as "%d" ("" for none,
 //                                     null for a code that is no ending)
 //   ending_message(ending, MAXIT, MAXLS)  the message with the iteration or line search limit in place
@@ -24,6 +25,7 @@ inline constexpr std::int32_t kEndingNone = 0;
 inline constexpr std::int32_t kEndingUnknown = 11;           // a final cycle flag the table does not know
 inline constexpr std::int32_t kEndingStopped = 20;           // the caller stopped the solve
 inline constexpr std::int32_t kEndingEvaluationFailed = 21;  // the functions could not be evaluated
+inline constexpr std::int32_t kEndingUnbounded = 22;         // the objective is unbounded below
 
 enum class EndingCategory : std::int32_t {
   none = 0,
@@ -31,13 +33,14 @@ enum class EndingCategory : std::int32_t {
   limit = 2,
   infeasible = 3,
   failure = 4,
-  stopped = 5
+  stopped = 5,
+  unbounded = 6
 };
 
 std::int32_t outcome_result(std::int32_t INF);
 std::string outcome_message(std::int32_t INF, std::int32_t MAXLS);
 
-std::int32_t ending_of_flag(std::int32_t INF);
+std::int32_t ending_of_flag(std::int32_t INF, bool unbounded = false);
 const char* ending_text(std::int32_t ending);
 std::string ending_message(std::int32_t ending, std::int32_t MAXIT, std::int32_t MAXLS);
 EndingCategory ending_category(std::int32_t ending);

@@ -11,9 +11,12 @@
 #include "engine/hessian.h"
 #include "engine/linesearch.h"
 #include "engine/listing.h"
+#include "engine/stationarity.h"
 
 namespace vek::engine {
 namespace {
+
+constexpr double kUnboundedLevel = 1.0e20;
 
 bool all_finite(int n, const double* v) {
   for (int i = 0; i < n; ++i) {
@@ -99,7 +102,11 @@ bool bounds_and_scales_legal(const EngineCall& c, bool warm) {
 // The end of a solution with code 1, 2, 3, 4 or 6: its message, then the final block.
 void finish(const EngineCall& c, const MxiterState& s, int code) {
   *c.INF = code;
-  if (c.listing()) listing::ending_message(code, s.ITER, c.MAXLS);
+  if (c.listing() && code == 6 && s.unbounded) {
+    listing::unbounded_message(s.ITER);
+  } else if (c.listing()) {
+    listing::ending_message(code, s.ITER, c.MAXLS);
+  }
   if (c.IPRINT > 0) {
     MXPRNT(s.ITER, s.NCALL, c.N, c.M, c.X.data(), c.F, c.C.data(), c.vf.lambda.data(), c.IPRINT);
     listing::final_block_note();
@@ -156,8 +163,37 @@ void on_line_search(const EngineCall& c, MxiterState& s, LineSearch outcome) {
   }
 }
 
+void start_iteration(const EngineCall& c, MxiterState& s);
+
+// The convergence sum passed at a point that is not stationary: B restarted, the iteration begun again.
+void restart_at_non_stationary_point(const EngineCall& c, MxiterState& s) {
+  if (c.listing()) {
+    listing::blank_line();
+    listing::text("*** MIRAX, CONVERGENCE SUM SATISFIED, ", "POINT NOT STATIONARY : HESSIAN RESTARTED");
+    listing::labelled("  STATIONARITY = ", stationarity_ratio(c));
+  }
+  s.restarted_at = s.ITER;
+  restart_hessian(c.N, c.F, c.G.data(), c.vf.B);
+  start_iteration(c, s);
+}
+
+// The point of an iteration after the first shows an unbounded problem: a variable at or beyond the
+// 1e20 that stands for "no bound", or the objective at or below -1e20.
+bool unbounded_point(const EngineCall& c, const MxiterState& s) {
+  if (s.ITER <= 1) return false;
+  if (c.F <= -kUnboundedLevel) return true;
+  for (int i = 1; i <= c.N; ++i) {
+    if (std::fabs(c.X(i)) >= kUnboundedLevel) return true;
+  }
+  return false;
+}
+
 // "Start iteration": QP subproblem, convergence test, penalties, uphill test, first trial point.
 void start_iteration(const EngineCall& c, MxiterState& s) {
+  if (unbounded_point(c, s)) {
+    s.unbounded = true;
+    return finish(c, s, 6);
+  }
   int qpfail = 0;
   MIRAX2(c.N, c.M, c.ME, c.KTYPE.data(), c.G.data(), c.C.data(), c.A.data(), c.LCN, *c.INF, c.N + 1,
          c.vf.lambda.data(), c.vf.B.data(), c.D.data(), c.WQP, c.LWQP, c.X.data(), c.XL.data(), c.XU.data(),
@@ -179,8 +215,11 @@ void start_iteration(const EngineCall& c, MxiterState& s) {
   // Converged: the sum passes, X lies within its bounds (a start outside them never counts), the
   // linearisation was consistent (set-up code 0) and every constraint is met within its tolerance.
   // Otherwise the iteration goes on.
+  // ... and the point is stationary (stationarity.h): at a point that is not, B is restarted once per
+  // iteration and the subproblem solved again; a second time the iteration simply goes on.
   if (sum <= c.CVG[1] && point_within_bounds(c) && constraints_met(c, c.listing()) && setup == 0) {
-    return finish(c, s, 1);
+    if (point_stationary(c)) return finish(c, s, 1);
+    if (s.restarted_at != s.ITER) return restart_at_non_stationary_point(c, s);
   }
   const double p = start_penalties(c, s);
   if (setup > 1) return finish(c, s, 6);

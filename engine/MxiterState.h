@@ -35,7 +35,9 @@ struct MxiterState {
   double DPHI = 0.0;       // derivative of the primary penalty along the current step D
   double ALPHA = 0.0;      // latest step factor
   Resume resume = Resume::start_solution;
-  HessianOwner hessian;  // kept when a solution starts
+  int restarted_at = 0;    // the iteration whose non-stationary point restarted B (0: none yet)
+  bool unbounded = false;  // the ending 6 is an unbounded problem, not an inconsistent linearisation
+  HessianOwner hessian;    // kept when a solution starts
 };
 
 // A caller that fills B and the weights of VF itself (N variables, M constraints, LWVF at least the

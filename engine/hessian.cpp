@@ -26,6 +26,18 @@ void initialise_hessian(int N, int M, double F, const double* G, const double* D
   initialise_hessian(N, M, D[N], F, G, D, B, mu);
 }
 
+void restart_hessian(int N, double F, const double* G, const qp::Packed<double>& B) {
+  double sum = 0.0;
+  for (int i = 0; i < N; ++i) sum += std::fabs(G[i]);
+  double fs = std::max(std::fabs(F), sum / N);  // function_scale with unit scales
+  if (fs == 0.0) fs = 1.0;
+  const double h = initial_diagonal(0.0, std::max(fs, 1.0e-4));
+  for (int i = 1; i <= N; ++i) {
+    B(i, i) = h;
+    for (int k = i + 1; k <= N; ++k) B(k, i) = 0.0;
+  }
+}
+
 void initialise_hessian(int N, int M, double h0, double F, const double* G, const double* D,
                         const qp::Packed<double>& B, double* mu) {
   const double h = initial_diagonal(h0, function_scale(N, F, G, D));

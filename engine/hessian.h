@@ -25,6 +25,10 @@ double initial_diagonal(double h0, double fs);
 //   B out (leading N x N block; row N+1 untouched); mu (M) out.
 void initialise_hessian(int N, int M, double F, const double* G, const double* D, const qp::Packed<double>& B,
                         double* mu);
+// Restart of B at a point that is not stationary although the convergence sum passed: B(i,i) = h with
+// h = 0.1 max(|F|, sum |G(i)| / N) (the automatic curvature, unit scales: the scales of the start are
+// no longer at hand), B(k,i) = 0 (k > i); the penalty weights stay.
+void restart_hessian(int N, double F, const double* G, const qp::Packed<double>& B);
 // The same with the control h0 given explicitly (< 1e30) instead of read from D(N+1).
 void initialise_hessian(int N, int M, double h0, double F, const double* G, const double* D,
                         const qp::Packed<double>& B, double* mu);

@@ -254,6 +254,15 @@ void ending_message(int code, int iter, int maxls) {
   }
 }
 
+void unbounded_message(int iter) {
+  io::Formatted(kUnit)
+      .slash()
+      .x(5)
+      .text("ERROR RETURN FROM MIRAX: PROBLEM UNBOUNDED AT ITERATION")
+      .i(5, iter)
+      .end();
+}
+
 void final_block_note() {
   io::Formatted(kUnit)
       .slash()

@@ -53,6 +53,9 @@ void uphill_block(double phi0, double f, double p, double gdot, double dphi, int
 void ending_message(int code, int iter, int maxls);
 // "THE PRINTING OF THE LAST ITERATION ..." after the final block.
 void final_block_note();
+// The unbounded ending: "ERROR RETURN FROM MIRAX: PROBLEM UNBOUNDED AT ITERATION ",I5 after a blank
+// line (a variable at 1.0E+20 or beyond, or F at -1.0E+20 or below).
+void unbounded_message(int iter);
 
 // MIRAX2: the scratch file could not be opened on `unit` (written whatever IPRINT is).
 void scratch_warning(int unit);

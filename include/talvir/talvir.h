@@ -145,6 +145,9 @@ typedef struct talvir_solver talvir_solver;
 #define TALVIR_ENDING_STOPPED 20
 /* the functions could not be evaluated at the start point, or the derivatives at an accepted point */
 #define TALVIR_ENDING_EVALUATION_FAILED 21
+/* the objective is unbounded below: a variable reached 1e20 in magnitude (the value that stands for "no
+ * bound"), or the objective -1e20 */
+#define TALVIR_ENDING_UNBOUNDED 22
 
 /* Categories of endings, for mapping to a caller's own result codes. */
 #define TALVIR_CATEGORY_NONE 0       /* TALVIR_ENDING_NONE */
@@ -153,6 +156,7 @@ typedef struct talvir_solver talvir_solver;
 #define TALVIR_CATEGORY_INFEASIBLE 3 /* the constraints look (locally) infeasible */
 #define TALVIR_CATEGORY_FAILURE 4    /* the method broke down, or evaluations failed */
 #define TALVIR_CATEGORY_STOPPED 5    /* the caller stopped the solve */
+#define TALVIR_CATEGORY_UNBOUNDED 6  /* the objective is unbounded below */
 
 /* ---- Parameter types (talvir_parameter_info). --------------------------------------------------------- */
 #define TALVIR_PARAMETER_INTEGER 0

@@ -253,6 +253,7 @@ PYBIND11_MODULE(_talvir, module) {
   module.attr("REQUEST_VALUES") = TALVIR_REQUEST_VALUES;
   module.attr("REQUEST_DERIVATIVES") = TALVIR_REQUEST_DERIVATIVES;
   module.attr("ENDING_CONVERGED") = TALVIR_ENDING_CONVERGED;
+  module.attr("ENDING_UNBOUNDED") = TALVIR_ENDING_UNBOUNDED;
   module.attr("CATEGORY_SOLVED") = TALVIR_CATEGORY_SOLVED;
   py::class_<Solver>(module, "Solver")
       .def(py::init<int, const std::vector<int>&>(), py::arg("n"), py::arg("kinds"))

@@ -86,8 +86,9 @@ TEST(AmplEndings, CodesAreUniqueInTheirBandsAndDocumented) {
     const bool solved = e.ending == Ending::kOptimal || e.ending == Ending::kFeasible;
     const bool infeasible = e.ending == Ending::kLinearisedInfeasible;
     const bool limit = e.ending == Ending::kIterationLimit || e.ending == Ending::kLineSearchLimit;
+    const bool unbounded = e.ending == Ending::kUnbounded;
     const int band = e.code / 100;
-    EXPECT_EQ(band, solved ? 0 : infeasible ? 2 : limit ? 4 : 5);
+    EXPECT_EQ(band, solved ? 0 : infeasible ? 2 : unbounded ? 3 : limit ? 4 : 5);
     EXPECT_EQ(&ending_info(e.ending), &e);
     const std::string row = "| " + std::to_string(e.code) + " | " + e.text + " |";
     EXPECT_NE(doc.find(row), std::string::npos) << "docs/ampl.md lacks the row " << row;
