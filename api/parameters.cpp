@@ -24,7 +24,7 @@ const char* kTypeNames[] = {"an integer", "a real", "a text"};
 int find(const talvir_solver* s, const char* function, const char* name, vek::ParameterRecord*& r) {
   if (name == nullptr) return fail(s, TALVIR_ERROR_NULL_ARGUMENT, "%s: null parameter name", function);
   auto* records = const_cast<vek::ParameterRecord*>(s->parameters);
-  r = vek::plugin::find_parameter_in(records, vek::kParameterCount, name);
+  r = vek::plugin::find_parameter_in(records, talvir_api::kNativeParameterCount, name);
   if (r == nullptr)
     return fail(s, TALVIR_ERROR_UNKNOWN_PARAMETER, "%s: no parameter named \"%s\"", function, name);
   return TALVIR_OK;
@@ -38,6 +38,11 @@ int wrong_type(const talvir_solver* s, const char* function, const vek::Paramete
 // Stores through the shared record rules; a refused value leaves the record unchanged. A stored value
 // reaches the engine controls at the next step.
 int store(talvir_solver* s, const char* function, vek::ParameterRecord& r, vek::ParameterValue v) {
+  const vek::ParameterDefinition& def = talvir_api::native_definition(static_cast<int>(&r - s->parameters));
+  if (talvir_api::closed_options(def) && !talvir_api::text_is_option(def, v.text)) {
+    return fail(s, TALVIR_ERROR_PARAMETER_RANGE, "%s: \"%s\" is not one of the values %s of \"%s\"", function,
+                v.text, def.options, r.name);
+  }
   if (vek::plugin::store_parameter_value(r, v) == vek::kOk) {
     s->controls_stale = true;
     return succeed(s);
@@ -118,15 +123,15 @@ extern "C" {
 
 TALVIR_API int talvir_parameter_count(int* count) {
   if (count == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
-  *count = vek::kParameterCount;
+  *count = talvir_api::kNativeParameterCount;
   return TALVIR_OK;
 }
 
 TALVIR_API int talvir_parameter_info(int index, const char** name, const char** description, int* type,
                                      double* minimum, double* maximum, double* default_number,
                                      const char** default_text, const char** options) {
-  if (index < 0 || index >= vek::kParameterCount) return TALVIR_ERROR_BAD_VALUE;
-  const vek::ParameterDefinition& d = vek::kParameterDefinitions[index];
+  if (index < 0 || index >= talvir_api::kNativeParameterCount) return TALVIR_ERROR_BAD_VALUE;
+  const vek::ParameterDefinition& d = talvir_api::native_definition(index);
   if (name != nullptr) *name = d.name;
   if (description != nullptr) *description = d.description;
   if (type != nullptr) *type = d.type;

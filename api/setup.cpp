@@ -47,7 +47,7 @@ using talvir_api::succeed;
 
 talvir_solver::~talvir_solver() {
   listing = nullptr;  // closing the units hands on an unfinished line: not to a caller who is freeing
-  if (parameters_made) vek::plugin::free_parameter_records(parameters, vek::kParameterCount);
+  if (parameters_made) vek::plugin::free_parameter_records(parameters, talvir_api::kNativeParameterCount);
 }
 
 namespace {
@@ -111,6 +111,12 @@ bool make_solver(talvir_solver& s, int n, int m, const int* kinds) {
   s.results.lambda.assign(m, 0.0);
   s.results.message.reserve(400);
   s.parameters_made = vek::plugin::fill_parameter_records(s.parameters);
+  if (s.parameters_made &&
+      !vek::plugin::fill_parameter_records(s.parameters + vek::kParameterCount,
+                                           talvir_api::kNativeOnlyDefinitions, talvir_api::kNativeOnlyCount)) {
+    vek::plugin::free_parameter_records(s.parameters, vek::kParameterCount);
+    s.parameters_made = false;
+  }
   return s.parameters_made;
 }
 

@@ -21,6 +21,7 @@
 #include "driver/solve_state.h"
 #include "include/talvir/talvir.h"
 #include "io/units.h"
+#include "api/native_parameters.h"
 #include "plugin/parameter_table.h"
 
 namespace talvir_api {
@@ -52,7 +53,7 @@ struct talvir_solver {
   std::vector<double> scales;              // n, non-zero
   double objective_scale = 1.0;            // D(N+1), the Hessian initialisation control
   std::vector<std::int32_t> rows1, cols1;  // the Jacobian structure, 1-based (the driver's form)
-  vek::ParameterRecord parameters[vek::kParameterCount] = {};
+  vek::ParameterRecord parameters[talvir_api::kNativeParameterCount] = {};
   bool parameters_made = false;
   bool controls_stale = true;  // a parameter was stored since the engine controls were last taken
 

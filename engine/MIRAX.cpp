@@ -28,7 +28,7 @@ namespace {
 // no solution is in progress) is illegal, since the persisting record would not fit the data.
 bool flag_is_legal(int inf, const MxiterState& s) {
   if (inf == 0) return true;
-  if (inf == -1) return s.resume == Resume::continue_line_search;
+  if (inf == -1) return s.resume == Resume::continue_line_search || s.resume == Resume::restart_iteration;
   if (inf == -2) return s.resume == Resume::update_hessian;
   return false;
 }

@@ -11,6 +11,7 @@
 #include "engine/hessian.h"
 #include "engine/linesearch.h"
 #include "engine/listing.h"
+#include "engine/robust.h"
 #include "engine/stationarity.h"
 
 namespace vek::engine {
@@ -99,8 +100,21 @@ bool bounds_and_scales_legal(const EngineCall& c, bool warm) {
   return true;
 }
 
-// The end of a solution with code 1, 2, 3, 4 or 6: its message, then the final block.
-void finish(const EngineCall& c, const MxiterState& s, int code) {
+void start_iteration(const EngineCall& c, MxiterState& s);
+
+// The end of a solution with code 1, 2, 3, 4 or 6: its message, then the final block. The robust
+// strategy may carry on instead (robust.h).
+void finish(const EngineCall& c, MxiterState& s, int code) {
+  switch (robust_action(c, s, code)) {
+    case RobustAction::end:
+      break;
+    case RobustAction::restart_now:
+      return start_iteration(c, s);
+    case RobustAction::evaluate_first:
+      s.robust.awaiting_values = true;
+      *c.INF = -1;
+      return;
+  }
   *c.INF = code;
   if (c.listing() && code == 6 && s.unbounded) {
     listing::unbounded_message(s.ITER);
@@ -162,8 +176,6 @@ void on_line_search(const EngineCall& c, MxiterState& s, LineSearch outcome) {
       break;
   }
 }
-
-void start_iteration(const EngineCall& c, MxiterState& s);
 
 // The convergence sum passed at a point that is not stationary: B restarted, the iteration begun again.
 void restart_at_non_stationary_point(const EngineCall& c, MxiterState& s) {
@@ -235,8 +247,10 @@ void start_iteration(const EngineCall& c, MxiterState& s) {
 // start that cannot be honoured (warm_start_usable) is a cold start with the Hessian control 0.
 bool start_solution(const EngineCall& c, MxiterState& s) {
   const HessianOwner kept = s.hessian;
+  const Strategy strategy = s.strategy;
   s = MxiterState{};
   s.hessian = kept;
+  s.strategy = strategy;
   s.NCALL = 1;
   s.ITER = 1;
   s.PHIMIN = 1.0e30;
@@ -268,7 +282,21 @@ bool update_hessian(const EngineCall& c, MxiterState& s) {
   return true;
 }
 
-Resume resume_point_after(int inf) {
+// "Restart iteration": F and C at the point the robust strategy went back to; a point that cannot be
+// evaluated now ends the solution with the ending that was given up.
+void restart_iteration(const EngineCall& c, MxiterState& s) {
+  s.robust.awaiting_values = false;
+  s.NCALL += 1;
+  const bool failed = c.C(1) >= 1.0e30 || !std::isfinite(c.F) || !all_finite(c.M, c.C.data());
+  if (failed) {
+    s.robust.restarts_here = kRestartsPerIteration;  // no further restart
+    return finish(c, s, s.robust.pending_code);
+  }
+  start_iteration(c, s);
+}
+
+Resume resume_point_after(int inf, const MxiterState& s) {
+  if (inf == -1 && s.robust.awaiting_values) return Resume::restart_iteration;
   if (inf == -1) return Resume::continue_line_search;
   if (inf == -2) return Resume::update_hessian;
   return Resume::start_solution;
@@ -288,8 +316,11 @@ void MXITER(const EngineCall& c, MxiterState& s) {
     case Resume::update_hessian:
       if (update_hessian(c, s)) start_iteration(c, s);
       break;
+    case Resume::restart_iteration:
+      restart_iteration(c, s);
+      break;
   }
-  s.resume = resume_point_after(*c.INF);
+  s.resume = resume_point_after(*c.INF, s);
 }
 
 }  // namespace vek::engine

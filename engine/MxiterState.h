@@ -13,6 +13,22 @@ enum class Resume {
   start_solution,        // no solution in progress: the next call must start one (INF = 0)
   continue_line_search,  // the engine asked for F and C at a trial point (INF = -1)
   update_hessian,        // the engine accepted a step and asked for G and A there (INF = -2)
+  restart_iteration,     // the robust strategy asked for F and C at the current point (INF = -1)
+};
+
+// How the iteration meets the points where the documented method stops (engine/robust.h).
+enum class Strategy {
+  faithful,  // the documented method, exactly
+  robust,    // identical until the documented method would stop, then it carries on
+};
+
+// What the robust strategy keeps within one solution.
+struct RobustState {
+  int recovered_at = 0;   // the iteration in which B was last restarted after an ending 3 or 4 (0: never)
+  int restarts_here = 0;  // restarts in that iteration
+  int recoveries = 0;     // B restarts after an ending 3 or 4 in this solution
+  int pending_code = 0;   // the ending given up for the restart (3 or 4)
+  bool awaiting_values = false;  // F and C at the line search's start were asked for (INF = -1)
 };
 
 // The workspace whose B and penalty weights a warm start (D(N+1) >= 1e30) of this record may use: the
@@ -37,7 +53,9 @@ struct MxiterState {
   Resume resume = Resume::start_solution;
   int restarted_at = 0;    // the iteration whose non-stationary point restarted B (0: none yet)
   bool unbounded = false;  // the ending 6 is an unbounded problem, not an inconsistent linearisation
-  HessianOwner hessian;    // kept when a solution starts
+  RobustState robust;
+  Strategy strategy = Strategy::faithful;  // set by the caller; kept when a solution starts
+  HessianOwner hessian;                    // kept when a solution starts
 };
 
 // A caller that fills B and the weights of VF itself (N variables, M constraints, LWVF at least the

@@ -58,8 +58,13 @@ bool equal_ignoring_case(const char* a, const char* b) {
 }
 
 bool fill_parameter_records(ParameterRecord* records) {
-  for (std::int32_t k = 0; k < kParameterCount; ++k) {
-    if (!fill_record(kParameterDefinitions[k], records[k])) {
+  return fill_parameter_records(records, kParameterDefinitions, kParameterCount);
+}
+
+bool fill_parameter_records(ParameterRecord* records, const ParameterDefinition* definitions,
+                            std::int32_t count) {
+  for (std::int32_t k = 0; k < count; ++k) {
+    if (!fill_record(definitions[k], records[k])) {
       free_parameter_records(records, k);
       return false;
     }

@@ -3,7 +3,8 @@
 // No allocation through the host services: texts are the table's own heap copies.
 //
 //   fill_parameter_records(records)   kParameterCount records with the defaults (text values on the
-//                                     heap); false when memory is short, with nothing kept
+//                                     heap); false when memory is short, with nothing kept; an
+//                                     overload fills the records of another table of definitions
 //   free_parameter_records(records, count)   frees the texts of the text records
 //   find_parameter_in(records, count, name)  the first record of `name` (ASCII case ignored), or null
 //   store_parameter_value(record, value)     the set_parameter rules for one record: kOk when stored,
@@ -17,6 +18,9 @@
 namespace vek::plugin {
 
 bool fill_parameter_records(ParameterRecord* records);
+// The same for `count` records from `definitions`.
+bool fill_parameter_records(ParameterRecord* records, const ParameterDefinition* definitions,
+                            std::int32_t count);
 void free_parameter_records(ParameterRecord* records, std::int32_t count);
 ParameterRecord* find_parameter_in(ParameterRecord* records, std::int32_t count, const char* name);
 const ParameterRecord* find_parameter_in(const ParameterRecord* records, std::int32_t count,

@@ -1,4 +1,5 @@
-// The TALVIR native C API (libtalvir) as its users drive it: one solver per solve, "OptTol" (the
+// The TALVIR native C API (libtalvir) as its users drive it, in either "Strategy" ("talvir-api" the
+// default "Robust", "talvir-api-faithful" the documented method): one solver per solve, "OptTol" (the
 // tolerance, relative to max(1, |f|)) and "MaxIterations" set by name, the problem's own bounds (+-1e20:
 // none), start point and Jacobian structure, then talvir_step's reverse communication answered from the
 // problem until the solve ends. Evaluations: points where the functions were evaluated (the start and
@@ -15,7 +16,10 @@ namespace {
 
 class ApiAdapter final : public SolverAdapter {
  public:
-  std::string name() const override { return "talvir-api"; }
+  explicit ApiAdapter(const char* strategy) : strategy_(strategy) {}
+  std::string name() const override {
+    return strategy_ == std::string("Robust") ? "talvir-api" : "talvir-api-faithful";
+  }
 
   SolveReport solve(const problems::TestProblem& p, const SolveLimits& limits) override {
     SolveReport report;
@@ -68,6 +72,7 @@ class ApiAdapter final : public SolverAdapter {
     }
     talvir_set_real_parameter(s, "OptTol", limits.tolerance);
     talvir_set_integer_parameter(s, "MaxIterations", limits.max_iterations);
+    talvir_set_text_parameter(s, "Strategy", strategy_);
   }
   void sparse_jacobian(const problems::TestProblem& p, const double* x, double* values) {
     dense_.resize(static_cast<std::size_t>(p.m()) * p.n());
@@ -77,14 +82,15 @@ class ApiAdapter final : public SolverAdapter {
     }
   }
 
+  const char* strategy_;
   std::vector<int> kinds_, rows_, cols_;
   std::vector<double> xl_, xu_, x0_, dense_;
 };
 
 }  // namespace
 
-std::unique_ptr<SolverAdapter> make_api_adapter() {
-  return std::make_unique<ApiAdapter>();
+std::unique_ptr<SolverAdapter> make_api_adapter(const char* strategy) {
+  return std::make_unique<ApiAdapter>(strategy);
 }
 
 }  // namespace talvir::bench

@@ -109,6 +109,7 @@ std::vector<std::unique_ptr<SolverAdapter>> make_adapters(const Options& o) {
     std::fprintf(stderr, "talvir_compare: the plug-in is skipped: %s\n", error.c_str());
 #if defined(TALVIR_COMPARE_API)
   all.push_back(make_api_adapter());
+  all.push_back(make_api_adapter("Faithful"));
 #endif
 #if defined(TALVIR_COMPARE_NLOPT)
   all.push_back(make_nlopt_adapter());

@@ -44,7 +44,7 @@ class SolverAdapter {
 // module cannot be loaded.
 std::unique_ptr<SolverAdapter> make_plugin_adapter(const std::string& module_path, std::string* error);
 // The native C API (libtalvir), when the build made it.
-std::unique_ptr<SolverAdapter> make_api_adapter();
+std::unique_ptr<SolverAdapter> make_api_adapter(const char* strategy = "Robust");
 // NLopt's SLSQP and Ipopt (with a limited-memory Hessian), when the build found them.
 std::unique_ptr<SolverAdapter> make_nlopt_adapter();
 std::unique_ptr<SolverAdapter> make_ipopt_adapter();

@@ -46,7 +46,7 @@ int plugin_code(int request) {
 
 }  // namespace
 
-Trace through_api(const TestProblem& p, bool listing) {
+Trace through_api(const TestProblem& p, bool listing, const char* strategy) {
   const int n = p.n(), m = p.m();
   std::vector<int> kinds(m), rows, cols;
   for (int j = 0; j < m; ++j) kinds[j] = p.kind(j);
@@ -56,6 +56,7 @@ Trace through_api(const TestProblem& p, bool listing) {
   talvir_solver* s = nullptr;
   Trace t;
   EXPECT_EQ(talvir_create(n, m, kinds.data(), &s), TALVIR_OK);
+  EXPECT_EQ(talvir_set_text_parameter(s, "Strategy", strategy), TALVIR_OK);
   if (listing) {
     EXPECT_EQ(talvir_set_text_parameter(s, "PrintLevel", "Normal"), TALVIR_OK);
     const talvir_listing_fn append = [](const char* text, void* user) {

@@ -21,8 +21,9 @@ struct Trace {
 };
 
 // Solves `problem` from its standard start (its sparse Jacobian structure when it has one), with
-// "PrintLevel" "Normal" and the listing collected when `listing` is true.
-Trace through_api(const talvir::problems::TestProblem& problem, bool listing);
+// "PrintLevel" "Normal" and the listing collected when `listing` is true, in the given "Strategy".
+Trace through_api(const talvir::problems::TestProblem& problem, bool listing,
+                  const char* strategy = "Faithful");
 
 // The same through the plug-in made by `factory`, driven as a host drives it (a start call, then mode 1);
 // the listing is what the sink received after CreateSolver, without the outcome message. The parameters

@@ -1,7 +1,8 @@
 // Same engine, same numbers: every problem of the bundled collection solved through the plug-in (loaded
 // by path, driven as a host drives it) and through the C API's reverse communication asks for the same
 // evaluations at bitwise the same points, ends the same way, returns the same point and multipliers and
-// writes the same listing ("PrintLevel" "Normal" on both doors).
+// writes the same listing ("PrintLevel" "Normal" on both doors), the C API in its "Faithful" strategy;
+// and wherever that converges, the "Robust" strategy takes the same steps.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -63,6 +64,14 @@ TEST_P(Identity, PluginAndCApiTakeTheSameSteps) {
   EXPECT_EQ(api.values, values);
   EXPECT_EQ(api.derivatives, derivatives);
   EXPECT_FALSE(api.listing.empty());
+  // The robust strategy takes exactly the documented method's steps wherever that method converges.
+  if (plugin.converged) {
+    const Trace robust = talvir_test::through_api(*problem, true, "Robust");
+    EXPECT_EQ(robust.points, api.points);  // bitwise
+    EXPECT_EQ(robust.listing, api.listing);
+    EXPECT_EQ(robust.x, api.x);
+    EXPECT_EQ(robust.multipliers, api.multipliers);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Bundled, Identity, ::testing::ValuesIn(talvir::problems::problem_names()),
