@@ -1,10 +1,11 @@
-"""Options of talvir.minimize: the seven solver parameters by name plus the names SLSQP users know.
+"""Options of talvir.minimize: the solver parameters by name plus the names SLSQP users know.
 
 settings(options, tol) -> Settings
     options  dict (or None) of
                the seven parameters, names in any letter case: PrintLevel (text; any level but
                "Errors Only" prints the listing, as disp does), PrintFreq (int),
-               StepSize (real), MaxIterations (int), MaxLineSearches (int), OptTol (real), QPMode (int);
+               StepSize (real), MaxIterations (int), MaxLineSearches (int), OptTol (real), QPMode (int),
+               Strategy (text: "Robust", the default, or "Faithful");
                maxiter -> MaxIterations, ftol -> OptTol, disp (bool: the engine's listing to standard
                output, PrintLevel "Normal" unless given), eps (absolute finite-difference step, > 0).
     tol      -> OptTol unless OptTol or ftol is given.
@@ -16,7 +17,7 @@ before any function is evaluated.
 import numbers
 from dataclasses import dataclass, field
 
-# The seven parameters and the Python types their values must have.
+# The parameters and the Python types their values must have.
 PARAMETERS = {
     "PrintLevel": str,
     "PrintFreq": int,
@@ -25,6 +26,7 @@ PARAMETERS = {
     "MaxLineSearches": int,
     "OptTol": float,
     "QPMode": int,
+    "Strategy": str,
 }
 _BY_LOWER = {name.lower(): name for name in PARAMETERS}
 _ALIASES = {"maxiter": "MaxIterations", "ftol": "OptTol"}
