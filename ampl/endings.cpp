@@ -9,6 +9,7 @@ constexpr EndingInfo kEndings[] = {
     {Ending::kFeasible, 1, "Feasible point found (the model has no objective)"},
     {Ending::kLinearisedInfeasible, 200,
      "The linearised constraints could not be satisfied: the problem may be infeasible"},
+    {Ending::kLocallyInfeasible, 201, "Locally infeasible: no step reduces the constraint violation"},
     {Ending::kUnbounded, 300, "The objective is unbounded"},
     {Ending::kIterationLimit, 400, "Iteration limit reached"},
     {Ending::kLineSearchLimit, 401,

@@ -11,6 +11,7 @@ enum class Ending {
   kOptimal,                  // converged with an objective: a local minimiser (maximiser)
   kFeasible,                 // converged without an objective: a feasible point
   kLinearisedInfeasible,     // the linearised constraints could not be satisfied
+  kLocallyInfeasible,        // robust strategy: no step reduces the violation any further
   kUnbounded,                // the objective is unbounded (below when minimising, above when maximising)
   kIterationLimit,           // maxit iterations done
   kLineSearchLimit,          // no acceptable step within MaxLineSearches evaluations

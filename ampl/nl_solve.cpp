@@ -95,6 +95,8 @@ Ending ending_of(int ending, bool feasibility, bool failed_at_start) {
       return Ending::kLinearisedInfeasible;
     case TALVIR_ENDING_UNBOUNDED:
       return Ending::kUnbounded;
+    case TALVIR_ENDING_LOCALLY_INFEASIBLE:
+      return Ending::kLocallyInfeasible;
     case TALVIR_ENDING_WORKSPACE:
       return Ending::kWorkspace;
     case TALVIR_ENDING_ILLEGAL_VALUES:

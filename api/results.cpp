@@ -13,6 +13,8 @@ static_assert(TALVIR_ENDING_UNKNOWN == vek::driver::kEndingUnknown, "ending code
 static_assert(TALVIR_ENDING_STOPPED == vek::driver::kEndingStopped, "ending codes agree");
 static_assert(TALVIR_ENDING_EVALUATION_FAILED == vek::driver::kEndingEvaluationFailed, "ending codes agree");
 static_assert(TALVIR_ENDING_UNBOUNDED == vek::driver::kEndingUnbounded, "ending codes agree");
+static_assert(TALVIR_ENDING_LOCALLY_INFEASIBLE == vek::driver::kEndingLocallyInfeasible,
+              "ending codes agree");
 static_assert(TALVIR_CATEGORY_SOLVED == static_cast<int>(vek::driver::EndingCategory::solved),
               "categories agree");
 static_assert(TALVIR_CATEGORY_LIMIT == static_cast<int>(vek::driver::EndingCategory::limit),

@@ -77,8 +77,8 @@ int check_problem(int n, int m, const int* kinds) {
   }
   const long long dense = static_cast<long long>(n) * m;
   if (dense >= std::numeric_limits<std::int32_t>::max()) return TALVIR_ERROR_BAD_SIZE;
-  const bool usable =
-      vek::driver::engine_sizes_usable(n, equalities, m - equalities, static_cast<std::int32_t>(dense), true);
+  const bool usable = vek::driver::engine_sizes_usable(n, equalities, m - equalities,
+                                                       static_cast<std::int32_t>(dense), true, true);
   return usable ? TALVIR_OK : TALVIR_ERROR_BAD_SIZE;
 }
 
@@ -100,7 +100,8 @@ bool make_solver(talvir_solver& s, int n, int m, const int* kinds) {
     }
   }
   const int equalities = static_cast<int>(std::count(s.kinds.begin(), s.kinds.end(), TALVIR_EQUAL));
-  if (!vek::driver::make_engine_arrays(s.run, n, equalities, m, n * m, true)) return false;
+  // Room for the robust strategy's elastic subproblem whatever the strategy: it can be chosen later.
+  if (!vek::driver::make_engine_arrays(s.run, n, equalities, m, n * m, true, true)) return false;
   s.run.XL.assign(n, 0.0);
   s.run.XU.assign(n, 0.0);
   s.accepted_x.assign(n, 0.0);
@@ -111,9 +112,9 @@ bool make_solver(talvir_solver& s, int n, int m, const int* kinds) {
   s.results.lambda.assign(m, 0.0);
   s.results.message.reserve(400);
   s.parameters_made = vek::plugin::fill_parameter_records(s.parameters);
-  if (s.parameters_made &&
-      !vek::plugin::fill_parameter_records(s.parameters + vek::kParameterCount,
-                                           talvir_api::kNativeOnlyDefinitions, talvir_api::kNativeOnlyCount)) {
+  if (s.parameters_made && !vek::plugin::fill_parameter_records(s.parameters + vek::kParameterCount,
+                                                                talvir_api::kNativeOnlyDefinitions,
+                                                                talvir_api::kNativeOnlyCount)) {
     vek::plugin::free_parameter_records(s.parameters, vek::kParameterCount);
     s.parameters_made = false;
   }

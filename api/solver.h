@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "api/native_parameters.h"
 #include "driver/solve_state.h"
 #include "include/talvir/talvir.h"
 #include "io/units.h"
-#include "api/native_parameters.h"
 #include "plugin/parameter_table.h"
 
 namespace talvir_api {

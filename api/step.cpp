@@ -162,7 +162,8 @@ void continue_solve(talvir_solver& s) {
     remember_accepted(s);
     s.request = TALVIR_REQUEST_DERIVATIVES;
   } else {
-    end_solve(s, vek::driver::ending_of_flag(run.INF, run.engine_state.unbounded));
+    end_solve(s, vek::driver::ending_of_flag(run.INF, run.engine_state.unbounded,
+                                             run.engine_state.robust.locally_infeasible));
   }
 }
 

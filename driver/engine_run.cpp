@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/MIRAX.h"
+#include "engine/elastic.h"
 #include "plugin/parameter_records.h"
 
 namespace vek::driver {
@@ -20,10 +21,12 @@ struct Lengths {
 };
 
 // Workspace lengths in 64 bits, for sizes already range-checked.
-Lengths workspace_lengths(long long N, long long ME, long long M, bool qp_in_memory) {
+Lengths workspace_lengths(long long N, long long ME, long long M, bool qp_in_memory, bool elastic_room) {
   const long long K = N + 1 - ME, NQ = N + 1;
   Lengths l{N * (N + 9) / 2 + 4 * M + 1, (3 * K + 7) * K / 2 + 4 * NQ + 6 * M};
   if (qp_in_memory) l.LWQP += M + NQ * M + NQ * (NQ + 1) / 2;
+  if (qp_in_memory && elastic_room && M > 0)
+    l.LWQP += engine::elastic_wqp_need(static_cast<int>(N), static_cast<int>(M), static_cast<int>(ME));
   return l;
 }
 
@@ -75,7 +78,7 @@ double real_control(const ParameterRecord* records, std::int32_t count) {
 }  // namespace
 
 bool engine_sizes_usable(std::int32_t N, std::int32_t equalities, std::int32_t inequalities, std::int32_t nnz,
-                         bool qp_in_memory) {
+                         bool qp_in_memory, bool elastic_room) {
   // Ranges first, so that the products below cannot overflow: an order of 2^20 is far beyond any
   // workspace that fits a 32-bit length, and then every product stays well inside 64 bits.
   constexpr std::int32_t kLargestOrder = 1 << 20, kLargestCount = 1 << 30;
@@ -83,20 +86,20 @@ bool engine_sizes_usable(std::int32_t N, std::int32_t equalities, std::int32_t i
                         inequalities >= 0 && inequalities <= kLargestCount && nnz >= 0;
   if (!in_range) return false;
   const long long M = static_cast<long long>(equalities) + inequalities;
-  const Lengths l = workspace_lengths(N, equalities, M, qp_in_memory);
+  const Lengths l = workspace_lengths(N, equalities, M, qp_in_memory, elastic_room);
   // Every array length must fit a 32-bit length.
   const long long largest = std::max({l.LWVF, l.LWQP, (M + 1) * (N + 2LL), static_cast<long long>(nnz)});
   return largest < (1LL << 31) - 1;
 }
 
 bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::int32_t M, std::int32_t nnz,
-                        bool qp_in_memory) {
+                        bool qp_in_memory, bool elastic_room) {
   st.N = N;
   st.ME = ME;
   st.M = M;
   st.nnz = nnz;
   st.LCN = N + 1;
-  const Lengths l = workspace_lengths(N, ME, M, qp_in_memory);
+  const Lengths l = workspace_lengths(N, ME, M, qp_in_memory, elastic_room);
   st.LWVF = static_cast<std::int32_t>(l.LWVF);  // 2M above the engine's minimum
   st.LWQP = static_cast<std::int32_t>(l.LWQP);  // 3M above it, plus the copies when in memory
   try {

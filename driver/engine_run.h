@@ -8,7 +8,8 @@
 //       sets N, ME, M, nnz, LCN = N + 1, LWVF = N(N + 9)/2 + 4M + 1 and, with K = N + 1 - ME,
 //       LWQP = (3K + 7)K/2 + 4(N + 1) + 6M (the plug-in's lengths; with qp_in_memory LWQP also holds
 //       the QP set-up's copies, M + (N + 1)M + (N + 1)(N + 2)/2 more, so no scratch record is written),
-//       and creates every array of the state filled with zeros (the
+//       with elastic_room (and qp_in_memory, M > 0) LWQP also holds the robust strategy's elastic
+//       subproblem (engine::elastic_wqp_need); and creates every array of the state filled with zeros (the
 //       block's four arrays included, the block pointing at them); KTYPE is left all 0. Returns false,
 //       with nothing kept, when memory is short. The sizes must be usable.
 //   drop_engine_arrays(st)
@@ -36,9 +37,9 @@
 namespace vek::driver {
 
 bool engine_sizes_usable(std::int32_t N, std::int32_t equalities, std::int32_t inequalities, std::int32_t nnz,
-                         bool qp_in_memory = false);
+                         bool qp_in_memory = false, bool elastic_room = false);
 bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::int32_t M, std::int32_t nnz,
-                        bool qp_in_memory = false);
+                        bool qp_in_memory = false, bool elastic_room = false);
 void drop_engine_arrays(SolveState& st);
 bool move_start_into_bounds(SolveState& st);
 void set_engine_controls(SolveState& st, const ParameterRecord* records, std::int32_t count);

@@ -65,6 +65,10 @@ constexpr OutcomeRow kOutcomes[] = {
      "The objective is unbounded below: a variable reached 1e20 in magnitude (no bound) or the objective "
      "-1e20 - solution not found.",
      EndingCategory::unbounded},
+    {kEndingLocallyInfeasible, nullptr,
+     "Locally infeasible: no step reduces the constraint violation further (robust strategy); the point "
+     "returned is where the violation is least - solution not found.",
+     EndingCategory::infeasible},
     {kEndingEvaluationFailed, nullptr,
      "The functions could not be evaluated at the start point, or the derivatives at an accepted point - "
      "solver failed.",
@@ -102,9 +106,10 @@ std::string outcome_message(std::int32_t INF, std::int32_t MAXLS) {
   return message != nullptr ? message : with_number(kLineSearchMessage, MAXLS);
 }
 
-std::int32_t ending_of_flag(std::int32_t INF, bool unbounded) {
+std::int32_t ending_of_flag(std::int32_t INF, bool unbounded, bool locally_infeasible) {
   if (INF == 5) return 3;
   if (INF == 6 && unbounded) return kEndingUnbounded;
+  if (INF == 6 && locally_infeasible) return kEndingLocallyInfeasible;
   return INF >= 1 && INF <= kLastKnown ? INF : kEndingUnknown;
 }
 

@@ -8,7 +8,9 @@
 // Native API (endings that say accurately what happened; cycle flag 6 is an infeasible linearisation):
 //   ending_of_flag(INF, unbounded)    the ending for a final cycle flag: 1..4 and 6..10 as they are, 5 as
 //                                     3, anything else kEndingUnknown; 6 is kEndingUnbounded when the
-//                                     engine record says the problem is unbounded (MxiterState::unbounded)
+//                                     engine record says the problem is unbounded (MxiterState::unbounded),
+//                                     kEndingLocallyInfeasible when it says the point is locally
+//                                     infeasible (the robust strategy's RobustState::locally_infeasible)
 //   ending_text(ending)               the ending's message with its number left as "%d" ("" for none,
 //                                     null for a code that is no ending)
 //   ending_message(ending, MAXIT, MAXLS)  the message with the iteration or line search limit in place
@@ -22,10 +24,11 @@ namespace vek::driver {
 
 // Endings beyond the engine's cycle flags.
 inline constexpr std::int32_t kEndingNone = 0;
-inline constexpr std::int32_t kEndingUnknown = 11;           // a final cycle flag the table does not know
-inline constexpr std::int32_t kEndingStopped = 20;           // the caller stopped the solve
-inline constexpr std::int32_t kEndingEvaluationFailed = 21;  // the functions could not be evaluated
-inline constexpr std::int32_t kEndingUnbounded = 22;         // the objective is unbounded below
+inline constexpr std::int32_t kEndingUnknown = 11;            // a final cycle flag the table does not know
+inline constexpr std::int32_t kEndingStopped = 20;            // the caller stopped the solve
+inline constexpr std::int32_t kEndingEvaluationFailed = 21;   // the functions could not be evaluated
+inline constexpr std::int32_t kEndingUnbounded = 22;          // the objective is unbounded below
+inline constexpr std::int32_t kEndingLocallyInfeasible = 23;  // no step reduces the violation
 
 enum class EndingCategory : std::int32_t {
   none = 0,
@@ -40,7 +43,7 @@ enum class EndingCategory : std::int32_t {
 std::int32_t outcome_result(std::int32_t INF);
 std::string outcome_message(std::int32_t INF, std::int32_t MAXLS);
 
-std::int32_t ending_of_flag(std::int32_t INF, bool unbounded = false);
+std::int32_t ending_of_flag(std::int32_t INF, bool unbounded = false, bool locally_infeasible = false);
 const char* ending_text(std::int32_t ending);
 std::string ending_message(std::int32_t ending, std::int32_t MAXIT, std::int32_t MAXLS);
 EndingCategory ending_category(std::int32_t ending);

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "engine/MIRAX2.h"
+#include "engine/elastic.h"
 #include "engine/feasibility.h"
 #include "engine/hessian.h"
 #include "engine/linesearch.h"
@@ -118,6 +119,8 @@ void finish(const EngineCall& c, MxiterState& s, int code) {
   *c.INF = code;
   if (c.listing() && code == 6 && s.unbounded) {
     listing::unbounded_message(s.ITER);
+  } else if (c.listing() && code == 6 && s.robust.locally_infeasible) {
+    listing::locally_infeasible_message(s.ITER);
   } else if (c.listing()) {
     listing::ending_message(code, s.ITER, c.MAXLS);
   }
@@ -177,6 +180,31 @@ void on_line_search(const EngineCall& c, MxiterState& s, LineSearch outcome) {
   }
 }
 
+// The robust strategy's escape step (robust.h): its point is asked for and then taken as it is.
+void request_escape_point(const EngineCall& c, MxiterState& s) {
+  for (int i = 1; i <= c.N; ++i) c.X(i) = c.vf.x0(i) + c.D(i);
+  s.robust.escaping = true;
+  *c.INF = -1;
+}
+
+// The values at the escape point: the step is accepted unless they cannot be evaluated.
+void take_escape_point(const EngineCall& c, MxiterState& s) {
+  s.robust.escaping = false;
+  s.NCALL += 1;
+  if (c.C(1) >= 1.0e30 || !std::isfinite(c.F) || !all_finite(c.M, c.C.data())) {
+    for (int i = 1; i <= c.N; ++i) c.X(i) = c.vf.x0(i);
+    s.robust.locally_infeasible = true;
+    return finish(c, s, 6);
+  }
+  after_acceptance(c, s);
+}
+
+// An elastic step's line search weighs every violation at least by the elastic weight, so that the
+// step descends on the penalty function (elastic.h).
+void raise_weights(const EngineCall& c, double weight) {
+  for (int j = 1; j <= c.M; ++j) c.vf.mu(j) = std::max(c.vf.mu(j), weight);
+}
+
 // The convergence sum passed at a point that is not stationary: B restarted, the iteration begun again.
 void restart_at_non_stationary_point(const EngineCall& c, MxiterState& s) {
   if (c.listing()) {
@@ -210,11 +238,12 @@ void start_iteration(const EngineCall& c, MxiterState& s) {
   MIRAX2(c.N, c.M, c.ME, c.KTYPE.data(), c.G.data(), c.C.data(), c.A.data(), c.LCN, *c.INF, c.N + 1,
          c.vf.lambda.data(), c.vf.B.data(), c.D.data(), c.WQP, c.LWQP, c.X.data(), c.XL.data(), c.XU.data(),
          c.MODE, qpfail, c.IPRINT);
+  int setup = *c.INF;
+  const RobustStep robust = robust_subproblem(c, s, qpfail, setup);
   if (qpfail != 0) {
     *c.INF = 10;
     return;
   }
-  const int setup = *c.INF;
   if (s.ITER == s.NPRINT) {
     MXPRNT(s.ITER, s.NCALL, c.N, c.M, c.X.data(), c.F, c.C.data(), c.vf.lambda.data(), c.IPRINT);
     s.NPRINT = s.ITER + c.IPRINT;
@@ -233,8 +262,11 @@ void start_iteration(const EngineCall& c, MxiterState& s) {
     if (point_stationary(c)) return finish(c, s, 1);
     if (s.restarted_at != s.ITER) return restart_at_non_stationary_point(c, s);
   }
+  if (robust.weight > 0.0) raise_weights(c, robust.weight);
   const double p = start_penalties(c, s);
   if (setup > 1) return finish(c, s, 6);
+  if (robust.escape) return request_escape_point(c, s);
+  if (robust.weight > 0.0) c.D(c.N + 1) = elastic_xi(c, p);
   s.DPHI = gdot - p * c.D(c.N + 1);
   if (!(s.DPHI < 0.0)) {
     listing::uphill_block(s.PHI0, c.F, p, gdot, s.DPHI, c.N, c.D.data());
@@ -311,7 +343,11 @@ void MXITER(const EngineCall& c, MxiterState& s) {
       if (start_solution(c, s)) start_iteration(c, s);
       break;
     case Resume::continue_line_search:
-      on_line_search(c, s, continue_line_search(c, s));
+      if (s.robust.escaping) {
+        take_escape_point(c, s);
+      } else {
+        on_line_search(c, s, continue_line_search(c, s));
+      }
       break;
     case Resume::update_hessian:
       if (update_hessian(c, s)) start_iteration(c, s);

@@ -28,7 +28,12 @@ struct RobustState {
   int restarts_here = 0;  // restarts in that iteration
   int recoveries = 0;     // B restarts after an ending 3 or 4 in this solution
   int pending_code = 0;   // the ending given up for the restart (3 or 4)
-  bool awaiting_values = false;  // F and C at the line search's start were asked for (INF = -1)
+  bool awaiting_values = false;     // F and C at the line search's start were asked for (INF = -1)
+  double rho = 0.0;                 // the elastic weight, kept from one elastic step to the next
+  int elastic_steps = 0;            // elastic steps in this solution
+  bool locally_infeasible = false;  // the ending 6 is a point where the violation cannot be reduced
+  int escapes = 0;                  // escape steps taken in this solution
+  bool escaping = false;            // the values at an escape step's point were asked for (INF = -1)
 };
 
 // The workspace whose B and penalty weights a warm start (D(N+1) >= 1e30) of this record may use: the

@@ -254,6 +254,23 @@ void ending_message(int code, int iter, int maxls) {
   }
 }
 
+void elastic_step(double rho, double theta0, double theta1) {
+  blank_line();
+  text("*** MIRAX, ELASTIC STEP (ROBUST STRATEGY)");
+  labelled("  RHO = ", rho);
+  labelled("  LINEARISED VIOLATION BEFORE = ", theta0);
+  labelled("  LINEARISED VIOLATION AFTER  = ", theta1);
+}
+
+void locally_infeasible_message(int iter) {
+  io::Formatted(kUnit)
+      .slash()
+      .x(5)
+      .text("ERROR RETURN FROM MIRAX: LOCALLY INFEASIBLE AT ITERATION")
+      .i(5, iter)
+      .end();
+}
+
 void unbounded_message(int iter) {
   io::Formatted(kUnit)
       .slash()

@@ -53,6 +53,12 @@ void uphill_block(double phi0, double f, double p, double gdot, double dphi, int
 void ending_message(int code, int iter, int maxls);
 // "THE PRINTING OF THE LAST ITERATION ..." after the final block.
 void final_block_note();
+// An elastic step of the robust strategy: "*** MIRAX, ELASTIC STEP (ROBUST STRATEGY) : RHO = ", then the
+// linearised violation before and after the step, each (1X,A,1PE15.9).
+void elastic_step(double rho, double theta0, double theta1);
+// The locally infeasible ending of the robust strategy: "ERROR RETURN FROM MIRAX: LOCALLY INFEASIBLE AT
+// ITERATION ",I5 after a blank line.
+void locally_infeasible_message(int iter);
 // The unbounded ending: "ERROR RETURN FROM MIRAX: PROBLEM UNBOUNDED AT ITERATION ",I5 after a blank
 // line (a variable at 1.0E+20 or beyond, or F at -1.0E+20 or below).
 void unbounded_message(int iter);

@@ -1,6 +1,10 @@
 // The robust strategy (contract in robust.h).
 #include "engine/robust.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "engine/elastic.h"
 #include "engine/hessian.h"
 #include "engine/listing.h"
 
@@ -28,6 +32,47 @@ RobustAction robust_action(const EngineCall& c, MxiterState& s, int code) {
   for (int i = 1; i <= c.N; ++i) c.vf.B(i, i) *= factor;
   // An exhausted line search left X at its start with F and C of the last trial.
   return code == 3 ? RobustAction::evaluate_first : RobustAction::restart_now;
+}
+
+namespace {
+
+// The escape step into D: each coordinate a tenth of max(1, |X(i)|) towards its wider side, within
+// the bounds.
+void escape_step(const EngineCall& c) {
+  for (int i = 1; i <= c.N; ++i) {
+    const double length = kEscapeLength * std::max(1.0, std::fabs(c.X(i)));
+    const double up = c.XU(i) - c.X(i), down = c.X(i) - c.XL(i);
+    c.D(i) = up >= down ? std::min(length, std::max(up, 0.0)) : -std::min(length, std::max(down, 0.0));
+  }
+  c.D(c.N + 1) = 1.0;
+  for (int j = 1; j <= c.M; ++j) c.vf.lambda(j) = 0.0;
+}
+
+}  // namespace
+
+RobustStep robust_subproblem(const EngineCall& c, MxiterState& s, int& qpfail, int& setup) {
+  RobustStep step;
+  if (s.strategy != Strategy::robust || (qpfail == 0 && setup <= 1)) return step;
+  double rho = 0.0, theta0 = 0.0, theta1 = 0.0;
+  const ElasticResult result = elastic_step(c, s, rho, theta0, theta1);
+  if (result == ElasticResult::unavailable) return step;
+  qpfail = 0;
+  setup = result == ElasticResult::consistent ? 0 : 1;
+  s.robust.elastic_steps += 1;
+  if (result == ElasticResult::consistent) c.D(c.N + 1) = 1.0;
+  if (result == ElasticResult::elastic) step.weight = rho;
+  if (result != ElasticResult::locally_infeasible) return step;
+  if (s.robust.escapes < kEscapes) {
+    s.robust.escapes += 1;
+    escape_step(c);
+    if (c.listing())
+      listing::text("*** MIRAX, NO STEP REDUCES THE VIOLATION : ESCAPE STEP (ROBUST STRATEGY)");
+    step.escape = true;
+    return step;
+  }
+  setup = 6;
+  s.robust.locally_infeasible = true;
+  return step;
 }
 
 }  // namespace vek::engine

@@ -27,4 +27,24 @@ enum class RobustAction {
 
 RobustAction robust_action(const EngineCall& c, MxiterState& s, int code);
 
+// Elastic steps (elastic.h): after the normal subproblem, when the robust strategy is on and the QP
+// failed (qpfail != 0) or found the linearisation inconsistent (setup > 1), the elastic subproblem
+// replaces the step. Then qpfail becomes 0 and setup 0 (the elastic step meets the linearisation), 1
+// (it leaves some violation: no convergence, no ending) or 6 (locally infeasible: the record says so).
+// When the elastic step is unavailable, nothing changes and the documented ending follows.
+//
+// Escape: a point where the violation cannot be reduced to first order and no step is left may still
+// be no local minimiser of the violation (a constraint gradient that vanishes there: x1^2 >= 1 at
+// x1 = 0). Before it is called locally infeasible, up to kEscapes times per solution, the iteration
+// moves from it by d_i = 0.1 max(1, |X(i)|) towards the wider side of the bounds, taken without a line
+// search.
+inline constexpr int kEscapes = 2;
+inline constexpr double kEscapeLength = 0.1;
+
+struct RobustStep {
+  double weight = 0.0;  // the weight mu must reach before the line search (0: none)
+  bool escape = false;  // D holds an escape step: take it without a line search
+};
+RobustStep robust_subproblem(const EngineCall& c, MxiterState& s, int& qpfail, int& setup);
+
 }  // namespace vek::engine

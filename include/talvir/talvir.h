@@ -148,6 +148,8 @@ typedef struct talvir_solver talvir_solver;
 /* the objective is unbounded below: a variable reached 1e20 in magnitude (the value that stands for "no
  * bound"), or the objective -1e20 */
 #define TALVIR_ENDING_UNBOUNDED 22
+/* robust strategy: no step reduces the constraint violation any further; x is where it is least */
+#define TALVIR_ENDING_LOCALLY_INFEASIBLE 23
 
 /* Categories of endings, for mapping to a caller's own result codes. */
 #define TALVIR_CATEGORY_NONE 0       /* TALVIR_ENDING_NONE */

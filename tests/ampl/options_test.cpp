@@ -84,7 +84,8 @@ TEST(AmplEndings, CodesAreUniqueInTheirBandsAndDocumented) {
     SCOPED_TRACE(e.text);
     EXPECT_TRUE(codes.insert(e.code).second) << "repeated code";
     const bool solved = e.ending == Ending::kOptimal || e.ending == Ending::kFeasible;
-    const bool infeasible = e.ending == Ending::kLinearisedInfeasible;
+    const bool infeasible =
+        e.ending == Ending::kLinearisedInfeasible || e.ending == Ending::kLocallyInfeasible;
     const bool limit = e.ending == Ending::kIterationLimit || e.ending == Ending::kLineSearchLimit;
     const bool unbounded = e.ending == Ending::kUnbounded;
     const int band = e.code / 100;
