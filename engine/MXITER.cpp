@@ -106,6 +106,13 @@ void start_iteration(const EngineCall& c, MxiterState& s);
 // The end of a solution with code 1, 2, 3, 4 or 6: its message, then the final block. The robust
 // strategy may carry on instead (robust.h).
 void finish(const EngineCall& c, MxiterState& s, int code) {
+  if ((code == 3 || code == 4) && robust_diverging(c, s)) {
+    s.unbounded = true;
+    code = 6;
+  } else if ((code == 3 || code == 4) && robust_infeasible_stationary(c, s)) {
+    s.robust.locally_infeasible = true;
+    code = 6;
+  }
   switch (robust_action(c, s, code)) {
     case RobustAction::end:
       break;
@@ -210,7 +217,7 @@ void restart_at_non_stationary_point(const EngineCall& c, MxiterState& s) {
   if (c.listing()) {
     listing::blank_line();
     listing::text("*** MIRAX, CONVERGENCE SUM SATISFIED, ", "POINT NOT STATIONARY : HESSIAN RESTARTED");
-    listing::labelled("  STATIONARITY = ", stationarity_ratio(c));
+    listing::labelled("  STATIONARITY = ", stationarity_ratio(c, stationarity_floor(s)));
   }
   s.restarted_at = s.ITER;
   restart_hessian(c.N, c.F, c.G.data(), c.vf.B);
@@ -240,6 +247,10 @@ void start_iteration(const EngineCall& c, MxiterState& s) {
          c.MODE, qpfail, c.IPRINT);
   int setup = *c.INF;
   const RobustStep robust = robust_subproblem(c, s, qpfail, setup);
+  if (qpfail != 0 && robust_diverging(c, s)) {
+    s.unbounded = true;
+    return finish(c, s, 6);
+  }
   if (qpfail != 0) {
     *c.INF = 10;
     return;
@@ -259,7 +270,7 @@ void start_iteration(const EngineCall& c, MxiterState& s) {
   // ... and the point is stationary (stationarity.h): at a point that is not, B is restarted once per
   // iteration and the subproblem solved again; a second time the iteration simply goes on.
   if (sum <= c.CVG[1] && point_within_bounds(c) && constraints_met(c, c.listing()) && setup == 0) {
-    if (point_stationary(c)) return finish(c, s, 1);
+    if (point_stationary(c, stationarity_floor(s))) return finish(c, s, 1);
     if (s.restarted_at != s.ITER) return restart_at_non_stationary_point(c, s);
   }
   if (robust.weight > 0.0) raise_weights(c, robust.weight);
@@ -283,6 +294,13 @@ bool start_solution(const EngineCall& c, MxiterState& s) {
   s = MxiterState{};
   s.hessian = kept;
   s.strategy = strategy;
+  s.robust.start_f = c.F;
+  s.robust.start_size = 0.0;
+  s.robust.start_gradient = 0.0;
+  for (int i = 1; i <= c.N; ++i) {
+    s.robust.start_size = std::max(s.robust.start_size, std::fabs(c.X(i)));
+    s.robust.start_gradient = std::max(s.robust.start_gradient, std::fabs(c.G(i)));
+  }
   s.NCALL = 1;
   s.ITER = 1;
   s.PHIMIN = 1.0e30;

@@ -33,6 +33,12 @@ struct RobustState {
   int elastic_steps = 0;            // elastic steps in this solution
   bool locally_infeasible = false;  // the ending 6 is a point where the violation cannot be reduced
   int escapes = 0;                  // escape steps taken in this solution
+  int elastic_at = 0;               // the iteration of the latest elastic step
+  double elastic_theta0 = 0.0;      // its linearised violation before the step
+  double elastic_theta1 = 0.0;      // and after it
+  double start_f = 0.0;             // F at the start point
+  double start_size = 0.0;          // max |X(i)| at the start point
+  double start_gradient = 0.0;      // max |G(i)| at the start point
   bool escaping = false;            // the values at an escape step's point were asked for (INF = -1)
 };
 

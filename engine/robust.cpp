@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "engine/elastic.h"
+#include "engine/feasibility.h"
 #include "engine/hessian.h"
 #include "engine/listing.h"
 
@@ -50,12 +51,39 @@ void escape_step(const EngineCall& c) {
 
 }  // namespace
 
+bool robust_infeasible_stationary(const EngineCall& c, const MxiterState& s) {
+  const RobustState& r = s.robust;
+  if (s.strategy != Strategy::robust || r.elastic_at != s.ITER) return false;
+  if (!(r.elastic_theta0 > feasibility_factor(c.ACC))) return false;
+  return r.elastic_theta0 - r.elastic_theta1 <= kInfeasibleReduction * r.elastic_theta0;
+}
+
+double stationarity_floor(const MxiterState& s) {
+  if (s.strategy != Strategy::robust) return 1.0;
+  const double g0 = s.robust.start_gradient;
+  return g0 > 0.0 && g0 < 1.0 ? g0 : 1.0;
+}
+
+bool robust_diverging(const EngineCall& c, const MxiterState& s) {
+  if (s.strategy != Strategy::robust) return false;
+  const RobustState& r = s.robust;
+  if (c.F < r.start_f - kDivergence * std::max(1.0, std::fabs(r.start_f))) return true;
+  const double limit = kDivergence * std::max(1.0, r.start_size);
+  for (int i = 1; i <= c.N; ++i) {
+    if (std::fabs(c.X(i)) > limit) return true;
+  }
+  return false;
+}
+
 RobustStep robust_subproblem(const EngineCall& c, MxiterState& s, int& qpfail, int& setup) {
   RobustStep step;
   if (s.strategy != Strategy::robust || (qpfail == 0 && setup <= 1)) return step;
   double rho = 0.0, theta0 = 0.0, theta1 = 0.0;
   const ElasticResult result = elastic_step(c, s, rho, theta0, theta1);
   if (result == ElasticResult::unavailable) return step;
+  s.robust.elastic_at = s.ITER;
+  s.robust.elastic_theta0 = theta0;
+  s.robust.elastic_theta1 = theta1;
   qpfail = 0;
   setup = result == ElasticResult::consistent ? 0 : 1;
   s.robust.elastic_steps += 1;

@@ -47,4 +47,23 @@ struct RobustStep {
 };
 RobustStep robust_subproblem(const EngineCall& c, MxiterState& s, int& qpfail, int& setup);
 
+// Divergence: where the documented method would end with 3, 4 or 10, the robust strategy calls the
+// problem unbounded instead when the iterates ran away: F fell by more than kDivergence max(1, |F|)
+// below its start value, or some |X(i)| exceeds kDivergence max(1, max |X(i)| at the start). (The
+// unbounded test of every strategy waits for 1e20; an objective that falls without bound makes B
+// shrink until the QP solver fails first: min x1 with x1 free.) False for the faithful strategy.
+inline constexpr double kDivergence = 1.0e10;
+
+// Where the documented method would end with 3 or 4 right after an elastic step that removed almost
+// none (less than kInfeasibleReduction) of a violation beyond the feasibility tolerance, the point is
+// stationary for the violation: the robust strategy ends "locally infeasible" there.
+inline constexpr double kInfeasibleReduction = 1.0e-3;
+bool robust_infeasible_stationary(const EngineCall& c, const MxiterState& s);
+
+// The floor of the stationarity test's size (stationarity.h): 1 for the faithful strategy; for the
+// robust one g0 = max |G(i)| at the start when 0 < g0 < 1 (an objective of tiny magnitude, such as one
+// multiplied by 1e-5, would otherwise pass the test wherever its gradient is below 1), else 1.
+double stationarity_floor(const MxiterState& s);
+bool robust_diverging(const EngineCall& c, const MxiterState& s);
+
 }  // namespace vek::engine

@@ -25,8 +25,8 @@ double largest_magnitude(const double* v, int n) {
 
 }  // namespace
 
-double stationarity_ratio(const EngineCall& c) {
-  double size = std::max(1.0, largest_magnitude(c.G.data(), c.N));
+double stationarity_ratio(const EngineCall& c, double floor) {
+  double size = std::max(floor, largest_magnitude(c.G.data(), c.N));
   for (int j = 1; j <= c.M; ++j) {
     const double u = std::fabs(c.vf.lambda(j));
     if (u != 0.0) size = std::max(size, u * largest_magnitude(c.A.column(j).data(), c.N));
@@ -44,8 +44,8 @@ double stationarity_tolerance(double acc) {
   return tau < 0.05 ? tau : 0.05;
 }
 
-bool point_stationary(const EngineCall& c) {
-  return stationarity_ratio(c) <= stationarity_tolerance(c.ACC);
+bool point_stationary(const EngineCall& c, double floor) {
+  return stationarity_ratio(c, floor) <= stationarity_tolerance(c.ACC);
 }
 
 }  // namespace vek::engine

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "host/problems/problem.h"
@@ -48,6 +49,9 @@ inline std::vector<double> fill(int n, double v) {
 inline std::vector<int> fill_kinds(int m, int kind) {
   return std::vector<int>(static_cast<size_t>(m), kind);
 }
+
+// The problem a record defines.
+std::unique_ptr<TestProblem> make_fixed_problem(const FixedDefinition& definition);
 
 // Jacobian of the two equalities of hs046 and hs077 (they differ only in their constants).
 void hs046_hs077_jacobian(const double* x, JacobianView a);

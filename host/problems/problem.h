@@ -50,6 +50,11 @@ std::vector<std::string> problem_names();
 // The named problem, or nullptr. `size` sets n for the scalable problems (0: their default) and is
 // ignored by the fixed-size ones.
 std::unique_ptr<TestProblem> make_problem(const std::string& name, int size = 0);
+// The robustness set (not part of the collection above): problems built to meet, one class at a time,
+// what makes the documented method stop, and problems that must fail; make_problem makes them too.
+// Those that must fail have no known optimum (NaN).
+std::vector<std::string> robustness_problem_names();
+std::unique_ptr<TestProblem> make_robustness_problem(const std::string& name);
 // True for the problems whose n is chosen by the caller.
 bool is_scalable(const std::string& name);
 // Absolute tolerance for a published value written as `text` (e.g. "17.014017"): 1e-6 max(1, |value|),

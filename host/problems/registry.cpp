@@ -80,7 +80,10 @@ class FixedProblem final : public TestProblem {
     for (int k = 0; k < definition_.m * definition_.n; ++k) jac[k] = 0.0;
     if (definition_.m > 0) definition_.jacobian(x, JacobianView{jac, definition_.n});
   }
-  double known_optimum() const override { return std::strtod(definition_.optimum, nullptr); }
+  double known_optimum() const override {  // "" for a problem without an optimum
+    return *definition_.optimum != '\0' ? std::strtod(definition_.optimum, nullptr)
+                                        : std::numeric_limits<double>::quiet_NaN();
+  }
   double optimum_tolerance() const override { return published_tolerance(definition_.optimum); }
   bool solution(double* x) const override {
     if (definition_.solution.empty()) return false;
@@ -91,6 +94,14 @@ class FixedProblem final : public TestProblem {
  private:
   FixedDefinition definition_;
 };
+
+}  // namespace
+
+std::unique_ptr<TestProblem> make_fixed_problem(const FixedDefinition& definition) {
+  return std::make_unique<FixedProblem>(definition);
+}
+
+namespace {
 
 const std::vector<FixedDefinition>& fixed_definitions() {
   static const std::vector<FixedDefinition> definitions = [] {
@@ -128,7 +139,7 @@ std::unique_ptr<TestProblem> make_problem(const std::string& name, int size) {
   for (const FixedDefinition& definition : fixed_definitions()) {
     if (name == definition.name) return std::make_unique<FixedProblem>(definition);
   }
-  return nullptr;
+  return make_robustness_problem(name);
 }
 
 }  // namespace talvir::problems
