@@ -5,8 +5,11 @@
 //
 //   talvir_compare [--module PATH] [--out FILE] [--sizes [family:]10,25,...] [--no-collection]
 //                  [--no-families] [--min-time SECONDS] [--tolerance T] [--max-iterations K]
-//                  [--solvers a,b,...]
+//                  [--solvers a,b,...] [--robustness]
 //
+// --robustness adds the robustness set (problems::robustness_problem_names(): constructed problems of
+// the classes where the documented method stops, and ones that must fail; for those `solved` is the
+// solver's own success report, so a 1 there is a false success).
 // Default sizes: 10, 25, 50, 100, 200, 400 ("chain": up to 100). Defaults: tolerance 1e-6, iteration
 // limit 3000.
 //
@@ -40,7 +43,7 @@ struct Options {
   std::string out;
   std::map<std::string, std::vector<int>> sizes;  // per family; "" for every family
 
-  bool collection = true, families = true;
+  bool collection = true, families = true, robustness = false;
   double min_time = 0.05;
   SolveLimits limits;
   std::vector<std::string> solvers;  // empty: all available
@@ -60,6 +63,8 @@ bool parse(int argc, char** argv, Options& o) {
     const bool has_value = k + 1 < argc;
     if (arg == "--no-collection")
       o.collection = false;
+    else if (arg == "--robustness")
+      o.robustness = true;
     else if (arg == "--no-families")
       o.families = false;
     else if (!has_value)
@@ -227,7 +232,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: talvir_compare [--module PATH] [--out FILE] [--sizes 10,25,...] [--no-collection]\n"
                  "       [--no-families] [--min-time S] [--tolerance T] [--max-iterations K] "
-                 "[--solvers a,b]\n");
+                 "[--solvers a,b] [--robustness]\n");
     return 2;
   }
   auto adapters = bench::make_adapters(o);
@@ -256,6 +261,10 @@ int main(int argc, char** argv) {
   }
   if (o.families) {
     for (int n : sizes_of(o, "dense_qp")) solve_all(*bench::make_dense_qp(n));
+  }
+  if (o.robustness) {
+    for (const std::string& name : problems::robustness_problem_names())
+      solve_all(*problems::make_problem(name));
   }
   if (out != stdout) std::fclose(out);
   bench::summarise(rows);
