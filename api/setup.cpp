@@ -77,8 +77,8 @@ int check_problem(int n, int m, const int* kinds) {
   }
   const long long dense = static_cast<long long>(n) * m;
   if (dense >= std::numeric_limits<std::int32_t>::max()) return TALVIR_ERROR_BAD_SIZE;
-  const bool usable = vek::driver::engine_sizes_usable(n, equalities, m - equalities,
-                                                       static_cast<std::int32_t>(dense), true, true);
+  const bool usable =
+      vek::driver::engine_sizes_usable(n, equalities, m - equalities, static_cast<std::int32_t>(dense), true);
   return usable ? TALVIR_OK : TALVIR_ERROR_BAD_SIZE;
 }
 
@@ -100,8 +100,10 @@ bool make_solver(talvir_solver& s, int n, int m, const int* kinds) {
     }
   }
   const int equalities = static_cast<int>(std::count(s.kinds.begin(), s.kinds.end(), TALVIR_EQUAL));
-  // Room for the robust strategy's elastic subproblem whatever the strategy: it can be chosen later.
-  if (!vek::driver::make_engine_arrays(s.run, n, equalities, m, n * m, true, true)) return false;
+  // Room for the robust strategy's elastic subproblem whatever the strategy (it can be chosen later),
+  // unless the sizes then pass the 32-bit lengths: the robust strategy then takes no elastic steps.
+  const bool elastic = vek::driver::engine_sizes_usable(n, equalities, m - equalities, n * m, true, true);
+  if (!vek::driver::make_engine_arrays(s.run, n, equalities, m, n * m, true, elastic)) return false;
   s.run.XL.assign(n, 0.0);
   s.run.XU.assign(n, 0.0);
   s.accepted_x.assign(n, 0.0);

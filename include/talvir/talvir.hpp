@@ -85,7 +85,12 @@ using VectorFn = std::function<void(View<const double> x, View<double> out)>;
 
 class Solver {
  public:
+  // kinds: m constraint kinds (TALVIR_EQUAL, ...); another count is refused with TALVIR_ERROR_BAD_SIZE.
   Solver(int n, int m, const std::vector<int>& kinds = {}) : state_(new State) {
+    if (kinds.size() != static_cast<std::size_t>(m < 0 ? 0 : m)) {
+      throw Error(TALVIR_ERROR_BAD_SIZE, std::to_string(kinds.size()) + " constraint kinds where m = " +
+                                             std::to_string(m) + " are needed");
+    }
     check(talvir_create(n, m, kinds.empty() ? nullptr : kinds.data(), &handle_));
   }
   Solver(Solver&& other) noexcept

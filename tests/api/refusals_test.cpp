@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "talvir/talvir.h"
+#include "talvir/talvir.hpp"
 
 namespace {
 
@@ -194,6 +194,16 @@ TEST(Refusals, CreationAndNullHandlesAreRefused) {
   EXPECT_EQ(talvir_get_objective(nullptr, &value), TALVIR_ERROR_NULL_ARGUMENT);
   EXPECT_EQ(talvir_set_real_parameter(nullptr, "OptTol", 1e-6), TALVIR_ERROR_NULL_ARGUMENT);
   EXPECT_EQ(talvir_free(nullptr), TALVIR_OK);
+  // The C++ wrapper refuses a kinds vector of another length than m before the C API could read it.
+  for (const std::vector<int>& kinds :
+       {std::vector<int>{1}, std::vector<int>{1, 1, 1, 1}, std::vector<int>{}}) {
+    try {
+      talvir::Solver solver(2, 3, kinds);
+      ADD_FAILURE() << kinds.size() << " kinds accepted for m = 3";
+    } catch (const talvir::Error& e) {
+      EXPECT_EQ(e.status(), TALVIR_ERROR_BAD_SIZE);
+    }
+  }
 }
 
 }  // namespace
