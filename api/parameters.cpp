@@ -5,8 +5,10 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "api/solver.h"
+#include "io/decimal_text.h"
 #include "plugin/parameter_records.h"
 
 using talvir_api::fail;
@@ -95,22 +97,22 @@ int set_from_text(talvir_solver* s, vek::ParameterRecord& r, const char* text) {
     v.text = const_cast<char*>(text);
     return store(s, kFunction, r, v);
   }
-  char* end = nullptr;
-  errno = 0;
+  // The decimal grammar of io/decimal_text.h, the one the reference host's --set reads.
   if (r.type == vek::kIntegerParameter) {
-    const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0') {
-      return fail(s, TALVIR_ERROR_PARAMETER_TYPE, "%s: \"%s\" is not a whole number for \"%s\"", kFunction,
-                  text, r.name);
-    }
-    if (errno == ERANGE || value < INT_MIN || value > INT_MAX) {
+    long long value = 0;
+    if (vek::io::parse_decimal_integer(text, &value))
+      return set_integer(s, kFunction, r, static_cast<int>(value));
+    double whole = 0.0;  // a decimal whole number beyond 32 bits is out of range, anything else no number
+    if (vek::io::parse_decimal_real(text, &whole) && whole == std::floor(whole) &&
+        std::strpbrk(text, ".eE") == nullptr) {
       return fail(s, TALVIR_ERROR_PARAMETER_RANGE, "%s: %s is outside the range %d .. %d of \"%s\"",
                   kFunction, text, r.value.integer.minimum, r.value.integer.maximum, r.name);
     }
-    return set_integer(s, kFunction, r, static_cast<int>(value));
+    return fail(s, TALVIR_ERROR_PARAMETER_TYPE, "%s: \"%s\" is not a whole number for \"%s\"", kFunction,
+                text, r.name);
   }
-  const double value = std::strtod(text, &end);
-  if (end == text || *end != '\0') {
+  double value = 0.0;
+  if (!vek::io::parse_decimal_real(text, &value)) {
     return fail(s, TALVIR_ERROR_PARAMETER_TYPE, "%s: \"%s\" is not a number for \"%s\"", kFunction, text,
                 r.name);
   }

@@ -61,7 +61,8 @@ bool take_values(talvir_solver& s) {
         s.cannot_evaluate || !std::isfinite(b.objective) || first_non_finite(b.constraints, s.m) >= 0;
   }
   if (derivatives) {
-    ++s.derivative_evaluations;
+    // A start point whose values could not be evaluated had no derivatives evaluated either.
+    if (!(s.cannot_evaluate && values)) ++s.derivative_evaluations;
     derivatives_failed = (s.cannot_evaluate && !values) || first_non_finite(b.gradient, s.n) >= 0 ||
                          first_non_finite(b.jacobian, run.nnz) >= 0;
   }

@@ -114,6 +114,7 @@ std::int32_t ending_of_flag(std::int32_t INF, bool unbounded, bool locally_infea
 }
 
 const char* ending_text(std::int32_t ending) {
+  if (ending == 5) return nullptr;  // the engine's flag 5 is reported as the ending 3
   const OutcomeRow* row = row_of(ending);
   return row != nullptr ? row->caller : nullptr;
 }

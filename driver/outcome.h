@@ -12,7 +12,7 @@
 //                                     kEndingLocallyInfeasible when it says the point is locally
 //                                     infeasible (the robust strategy's RobustState::locally_infeasible)
 //   ending_text(ending)               the ending's message with its number left as "%d" ("" for none,
-//                                     null for a code that is no ending)
+//                                     null for a code that is no ending, 5 included)
 //   ending_message(ending, MAXIT, MAXLS)  the message with the iteration or line search limit in place
 //   ending_category(ending)           what kind of ending it is (EndingCategory::none for unknown codes)
 #pragma once

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "io/decimal_text.h"
+
 namespace talvir::host {
 namespace {
 
@@ -51,36 +53,6 @@ std::vector<std::string> option_list(const std::string& options) {
     begin = end + 1;
   }
   return list;
-}
-
-std::size_t digits_from(const std::string& s, std::size_t k) {
-  std::size_t n = 0;
-  while (k + n < s.size() && s[k + n] >= '0' && s[k + n] <= '9') ++n;
-  return n;
-}
-
-std::size_t sign_length(const std::string& s, std::size_t k) {
-  return k < s.size() && (s[k] == '+' || s[k] == '-') ? 1 : 0;
-}
-
-// [+-]? (digits [. digits?] | . digits) ([eE] [+-]? digits)?, and nothing else.
-bool is_decimal_number(const std::string& s) {
-  std::size_t k = sign_length(s, 0);
-  const std::size_t whole = digits_from(s, k);
-  k += whole;
-  std::size_t fraction = 0;
-  if (k < s.size() && s[k] == '.') {
-    fraction = digits_from(s, k + 1);
-    k += 1 + fraction;
-  }
-  if (whole + fraction == 0) return false;
-  if (k < s.size() && (s[k] == 'e' || s[k] == 'E')) {
-    k += 1 + sign_length(s, k + 1);
-    const std::size_t exponent = digits_from(s, k);
-    if (exponent == 0) return false;
-    k += exponent;
-  }
-  return k == s.size();
 }
 
 }  // namespace
@@ -128,13 +100,7 @@ std::string accepted_values(const ModuleParameter& p) {
 }
 
 bool parse_decimal_integer(const std::string& text, long long* value) {
-  const std::size_t first = sign_length(text, 0);
-  if (text.size() == first || digits_from(text, first) != text.size() - first) return false;
-  errno = 0;
-  const long long v = std::strtoll(text.c_str(), nullptr, 10);
-  if (errno != 0 || v < INT32_MIN || v > INT32_MAX) return false;
-  *value = v;
-  return true;
+  return vek::io::parse_decimal_integer(text.c_str(), value);
 }
 
 bool parse_parameter_value(const ModuleParameter& p, const std::string& text, vek::ParameterValue* value) {
@@ -150,12 +116,7 @@ bool parse_parameter_value(const ModuleParameter& p, const std::string& text, ve
     value->integer = static_cast<std::int32_t>(v);
     return true;
   }
-  if (!is_decimal_number(text)) return false;
-  errno = 0;
-  const double v = std::strtod(text.c_str(), nullptr);
-  if (errno != 0 || !std::isfinite(v)) return false;
-  value->real = v;
-  return true;
+  return vek::io::parse_decimal_real(text.c_str(), &value->real);
 }
 
 }  // namespace talvir::host

@@ -159,9 +159,9 @@ TEST(Behaviour, StopsAndFailedEvaluationsEndCleanly) {
     SCOPED_TRACE(k.what);
     struct Run {
       const Case* c;
-      int calls = 0, gradients = 0;
+      int calls = 0, gradients = 0, gradient_calls = 0;
       std::vector<double> last_accepted;
-    } run{&k, 0, 0, {}};
+    } run{&k, 0, 0, 0, {}};
     const talvir_objective_fn f = [](int, const double* x, double* v, void* u) {
       auto* r = static_cast<Run*>(u);
       *v = (x[0] - 3) * (x[0] - 3) + x[1] * x[1];
@@ -169,6 +169,7 @@ TEST(Behaviour, StopsAndFailedEvaluationsEndCleanly) {
     };
     const talvir_gradient_fn g = [](int, const double* x, double* d, void* u) {
       auto* r = static_cast<Run*>(u);
+      ++r->gradient_calls;
       r->last_accepted.assign(x, x + 2);
       d[0] = 2 * (x[0] - 3), d[1] = 2 * x[1];
       if (r->c->fail_call == 0 && ++r->gradients == 2) d[1] = std::nan("");
@@ -182,6 +183,10 @@ TEST(Behaviour, StopsAndFailedEvaluationsEndCleanly) {
     int ending = 0;
     talvir_get_ending(s, &ending);
     EXPECT_EQ(ending, k.ending);
+    int values = -1, derivatives = -1;  // no evaluation is counted that the callbacks did not make
+    talvir_get_evaluations(s, &values, &derivatives);
+    EXPECT_LE(values, run.calls);
+    EXPECT_EQ(derivatives, run.gradient_calls);
     std::vector<double> x(2);
     talvir_get_x(s, x.data());
     if (k.fail_call > 1) {

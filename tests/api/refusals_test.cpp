@@ -118,6 +118,16 @@ const Refusal kRefusals[] = {
      [](talvir_solver* s) { return talvir_set_text_parameter(s, "OptTol", "1e-3"); }},
     {"text that is not a number", TALVIR_ERROR_PARAMETER_TYPE,
      [](talvir_solver* s) { return talvir_set_parameter(s, "MaxIterations", "12abc"); }},
+    {"a leading blank", TALVIR_ERROR_PARAMETER_TYPE,
+     [](talvir_solver* s) { return talvir_set_parameter(s, "MaxIterations", " 5"); }},
+    {"a hexadecimal real", TALVIR_ERROR_PARAMETER_TYPE,
+     [](talvir_solver* s) { return talvir_set_parameter(s, "OptTol", "0x1p-3"); }},
+    {"an infinity spelt out", TALVIR_ERROR_PARAMETER_TYPE,
+     [](talvir_solver* s) { return talvir_set_parameter(s, "StepSize", "inf"); }},
+    {"an integer beyond 32 bits", TALVIR_ERROR_PARAMETER_RANGE,
+     [](talvir_solver* s) { return talvir_set_parameter(s, "MaxIterations", "99999999999"); }},
+    {"a strategy that does not exist", TALVIR_ERROR_PARAMETER_RANGE,
+     [](talvir_solver* s) { return talvir_set_parameter(s, "Strategy", "Careful"); }},
     {"null text", TALVIR_ERROR_NULL_ARGUMENT,
      [](talvir_solver* s) { return talvir_set_text_parameter(s, "PrintLevel", nullptr); }},
     {"results before any solve", TALVIR_ERROR_OUT_OF_ORDER,
@@ -203,6 +213,22 @@ TEST(Refusals, CreationAndNullHandlesAreRefused) {
     } catch (const talvir::Error& e) {
       EXPECT_EQ(e.status(), TALVIR_ERROR_BAD_SIZE);
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Every ending the API reports has a text and a category; any other number is refused, 5 included
+// (the engine's flag 5 is reported as the ending 3).
+TEST(Refusals, OnlyTheEndingsThatExistHaveTextsAndCategories) {
+  for (int code = -2; code <= 30; ++code) {
+    const bool exists = (code >= 0 && code <= 11 && code != 5) || (code >= 20 && code <= 23);
+    const char* text = nullptr;
+    int category = -1;
+    EXPECT_EQ(talvir_ending_text(code, &text), exists ? TALVIR_OK : TALVIR_ERROR_BAD_VALUE) << code;
+    EXPECT_EQ(talvir_ending_category(code, &category), exists ? TALVIR_OK : TALVIR_ERROR_BAD_VALUE) << code;
   }
 }
 
