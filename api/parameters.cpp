@@ -40,6 +40,7 @@ int wrong_type(const talvir_solver* s, const char* function, const vek::Paramete
 // Stores through the shared record rules; a refused value leaves the record unchanged. A stored value
 // reaches the engine controls at the next step.
 int store(talvir_solver* s, const char* function, vek::ParameterRecord& r, vek::ParameterValue v) {
+  if (const int refused = talvir_api::refuse_in_listing(s, function)) return refused;
   const vek::ParameterDefinition& def = talvir_api::native_definition(static_cast<int>(&r - s->parameters));
   if (talvir_api::closed_options(def) && !talvir_api::text_is_option(def, v.text)) {
     return fail(s, TALVIR_ERROR_PARAMETER_RANGE, "%s: \"%s\" is not one of the values %s of \"%s\"", function,

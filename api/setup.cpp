@@ -178,6 +178,11 @@ TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out
 }
 
 TALVIR_API int talvir_free(talvir_solver* solver) {
+  if (solver != nullptr && (solver->in_callback || solver->in_listing)) {
+    return fail(solver, TALVIR_ERROR_OUT_OF_ORDER,
+                "talvir_free: called from a callback or the listing sink of this solver (free it after "
+                "talvir_solve or talvir_step has returned)");
+  }
   delete solver;
   return TALVIR_OK;
 }
@@ -246,6 +251,7 @@ TALVIR_API int talvir_set_objective_scale(talvir_solver* s, double scale) {
 
 TALVIR_API int talvir_set_listing(talvir_solver* s, talvir_listing_fn sink, void* user) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (const int refused = talvir_api::refuse_in_listing(s, "talvir_set_listing")) return refused;
   if (s->phase == Phase::awaiting) return refuse_during_solve(s, "talvir_set_listing");
   s->listing = sink;
   s->listing_user = user;

@@ -51,6 +51,7 @@ TALVIR_API int talvir_solve(talvir_solver* s, talvir_objective_fn objective,
         "constraints and jacobian callbacks too",
         s->m);
   }
+  if (const int refused = talvir_api::refuse_in_listing(s, "talvir_solve")) return refused;
   if (s->in_callback)
     return fail(s, TALVIR_ERROR_OUT_OF_ORDER, "talvir_solve: called from one of its own callbacks");
   const Callbacks cb{objective, constraints, gradient, jacobian, user};

@@ -66,6 +66,7 @@ struct talvir_solver {
   int request = TALVIR_REQUEST_NONE;  // pending while awaiting
   bool cannot_evaluate = false;       // talvir_cannot_evaluate was called for the pending request
   bool in_callback = false;           // talvir_solve is waiting for one of the caller's callbacks
+  bool in_listing = false;            // the listing sink is being handed a line
   bool engine_called = false;         // the engine has run in this solve
   int value_evaluations = 0, derivative_evaluations = 0;
   std::vector<double> accepted_x, accepted_c;  // the last accepted point with its values
@@ -85,6 +86,9 @@ int fail(const talvir_solver* s, int status, const char* format, ...)
 int succeed(const talvir_solver* s);
 // For calls that have no handle to keep a message in.
 int fail_without_handle(int status);
+// TALVIR_ERROR_OUT_OF_ORDER, with nothing changed, for a call that a listing sink may not make (every
+// call but the getters), or TALVIR_OK when the sink is not running.
+int refuse_in_listing(const talvir_solver* s, const char* function);
 
 template <class Body>
 int guarded(const talvir_solver* s, Body&& body) noexcept {

@@ -187,6 +187,7 @@ TALVIR_API int talvir_evaluation_arrays(talvir_solver* s, const double** x, doub
 TALVIR_API int talvir_step(talvir_solver* s, int* request) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
   if (request == nullptr) return fail(s, TALVIR_ERROR_NULL_ARGUMENT, "talvir_step: null request pointer");
+  if (const int refused = talvir_api::refuse_in_listing(s, "talvir_step")) return refused;
   if (s->in_callback)
     return fail(s, TALVIR_ERROR_OUT_OF_ORDER, "talvir_step: called from a callback of talvir_solve");
   return talvir_api::guarded(s, [&] {
@@ -202,6 +203,7 @@ TALVIR_API int talvir_step(talvir_solver* s, int* request) {
 
 TALVIR_API int talvir_cannot_evaluate(talvir_solver* s) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (const int refused = talvir_api::refuse_in_listing(s, "talvir_cannot_evaluate")) return refused;
   if (s->phase != Phase::awaiting) {
     return fail(s, TALVIR_ERROR_OUT_OF_ORDER, "talvir_cannot_evaluate: no request is pending");
   }
@@ -211,8 +213,10 @@ TALVIR_API int talvir_cannot_evaluate(talvir_solver* s) {
 
 TALVIR_API int talvir_stop(talvir_solver* s) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (const int refused = talvir_api::refuse_in_listing(s, "talvir_stop")) return refused;
   if (s->phase != Phase::awaiting)
     return fail(s, TALVIR_ERROR_OUT_OF_ORDER, "talvir_stop: no solve is in progress");
+  s->in_callback = false;  // also after a callback was left without returning (longjmp)
   return talvir_api::guarded(s, [&] {
     talvir_api::end_solve(*s, TALVIR_ENDING_STOPPED);
     return succeed(s);

@@ -220,7 +220,9 @@ TALVIR_API int talvir_parameter_info(int index, const char** name, const char** 
  * variable scales 1, objective scale 1, no listing sink, the parameters at their defaults. */
 TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out);
 
-/* Frees the handle and everything it owns (also in the middle of a solve). A null handle is allowed. */
+/* Frees the handle and everything it owns, also between the steps of a solve. A null handle is allowed.
+ * From inside one of the handle's own callbacks or its listing sink it is refused
+ * (TALVIR_ERROR_OUT_OF_ORDER, nothing freed): free the handle once talvir_solve or talvir_step returned. */
 TALVIR_API int talvir_free(talvir_solver* solver);
 
 /* Bounds, n values each. A lower bound <= -1e20 or -inf, an upper bound >= 1e20 or +inf: none on that
@@ -249,7 +251,10 @@ TALVIR_API int talvir_set_variable_scales(talvir_solver* solver, const double* s
  * curvature, h0 < 0 uses -h0 times the function scale, h0 = 0 one tenth of it. Finite, below 1e30. */
 TALVIR_API int talvir_set_objective_scale(talvir_solver* solver, double scale);
 
-/* The listing sink (null: no listing). The engine lists only when "PrintLevel" is not "Errors Only";
+/* The listing sink may call the getters of its solver only (talvir_get_*, talvir_get_error_message);
+ * every other call on that solver from inside the sink is refused with TALVIR_ERROR_OUT_OF_ORDER and
+ * changes nothing, so a sink can neither stop, step nor free the solve it is listing.
+ * The listing sink (null: no listing). The engine lists only when "PrintLevel" is not "Errors Only";
  * its few always-written diagnostics reach the sink whatever the level. */
 TALVIR_API int talvir_set_listing(talvir_solver* solver, talvir_listing_fn sink, void* user);
 
@@ -300,7 +305,10 @@ TALVIR_API int talvir_step(talvir_solver* solver, int* request);
 TALVIR_API int talvir_cannot_evaluate(talvir_solver* solver);
 
 /* Ends a solve in progress at once: TALVIR_ENDING_STOPPED, with the results of the last accepted point
- * (the start point when none was accepted). TALVIR_ERROR_OUT_OF_ORDER when no solve is in progress. */
+ * (the start point when none was accepted). TALVIR_ERROR_OUT_OF_ORDER when no solve is in progress.
+ * Callbacks must return. One that is left otherwise (longjmp, or an exception thrown through C) leaves
+ * its solve in progress and the handle refusing talvir_step and talvir_solve as "called from a
+ * callback": talvir_stop then ends the solve and makes the handle usable again. */
 TALVIR_API int talvir_stop(talvir_solver* solver);
 
 /* ---- Callback driver ---------------------------------------------------------------------------------- */

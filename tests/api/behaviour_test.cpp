@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csetjmp>
 #include <functional>
 #include <limits>
 #include <stdexcept>
@@ -234,6 +235,96 @@ TEST(Behaviour, CallbacksCannotReenterTheirSolve) {
   EXPECT_EQ(ending, TALVIR_ENDING_STOPPED);
   EXPECT_EQ(in.calls, 2);
   talvir_free(in.s);
+}
+
+// The listing sink may only read its solver: every other call from inside it is refused and changes
+// nothing (the solve ends as it would have), and a callback may not free its own solver.
+TEST(Behaviour, TheListingSinkMayOnlyReadAndNoCallbackFreesItsSolver) {
+  using Call = int (*)(talvir_solver*);
+  const Call calls[] = {
+      [](talvir_solver* s) { return talvir_stop(s); },
+      [](talvir_solver* s) {
+        int request = 0;
+        return talvir_step(s, &request);
+      },
+      [](talvir_solver* s) { return talvir_free(s); },
+      [](talvir_solver* s) { return talvir_set_integer_parameter(s, "MaxIterations", 1); },
+      [](talvir_solver* s) { return talvir_set_listing(s, nullptr, nullptr); },
+      [](talvir_solver* s) { return talvir_cannot_evaluate(s); },
+  };
+  struct Sink {
+    talvir_solver* s = nullptr;
+    Call call = nullptr;
+    int lines = 0;
+    std::vector<int> statuses;
+  };
+  const talvir_objective_fn f = [](int, const double* x, double* v, void*) {
+    *v = (x[0] - 1) * (x[0] - 1) + 100 * (x[1] - x[0] * x[0]) * (x[1] - x[0] * x[0]);
+    return TALVIR_CALLBACK_OK;
+  };
+  const talvir_gradient_fn g = [](int, const double* x, double* d, void* u) {
+    d[0] = 2 * (x[0] - 1) - 400 * x[0] * (x[1] - x[0] * x[0]);
+    d[1] = 200 * (x[1] - x[0] * x[0]);
+    auto* sink = static_cast<Sink*>(u);
+    return sink->call == nullptr || talvir_free(sink->s) == TALVIR_ERROR_OUT_OF_ORDER ? TALVIR_CALLBACK_OK
+                                                                                      : TALVIR_CALLBACK_STOP;
+  };
+  auto run = [&](Call call) {
+    Sink sink;
+    sink.call = call;
+    EXPECT_EQ(talvir_create(2, 0, nullptr, &sink.s), TALVIR_OK);
+    const double x0[2] = {-1.2, 1.0};
+    talvir_set_start(sink.s, x0);
+    talvir_set_text_parameter(sink.s, "PrintLevel", "Normal");
+    talvir_set_listing(
+        sink.s,
+        [](const char*, void* u) {
+          auto* in = static_cast<Sink*>(u);
+          ++in->lines;
+          if (in->call != nullptr) in->statuses.push_back(in->call(in->s));
+        },
+        &sink);
+    EXPECT_EQ(talvir_solve(sink.s, f, nullptr, g, nullptr, &sink), TALVIR_OK);
+    int ending = 0, iterations = 0;
+    talvir_get_ending(sink.s, &ending);
+    talvir_get_iterations(sink.s, &iterations);
+    EXPECT_EQ(talvir_free(sink.s), TALVIR_OK);
+    for (const int status : sink.statuses) EXPECT_EQ(status, TALVIR_ERROR_OUT_OF_ORDER);
+    EXPECT_EQ(static_cast<int>(sink.statuses.size()), call != nullptr ? sink.lines : 0);
+    return std::vector<int>{ending, iterations, sink.lines};
+  };
+  const std::vector<int> quiet = run(nullptr);
+  ASSERT_EQ(quiet[0], TALVIR_ENDING_CONVERGED);
+  for (const Call call : calls) {
+    const std::vector<int> got = run(call);
+    EXPECT_EQ(got, quiet);  // same ending, iterations and listing lines
+  }
+}
+
+// A callback left by longjmp leaves its solve in progress; talvir_stop ends it and the handle solves again.
+TEST(Behaviour, AfterACallbackLeftByLongjmpStopMakesTheHandleUsable) {
+  static std::jmp_buf escape;
+  const talvir_objective_fn f = [](int, const double* x, double* v, void* u) {
+    *v = (x[0] - 2) * (x[0] - 2);
+    if (u != nullptr && ++*static_cast<int*>(u) == 2) std::longjmp(escape, 1);
+    return TALVIR_CALLBACK_OK;
+  };
+  const talvir_gradient_fn g = [](int, const double* x, double* d, void*) {
+    d[0] = 2 * (x[0] - 2);
+    return TALVIR_CALLBACK_OK;
+  };
+  talvir_solver* s = nullptr;
+  ASSERT_EQ(talvir_create(1, 0, nullptr, &s), TALVIR_OK);
+  int calls = 0;
+  if (setjmp(escape) == 0) talvir_solve(s, f, nullptr, g, nullptr, &calls);
+  int request = 0;
+  EXPECT_EQ(talvir_step(s, &request), TALVIR_ERROR_OUT_OF_ORDER);  // as documented
+  EXPECT_EQ(talvir_stop(s), TALVIR_OK);
+  EXPECT_EQ(talvir_solve(s, f, nullptr, g, nullptr, nullptr), TALVIR_OK);
+  int ending = 0;
+  talvir_get_ending(s, &ending);
+  EXPECT_EQ(ending, TALVIR_ENDING_CONVERGED);
+  EXPECT_EQ(talvir_free(s), TALVIR_OK);
 }
 
 // Rosenbrock's function from (-1.2, 1) by reverse communication; once the solve has asked for
