@@ -124,12 +124,39 @@ std::string parameter_value(const SolverParameter& p, const std::string& token) 
   return token;
 }
 
+// What a keyword takes, for its refusal: "an integer from 1 to 99999", "a number from 0 to 1e+10",
+// "one of Errors Only, Normal (a '_' for a blank)".
+std::string allowed_values(int type, double minimum, double maximum, const std::string& options) {
+  char text[200];
+  if (type == TALVIR_PARAMETER_TEXT) {
+    std::string list;
+    for (char ch : options) list += ch == ';' ? std::string(", ") : std::string(1, ch);
+    while (!list.empty() && (list.back() == ' ' || list.back() == ',')) list.pop_back();
+    return "one of " + list + " ('_' for a blank)";
+  }
+  std::snprintf(text, sizeof(text), "%s from %.10g to %.10g",
+                type == TALVIR_PARAMETER_INTEGER ? "an integer" : "a number", minimum, maximum);
+  return text;
+}
+
+// Refuses a keyword's value with a message naming the keyword, the value given and what it takes, and
+// counts it as a bad option.
+char* refuse_value(Option_Info* oi, const keyword* kw, const std::string& token, const std::string& allowed,
+                   char* end) {
+  std::fprintf(stderr, "%s: bad value \"%s\" for %s: it takes %s\n", oi->sname, token.c_str(), kw->name,
+               allowed.c_str());
+  ++oi->n_badopts;
+  return end;
+}
+
 char* parameter_keyword(Option_Info* oi, keyword* kw, char* value) {
   const auto& p = *static_cast<const SolverParameter*>(kw->info);
   std::string token;
   char* end = value_end(value, token);
   const std::string checked = parameter_value(p, token);
-  if (checked.empty()) return badval_ASL(oi, kw, value, end);
+  if (checked.empty()) {
+    return refuse_value(oi, kw, token, allowed_values(p.type, p.minimum, p.maximum, p.options), end);
+  }
   options_of(oi).parameters.emplace_back(p.name, checked);
   return end;
 }
@@ -139,8 +166,11 @@ char* integer_keyword(Option_Info* oi, keyword* kw, char* value) {
   std::string token;
   char* end = value_end(value, token);
   double number = 0.0;
-  if (!parse_number(token, number) || !is_whole(number) || number < limits.minimum || number > limits.maximum)
-    return badval_ASL(oi, kw, value, end);
+  if (!parse_number(token, number) || !is_whole(number) || number < limits.minimum ||
+      number > limits.maximum) {
+    return refuse_value(oi, kw, token,
+                        allowed_values(TALVIR_PARAMETER_INTEGER, limits.minimum, limits.maximum, ""), end);
+  }
   AmplOptions& options = options_of(oi);
   options.*limits.field = static_cast<int>(number);
   if (limits.field == &AmplOptions::objno) options.objno_given = true;

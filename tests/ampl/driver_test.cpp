@@ -148,14 +148,10 @@ struct Expected {
 constexpr double kNone = NAN;
 const Expected kExceptions[] = {
     {"hs007", 401, kNone},  // at the optimum: rounding defeats the line search at OptTol 1e-10
-    {"hs033", 0, -4.0},
-    {"hs055", 0, 20.0 / 3.0},  // a local solution reached by elastic steps (dependent equalities)
-    {"hs057", 0, 0.03064630603},
-    {"hs059", 0, -6.749505274},
-    {"hs070", 0, 0.009401973254},
-    {"hs087", 0, 8827.597729},
-    {"hs105", 0, 1136.307304, 1e-3},
-    {"hs109", 0, 5326.85131},
+    {"hs033", 0, -4.0},          {"hs055", 0, 20.0 / 3.0},  // a local solution reached by elastic steps
+                                                            // (dependent equalities)
+    {"hs057", 0, 0.03064630603}, {"hs059", 0, -6.749505274},      {"hs070", 0, 0.009401973254},
+    {"hs087", 0, 8827.597729},   {"hs105", 0, 1136.307304, 1e-3}, {"hs109", 0, 5326.85131},
     {"hs6max", 400, kNone},  // unbounded along the feasible parabola: the iteration limit comes first
 };
 // Files whose model reaches values up to 1.2e-5 (relative) away from the published 8-digit optimum.
@@ -317,6 +313,15 @@ TEST(AmplDriver, BadInputGetsItsMessageAndCode) {
       {"corrupt_body.nl", "", 0, 540, "The .nl file could not be read."},
       {"logstart.nl", "", 0, 510, "cannot evaluate the objective at the start point"},
       {"rows.nl", "maxit=0", 0, 531, "Bad option."},
+      {"no_such_model.nl", "maxit=0", 1, -1,
+       "bad value \"0\" for maxit: it takes an integer from 1 to 99999"},
+      {"no_such_model.nl", "opttol=2e10", 1, -1,
+       "bad value \"2e10\" for opttol: it takes a number from 0 to 1e+10"},
+      {"no_such_model.nl", "qpmode=2", 1, -1, "bad value \"2\" for qpmode: it takes an integer from 0 to 1"},
+      {"no_such_model.nl", "maxit=1.5", 1, -1, "bad value \"1.5\" for maxit: it takes an integer from 1"},
+      {"no_such_model.nl", "printlevel=verbose", 1, -1,
+       "bad value \"verbose\" for printlevel: it takes one of Errors Only, Normal"},
+      {"no_such_model.nl", "outlev=7", 1, -1, "bad value \"7\" for outlev: it takes an integer from 0 to 2"},
       {"rows.nl", "frobnicate=1", 0, 531, "bad keyword or value in the options"},
       {"rows.nl", "maxit=1", 0, 400, "Iteration limit reached."},
       {"corrupt_header.nl", "", 1, -1, ""},
