@@ -25,12 +25,11 @@ cmake --build "$work/examples"
 "$work/examples/hs071_cpp"
 echo "== examples built with find_package(talvir) and run"
 
+# The recipe of docs/api.md, as written there.
 export PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig"
-libdir=$(pkg-config --variable=libdir talvir)
-cc -std=c99 -Wall -Wextra -pedantic examples/hs071.c $(pkg-config --cflags --libs talvir) \
-   -Wl,-rpath,"$libdir" -o "$work/hs071_pc"
+cc examples/hs071.c $(pkg-config --cflags --libs talvir) -Wl,-rpath,"$(pkg-config --variable=libdir talvir)" -o "$work/hs071_pc"
 c++ -std=c++17 -Wall -Wextra -pedantic examples/hs071.cpp $(pkg-config --cflags --libs talvir) \
-   -Wl,-rpath,"$libdir" -o "$work/hs071_pc_cpp"
+   -Wl,-rpath,"$(pkg-config --variable=libdir talvir)" -o "$work/hs071_pc_cpp"
 "$work/hs071_pc" >/dev/null
 "$work/hs071_pc_cpp" >/dev/null
 echo "== examples built with pkg-config and run"
