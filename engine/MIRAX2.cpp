@@ -62,15 +62,6 @@ void set_linear_term_and_bounds(int N, const QpPartition& p, const double* G, co
   }
 }
 
-// Storage reuse: the integer workspace lives in LIWA doubles (room for 2*LIWA ints); starting the
-// ints' lifetime here makes the reuse well defined without allocating. One placement new per element:
-// the array form may ask for an unspecified amount of extra room.
-int* begin_integer_workspace(const QpPartition& p) {
-  int* const first = ::new (static_cast<void*>(p.iwa_storage)) int(0);
-  for (int k = 1; k < p.LIWA; ++k) ::new (static_cast<void*>(first + k)) int(0);
-  return first;
-}
-
 void solve_in_memory(int N, int M, int ME, int* KTYPE, double* C, const qp::Mat1<double>& A, const double* H,
                      double* U, double* D, const QpPartition& p, int MODE, int& QPFAIL, int IPRINT) {
   std::copy(C, C + M, p.c_copy.data());
@@ -79,7 +70,7 @@ void solve_in_memory(int N, int M, int ME, int* KTYPE, double* C, const qp::Mat1
     std::copy(from, from + N, p.a_copy.column(j).data());
   }
   std::copy(H, H + p.h_copy.size(), p.h_copy.data());
-  int* iwa = begin_integer_workspace(p);
+  int* iwa = begin_integer_workspace(p.iwa_storage, p.LIWA);
   qp::QPSUB(p.NQ, p.NQ, M, ME, KTYPE, D, U, p.dl.data(), p.du.data(), p.c_copy.data(), p.a_copy.data(),
             p.lin.data(), p.h_copy.data(), iwa, p.wa.data(), p.LIWA, p.LWA, MODE, QPFAIL, IPRINT);
 }
@@ -98,7 +89,7 @@ void solve_with_scratch(int unit, std::string_view name, int M, int ME, int* KTY
     QPFAIL = kQpfailNoScratch;  // no copy exists: QPSUB must not destroy the engine's arrays
     return;
   }
-  int* iwa = begin_integer_workspace(p);
+  int* iwa = begin_integer_workspace(p.iwa_storage, p.LIWA);
   qp::QPSUB(p.NQ, A.ld(), M, ME, KTYPE, D, U, p.dl.data(), p.du.data(), C, A.data(), p.lin.data(), H, iwa,
             p.wa.data(), p.LIWA, p.LWA, MODE, QPFAIL, IPRINT);
   SCROPS(unit, name, "SCRATCHREWIND", ierr);
@@ -106,6 +97,13 @@ void solve_with_scratch(int unit, std::string_view name, int M, int ME, int* KTY
 }
 
 }  // namespace
+
+// One placement new per element: the array form may ask for an unspecified amount of extra room.
+int* begin_integer_workspace(double* storage, int count) {
+  int* const first = ::new (static_cast<void*>(storage)) int(0);
+  for (int k = 1; k < count; ++k) ::new (static_cast<void*>(first + k)) int(0);
+  return first;
+}
 
 void MIRAX2(int N, int M, int ME, int* KTYPE, const double* G, double* C, double* A, int LCN, int& INF,
             int NQ, double* U, double* H, double* D, double* WQP, int LWQP, const double* X, const double* XL,

@@ -50,6 +50,10 @@ struct QpPartition {
   qp::Vec1<double> h_copy;  // NQ(NQ+1)/2 (in-memory mode)
 };
 
+// Starts the lifetime of `count` ints in storage of `count` doubles (room for twice as many ints), so
+// that a piece of WQP serves as QPSUB's integer workspace without allocating; returns the first.
+int* begin_integer_workspace(double* storage, int count);
+
 // Computes every piece of WQP from the sizes. Returns false, leaving the views empty, when LWQP is
 // below the minimum. The copy slots are set only in in-memory mode.
 bool partition_wqp(int N, int M, int ME, double* WQP, int LWQP, QpPartition& p);

@@ -198,7 +198,7 @@ void request_escape_point(const EngineCall& c, MxiterState& s) {
 void take_escape_point(const EngineCall& c, MxiterState& s) {
   s.robust.escaping = false;
   s.NCALL += 1;
-  if (c.C(1) >= 1.0e30 || !std::isfinite(c.F) || !all_finite(c.M, c.C.data())) {
+  if (evaluation_failed(c)) {
     for (int i = 1; i <= c.N; ++i) c.X(i) = c.vf.x0(i);
     s.robust.locally_infeasible = true;
     return finish(c, s, 6);
@@ -295,12 +295,8 @@ bool start_solution(const EngineCall& c, MxiterState& s) {
   s.hessian = kept;
   s.strategy = strategy;
   s.robust.start_f = c.F;
-  s.robust.start_size = 0.0;
-  s.robust.start_gradient = 0.0;
-  for (int i = 1; i <= c.N; ++i) {
-    s.robust.start_size = std::max(s.robust.start_size, std::fabs(c.X(i)));
-    s.robust.start_gradient = std::max(s.robust.start_gradient, std::fabs(c.G(i)));
-  }
+  s.robust.start_size = largest_magnitude(c.X.data(), c.N);
+  s.robust.start_gradient = largest_magnitude(c.G.data(), c.N);
   s.NCALL = 1;
   s.ITER = 1;
   s.PHIMIN = 1.0e30;
@@ -337,8 +333,7 @@ bool update_hessian(const EngineCall& c, MxiterState& s) {
 void restart_iteration(const EngineCall& c, MxiterState& s) {
   s.robust.awaiting_values = false;
   s.NCALL += 1;
-  const bool failed = c.C(1) >= 1.0e30 || !std::isfinite(c.F) || !all_finite(c.M, c.C.data());
-  if (failed) {
+  if (evaluation_failed(c)) {
     s.robust.restarts_here = kRestartsPerIteration;  // no further restart
     return finish(c, s, s.robust.pending_code);
   }

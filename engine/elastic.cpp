@@ -3,11 +3,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
 
 #include "engine/MIRAX2.h"
 #include "engine/linesearch.h"
 #include "engine/listing.h"
+#include "engine/stationarity.h"
 #include "qp/QPSUB.h"
 
 namespace vek::engine {
@@ -88,12 +88,6 @@ void lay_out(const EngineCall& c, const ElasticPartition& e, double rho) {
   }
 }
 
-int* begin_integer_workspace(const ElasticPartition& e) {
-  int* const first = ::new (static_cast<void*>(e.iwa_storage)) int(0);
-  for (int k = 1; k < e.LIWA; ++k) ::new (static_cast<void*>(first + k)) int(0);
-  return first;
-}
-
 // sum_j weight_j v_j(C(j) + A(.,j)'d), with weight 1 when `weights` is null.
 double linearised_violation(const EngineCall& c, const double* d, const double* weights) {
   double theta = 0.0;
@@ -110,15 +104,9 @@ bool solve_round(const EngineCall& c, const ElasticPartition& e, double rho) {
   lay_out(c, e, rho);
   int qpfail = 0;
   qp::QPSUB(e.NQ, e.NQ, c.M, c.ME, c.KTYPE.data(), e.d.data(), e.u.data(), e.dl.data(), e.du.data(),
-            e.c.data(), e.a.data(), e.lin.data(), e.h.data(), begin_integer_workspace(e), e.wa.data(), e.LIWA,
-            e.LWA, c.MODE, qpfail, c.IPRINT);
+            e.c.data(), e.a.data(), e.lin.data(), e.h.data(), begin_integer_workspace(e.iwa_storage, e.LIWA),
+            e.wa.data(), e.LIWA, e.LWA, c.MODE, qpfail, c.IPRINT);
   return qpfail == 0;
-}
-
-double largest_magnitude(const double* v, int n) {
-  double largest = 0.0;
-  for (int i = 0; i < n; ++i) largest = std::max(largest, std::fabs(v[i]));
-  return largest;
 }
 
 }  // namespace

@@ -6,13 +6,22 @@
 
 namespace vek::engine {
 
-double function_scale(int N, double F, const double* G, const double* D) {
-  double sum = 0.0;
-  for (int i = 0; i < N; ++i) sum += std::fabs(G[i] * D[i]);
+namespace {
+
+// max(|F|, sum / N), raised to 1 when 0 and to 1e-4 when smaller; sum = sum |G(i) D(i)|.
+double scale_of(int N, double F, double sum) {
   double fs = std::max(std::fabs(F), sum / N);
   if (fs == 0.0) fs = 1.0;
   if (fs < 1.0e-4) fs = 1.0e-4;
   return fs;
+}
+
+}  // namespace
+
+double function_scale(int N, double F, const double* G, const double* D) {
+  double sum = 0.0;
+  for (int i = 0; i < N; ++i) sum += std::fabs(G[i] * D[i]);
+  return scale_of(N, F, sum);
 }
 
 double initial_diagonal(double h0, double fs) {
@@ -29,9 +38,7 @@ void initialise_hessian(int N, int M, double F, const double* G, const double* D
 void restart_hessian(int N, double F, const double* G, const qp::Packed<double>& B) {
   double sum = 0.0;
   for (int i = 0; i < N; ++i) sum += std::fabs(G[i]);
-  double fs = std::max(std::fabs(F), sum / N);  // function_scale with unit scales
-  if (fs == 0.0) fs = 1.0;
-  const double h = initial_diagonal(0.0, std::max(fs, 1.0e-4));
+  const double h = initial_diagonal(0.0, scale_of(N, F, sum));  // the function scale with unit scales
   for (int i = 1; i <= N; ++i) {
     B(i, i) = h;
     for (int k = i + 1; k <= N; ++k) B(k, i) = 0.0;

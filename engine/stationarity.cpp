@@ -17,13 +17,13 @@ double projected(const EngineCall& c, int i) {
   return std::fabs(r);  // 0, or a NaN
 }
 
+}  // namespace
+
 double largest_magnitude(const double* v, int n) {
   double largest = 0.0;
   for (int i = 0; i < n; ++i) largest = std::max(largest, std::fabs(v[i]));
   return largest;
 }
-
-}  // namespace
 
 double stationarity_ratio(const EngineCall& c, double floor) {
   double size = std::max(floor, largest_magnitude(c.G.data(), c.N));

@@ -19,6 +19,9 @@
 
 namespace vek::engine {
 
+// max_i |v[i]|, i < n (0 for n = 0; NaNs are passed over).
+double largest_magnitude(const double* v, int n);
+
 // tau for a convergence tolerance ACC (a NaN or negative ACC gives 1e-4).
 double stationarity_tolerance(double acc);
 
