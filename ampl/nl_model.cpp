@@ -6,8 +6,20 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+#include "ampl/nl_complete.h"
 
 #if defined(__SANITIZE_ADDRESS__)
+#define TALVIR_LEAK_CHECKER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TALVIR_LEAK_CHECKER 1
+#endif
+#endif
+#if defined(TALVIR_LEAK_CHECKER)
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -96,7 +108,7 @@ void fill_jacobian(NlModel& model) {
 // ASL's reader loses some of its work memory; the leak checker of a sanitizer build is told to look
 // away from what the reader allocates (the ASL record itself, made before, stays checked).
 int read_body(ASL* asl, FILE* nl) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TALVIR_LEAK_CHECKER)
   __lsan::ScopedDisabler not_ours;
 #endif
   return fg_read(nl, ASL_return_read_err);
@@ -121,9 +133,22 @@ bool open_nl(const std::string& stub, NlModel& model) {
   ASL* asl = model.asl;
   return_nofile = 1;
   want_xpi0 = 1;
+  const std::string bad_header = header_text_problem(model.stub + ".nl");
+  if (!bad_header.empty()) {
+    model.message = "cannot read " + model.stub + ".nl: " + bad_header;
+    return false;
+  }
   FILE* nl = jac0dim(const_cast<char*>(model.stub.c_str()), static_cast<fint>(model.stub.size()));
   if (nl == nullptr) {
     model.message = "cannot open " + model.stub + ".nl";
+    return false;
+  }
+  std::error_code error;
+  const std::uintmax_t bytes = std::filesystem::file_size(model.stub + ".nl", error);
+  const std::string problem = header_problem(asl, error ? std::numeric_limits<std::uintmax_t>::max() : bytes);
+  if (!problem.empty()) {
+    std::fclose(nl);
+    model.message = "cannot read " + model.stub + ".nl: " + problem;
     return false;
   }
   model.nl_file = nl;
@@ -178,7 +203,23 @@ bool read_nl(NlModel& model) {
   ASL* asl = model.asl;
   FILE* nl = model.nl_file;
   model.nl_file = nullptr;
+  const std::string bad_body = body_text_problem(asl, model.stub + ".nl");
+  if (!bad_body.empty()) {
+    std::fclose(nl);
+    model.message = "cannot read " + model.stub + ".nl: the file is cut short or damaged: " + bad_body;
+    return false;
+  }
+  // ASL fills these arrays from segments b and r; a NaN left over shows a segment that never came.
+  model.variable_bounds.assign(2 * static_cast<size_t>(model.n), std::nan(""));
+  model.row_bounds.assign(2 * static_cast<size_t>(model.m_source) + 1, std::nan(""));
+  LUv = model.variable_bounds.data();
+  LUrhs = model.row_bounds.data();
   const int status = read_body(asl, nl);
+  const std::string missing = status == ASL_readerr_none ? missing_part(asl) : "";
+  if (!missing.empty()) {
+    model.message = "cannot read " + model.stub + ".nl: the file is cut short or damaged: " + missing;
+    return false;
+  }
   if (status != ASL_readerr_none) {
     char text[160];
     std::snprintf(text, sizeof(text),

@@ -13,7 +13,8 @@
 //
 // begin_nl(model)               makes the model's ASL record (for option reading before open_nl)
 // open_nl(stub, model)          opens stub.nl (or stub itself) and reads its header; false when the
-//                               file does not exist or cannot be opened (model.message says which).
+//                               file does not exist or cannot be opened, or the header's sizes
+//                               exceed what the file can hold (model.message says which).
 //                               A header ASL cannot parse ends the process in ASL with its message
 // refusal(model, ending, why)   true when the solver cannot take this model, with the ending
 //                               (kComplementarity, kIntegerModel, kUnsupportedModel) and the reason:
@@ -22,7 +23,9 @@
 // select_objective(model, objno) objno = 1..n_obj picks that objective, 0 none; "" or the reason.
 //                               Call it before read_nl, which then learns the objective's sense
 // read_nl(model)                reads the body (fg_read), fills bounds, start point, rows and the
-//                               Jacobian structure; false with model.message for a corrupt body
+//                               Jacobian structure; false with model.message for a corrupt body or
+//                               one cut short (a segment the header announces missing or incomplete,
+//                               ampl/nl_complete.h)
 // close_nl(model)               frees the ASL record
 //
 // The Jacobian structure comes from ASL's column lists: entries run column by column (A_colstarts),
@@ -68,6 +71,9 @@ struct NlModel {
   std::vector<int> jac_row, jac_col;  // engine Jacobian structure, 0-based, column by column
   std::vector<int> jac_source;
   std::vector<double> jac_sign;
+
+  // The bound arrays ASL fills while reading the body (pairs lower, upper), owned here.
+  std::vector<double> variable_bounds, row_bounds;
 
   // Scratch for the evaluation glue, sized by read_nl.
   std::vector<double> c_source, jac_source_values;

@@ -148,10 +148,15 @@ struct Expected {
 constexpr double kNone = NAN;
 const Expected kExceptions[] = {
     {"hs007", 401, kNone},  // at the optimum: rounding defeats the line search at OptTol 1e-10
-    {"hs033", 0, -4.0},          {"hs055", 0, 20.0 / 3.0},  // a local solution reached by elastic steps
-                                                            // (dependent equalities)
-    {"hs057", 0, 0.03064630603}, {"hs059", 0, -6.749505274},      {"hs070", 0, 0.009401973254},
-    {"hs087", 0, 8827.597729},   {"hs105", 0, 1136.307304, 1e-3}, {"hs109", 0, 5326.85131},
+    {"hs033", 0, -4.0},
+    {"hs055", 0, 20.0 / 3.0},  // a local solution reached by elastic steps
+                               // (dependent equalities)
+    {"hs057", 0, 0.03064630603},
+    {"hs059", 0, -6.749505274},
+    {"hs070", 0, 0.009401973254},
+    {"hs087", 0, 8827.597729},
+    {"hs105", 0, 1136.307304, 1e-3},
+    {"hs109", 0, 5326.85131},
     {"hs6max", 400, kNone},  // unbounded along the feasible parabola: the iteration limit comes first
 };
 // Files whose model reaches values up to 1.2e-5 (relative) away from the published 8-digit optimum.
@@ -311,6 +316,7 @@ TEST(AmplDriver, BadInputGetsItsMessageAndCode) {
       {"intvar.nl", "", 0, 520, "the model has 1 integer or binary variables"},
       {"complementarity.nl", "", 0, 521, "the model has 1 complementarity conditions"},
       {"corrupt_body.nl", "", 0, 540, "The .nl file could not be read."},
+      {"cut_short.nl", "", 0, 540, "cut short or damaged: the gradient entries (segments G) number 0"},
       {"logstart.nl", "", 0, 510, "cannot evaluate the objective at the start point"},
       {"rows.nl", "maxit=0", 0, 531, "Bad option."},
       {"no_such_model.nl", "maxit=0", 1, -1,

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -124,6 +125,72 @@ TEST(NlModel, RangesSplitFreeRowsDroppedFixedVariablesKept) {
   EXPECT_DOUBLE_EQ(c[1], 4.0 - 0.5);
   EXPECT_DOUBLE_EQ(c[2], 1.0 + 10.0);
   close_nl(model);
+}
+
+// A fixture's text with `from` replaced by `to` (the first occurrence after the header), written to a
+// fresh file; "" when `from` is not there.
+std::string damaged(const std::string& file, const std::string& from, const std::string& to) {
+  std::string text = ampl_test::read_file(fixture_path(file));
+  const std::size_t at = text.find(from, from[0] == ' ' ? 0 : text.find("# common exprs"));
+  if (at == std::string::npos) return "";
+  text.replace(at, from.size(), to);
+  const std::string path = ampl_test::temp_dir() + "/damaged.nl";
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  std::fwrite(text.data(), 1, text.size(), out);
+  std::fclose(out);
+  return path;
+}
+
+// A file cut short at any segment boundary, or with a count, index or line changed, is refused with
+// what is wrong, never read as another model. hs073: 4 variables, 3 constraints, 12 Jacobian entries in
+// columns of 3, 4 gradient entries.
+TEST(NlModel, DamagedFilesAreRefusedWithWhatIsWrong) {
+  struct Case {
+    const char* from;
+    const char* to;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"\nk3\n", "\n", "the Jacobian's column counts (segment k) are missing"},
+      {"\nG0 4\n", "\n", "the gradient entries (segments G) number 0, the header's count 4"},
+      {"\nk3\n3\n", "\nk3\n2\n", "column 0 has 3 Jacobian entries (segments J), not its count (segment k)"},
+      {"\nk3\n3\n6\n", "\nk3\n7\n6\n", "the column counts (segment k) run out of order at column 2"},
+      {"\nJ1 4\n0 ", "\nJ1 4\n4 ", "segment J names 4, out of range"},
+      {"\nJ1 4\n", "\nJ3 4\n", "segment J3 with 4 entries does not fit the header"},
+      {"\nb\n2 0\n", "\nb\n", "segment b ends 1 lines early"},
+      {"\nC2\n", "\nC1\n", "constraint 1 has 2 bodies (segments C)"},
+      {"\nx4\n0 1\n", "\nx4\n9 1\n", "segment x names 9, out of range"},
+      {" 12 4\t#", " 11 4\t#", "the Jacobian entries (segments J) number 12, the header's count 11"},
+      {" 12 4\t#", " 12 3\t#", "the gradient entries (segments G) number 4, the header's count 3"},
+      {" 12 4\t#", " 13 4\t#", "exceed its totals"},
+      {" 4 3 1 0 1\t#", " 40000 3 1 0 1\t#", "more than a file of"},
+      {" 4 0 0\t#", " 5 0 0\t#", "exceed its totals"},
+      {" 0 0 0 0 0\t# discrete", " 0 x\t# discrete", "line 7 of the header is not what a .nl header holds"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.to);
+    const std::string path = damaged("hs073.ampl.nl", c.from, c.to);
+    ASSERT_FALSE(path.empty());
+    NlModel model;
+    EXPECT_FALSE(load(path, model));
+    EXPECT_NE(model.message.find(c.says), std::string::npos) << model.message;
+    close_nl(model);
+  }
+  // Every fixture cut before any of its segments (after the header).
+  int cuts = 0;
+  for (const auto& fixture : fixtures()) {
+    const std::string text = ampl_test::read_file(fixture_path(fixture.file));
+    for (std::size_t at = text.find("# common exprs"); (at = text.find('\n', at)) + 1 < text.size(); ++at) {
+      if (std::string("FSVCLOdxrbkJG").find(text[at + 1]) == std::string::npos) continue;
+      const std::string path = damaged(fixture.file, text.substr(at + 1), "");
+      NlModel model;
+      EXPECT_FALSE(load(path, model)) << fixture.file << " cut at " << at + 1;
+      EXPECT_EQ(model.message.find("cannot read "), 0u) << model.message;
+      close_nl(model);
+      ++cuts;
+    }
+  }
+  EXPECT_GT(cuts, 2000);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #   tests/fuzz/run_fuzzers.sh [--seconds S | --runs N] [target ...]
 #     --seconds S   fuzz each target for S seconds (default 30)
 #     --runs N      fuzz each target for N executions instead (the bench: --runs 1000000)
-#     targets       fuzz_qpsub fuzz_engine fuzz_plugin fuzz_parameters (default: all four)
+#     targets       fuzz_qpsub fuzz_engine fuzz_plugin fuzz_parameters fuzz_nl (default: all five)
 # Before fuzzing, every committed input (corpus and findings) is replayed once through the libFuzzer
 # build. Expects the targets built in build-fuzz (cmake --preset fuzz; cmake --build build-fuzz
 # --target <targets>); run from the repository root.
@@ -21,7 +21,7 @@ while [ $# -gt 0 ]; do
     *) targets+=("$1"); shift ;;
   esac
 done
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_qpsub fuzz_engine fuzz_plugin fuzz_parameters)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_qpsub fuzz_engine fuzz_plugin fuzz_parameters fuzz_nl)
 
 bin=build-fuzz/bin
 work=build-fuzz/fuzz-work
@@ -29,9 +29,13 @@ findings=build-fuzz/findings
 mkdir -p "$work" "$findings"
 status=0
 printf '%-16s %12s %9s %10s %9s\n' target executions seconds "exec/s" findings
+corpus_of() {  # the seed corpus of a target: its own folder, or the .nl fixtures for fuzz_nl
+  if [ "$1" = fuzz_nl ]; then echo tests/data/nl tests/data/nl/made; else echo "tests/fuzz/corpus/$1"; fi
+}
 for t in "${targets[@]}"; do
   committed=()
-  for d in tests/fuzz/corpus/$t tests/fuzz/findings/$t; do [ -d "$d" ] && committed+=("$d"); done
+  seeds=$(corpus_of "$t")
+  for d in $seeds tests/fuzz/findings/$t; do [ -d "$d" ] && committed+=("$d"); done  # $seeds: one or more folders
   log=$work/$t.log
   # Replay of the committed inputs (each run once, no mutation).
   if [ ${#committed[@]} -gt 0 ] && ! "$bin/$t" -runs=0 "${committed[@]}" >"$log.replay" 2>&1; then
@@ -40,7 +44,7 @@ for t in "${targets[@]}"; do
     continue
   fi
   rm -rf "$work/$t" && mkdir -p "$work/$t"
-  [ -d tests/fuzz/corpus/$t ] && cp tests/fuzz/corpus/$t/* "$work/$t/" 2>/dev/null
+  for d in $seeds; do [ -d "$d" ] && find "$d" -maxdepth 1 -type f -exec cp {} "$work/$t/" \;; done
   start=$(date +%s%N)
   # Fork mode goes on after a finding (each is kept), so one run reports them all.
   "$bin/$t" "${limit[@]}" -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 -timeout=20 \
