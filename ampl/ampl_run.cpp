@@ -66,9 +66,9 @@ void print_times(const AmplOptions& options, const RunTimes& t) {
 // Writes the answer for an ending without a solve; returns the exit status.
 int answer_only(NlModel& model, Option_Info* info, Ending ending, const std::string& detail) {
   std::fprintf(stderr, "talvir: %s\n", detail.c_str());
-  write_answer(model, info, ending, detail, nullptr);
+  const bool written = write_answer(model, info, ending, detail, nullptr);
   close_nl(model);
-  return 0;
+  return written ? 0 : 1;
 }
 
 // Reads, solves and answers an opened model; returns the exit status.
@@ -83,11 +83,11 @@ int solve_and_answer(NlModel& model, Option_Info* info, const AmplOptions& optio
   times.solve = since(clock);
   times.evaluation = model.evaluation_seconds;
   clock = Clock::now();
-  write_answer(model, info, solution.ending, solution.detail, &solution);
+  const bool written = write_answer(model, info, solution.ending, solution.detail, &solution);
   times.write = since(clock);
   print_times(options, times);
   close_nl(model);
-  return 0;
+  return written ? 0 : 1;
 }
 
 }  // namespace

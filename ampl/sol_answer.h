@@ -7,7 +7,11 @@
 //                                             the number of evaluations ASL could not make
 // write_answer(model, info, ending, solution) sets solve_result_num and writes stub.sol (as -AMPL or
 //                                             wantsol ask); without a solve (`solution` null, or its
-//                                             point empty) only the message goes out
+//                                             point empty) only the message goes out. The file is
+//                                             written beside stub.sol under another name, checked
+//                                             whole, flushed to the disk and renamed into place;
+//                                             false (with a message on standard error, and no
+//                                             stub.sol left, not even an older one) when that fails
 #pragma once
 
 #include <string>
@@ -23,7 +27,7 @@ namespace talvir::ampl {
 std::string solution_message(const NlModel& model, Ending ending, const std::string& detail,
                              const NlSolution* solution);
 
-void write_answer(NlModel& model, Option_Info* info, Ending ending, const std::string& detail,
+bool write_answer(NlModel& model, Option_Info* info, Ending ending, const std::string& detail,
                   const NlSolution* solution);
 
 }  // namespace talvir::ampl

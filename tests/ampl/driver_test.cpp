@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -56,6 +57,14 @@ ProgramRun talvir(const std::string& args) {
 #else
 #define REQUIRE_HOST() (void)0
 #endif
+
+std::string host_program() {
+#ifdef TALVIR_HOST_PATH
+  return TALVIR_HOST_PATH;
+#else
+  return "";
+#endif
+}
 
 // Copies a fixture (with its .col and .row files, if any) into a fresh directory; returns the stub.
 std::string copy_fixture(const std::string& source) {
@@ -355,6 +364,45 @@ TEST(AmplDriver, BadInputGetsItsMessageAndCode) {
     close_nl(model);
     EXPECT_EQ(sol.result_code, c.code);
     EXPECT_NE(sol.message.find(c.text), std::string::npos) << sol.message;
+  }
+}
+
+// The answer goes out whole or not at all: with no room to write (a file size limit of 0, as on a full
+// disk) talvir says so, exits 1 and leaves no stub.sol, not even an older one; with room, only stub.sol
+// is left beside the model.
+TEST(AmplDriver, TheAnswerIsWrittenWholeOrNotAtAll) {
+  REQUIRE_HOST();
+  struct Case {
+    const char* limit;  // ulimit -f, in blocks
+    bool older_sol;     // a stub.sol from an earlier run is there
+    int status;
+  };
+  for (const Case c : {Case{"0", false, 1}, Case{"0", true, 1}, Case{"unlimited", true, 0}}) {
+    SCOPED_TRACE(std::string(c.limit) + (c.older_sol ? " over an older answer" : ""));
+    const std::string stub = copy_fixture(ampl_test::fixture_path("hs073.ampl.nl"));
+    if (c.older_sol) std::fclose(std::fopen((stub + ".sol").c_str(), "w"));
+    const std::string dir = stub.substr(0, stub.rfind('/'));
+    // The output goes through a pipe: the limit is for the files talvir writes.
+    const std::string command = std::string("{ trap '' XFSZ; ulimit -f ") + c.limit + "; " + host_program() +
+                                " " + stub + " -AMPL 2>&1; echo \"status $?\"; } | cat >" + dir + "/run";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string out = ampl_test::read_file(dir + "/run");
+    EXPECT_NE(out.find("status " + std::to_string(c.status)), std::string::npos) << out;
+    const std::string sol = ampl_test::read_file(stub + ".sol");
+    if (c.status != 0) {
+      EXPECT_TRUE(sol.empty());
+      EXPECT_NE(out.find(".sol (the file was cut short: is the disk full?); no answer was written"),
+                std::string::npos)
+          << out;
+    } else {
+      EXPECT_NE(sol.find("\nobjno 0 0\n"), std::string::npos) << sol;
+    }
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+      const std::string ext = entry.path().extension().string();
+      files += ext != ".nl" && ext != ".col" && ext != ".row";
+    }
+    EXPECT_EQ(files, 1 + (c.status == 0)) << "only the run's output and the answer are left";
   }
 }
 
