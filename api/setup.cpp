@@ -2,12 +2,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 #include <new>
 
 #include "api/solver.h"
 #include "driver/engine_run.h"
+#include "io/available_memory.h"
 #include "plugin/parameter_records.h"
 
 namespace talvir_api {
@@ -82,6 +84,23 @@ int check_problem(int n, int m, const int* kinds) {
   return usable ? TALVIR_OK : TALVIR_ERROR_BAD_SIZE;
 }
 
+int equality_count(int m, const int* kinds) {
+  return static_cast<int>(std::count(kinds, kinds + m, TALVIR_EQUAL));
+}
+
+// Whether the engine's arrays have room for the elastic subproblem (see make_solver).
+bool elastic_room(int n, int m, int equalities) {
+  return vek::driver::engine_sizes_usable(n, equalities, m - equalities, n * m, true, true);
+}
+
+// Bytes a solver of these (checked) sizes holds: the engine's arrays for the dense structure with the
+// QP in memory, and the problem data (the structure's two arrays of n m entries, arrays of n and m).
+double solver_memory_bytes(int n, int m, int equalities) {
+  const double engine = static_cast<double>(
+      vek::driver::engine_memory_bytes(n, equalities, m, n * m, true, elastic_room(n, m, equalities)));
+  return engine + 8.0 * n * m + 8.0 * (8.0 * n + 6.0 * m);
+}
+
 // The problem data at their defaults and the engine's arrays; false when memory is short.
 bool make_solver(talvir_solver& s, int n, int m, const int* kinds) {
   s.n = n;
@@ -99,10 +118,10 @@ bool make_solver(talvir_solver& s, int n, int m, const int* kinds) {
       s.cols1[static_cast<std::size_t>(j) * n + i] = i + 1;
     }
   }
-  const int equalities = static_cast<int>(std::count(s.kinds.begin(), s.kinds.end(), TALVIR_EQUAL));
+  const int equalities = equality_count(m, kinds);
   // Room for the robust strategy's elastic subproblem whatever the strategy (it can be chosen later),
   // unless the sizes then pass the 32-bit lengths: the robust strategy then takes no elastic steps.
-  const bool elastic = vek::driver::engine_sizes_usable(n, equalities, m - equalities, n * m, true, true);
+  const bool elastic = elastic_room(n, m, equalities);
   if (!vek::driver::make_engine_arrays(s.run, n, equalities, m, n * m, true, elastic)) return false;
   s.run.XL.assign(n, 0.0);
   s.run.XU.assign(n, 0.0);
@@ -161,6 +180,10 @@ TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out
   *out = nullptr;
   const int status = check_problem(n, m, kinds);
   if (status != TALVIR_OK) return status;
+  // Refused before anything is allocated: an overcommitting system would not fail the allocation.
+  if (solver_memory_bytes(n, m, equality_count(m, kinds)) >
+      static_cast<double>(vek::io::available_memory_bytes()))
+    return TALVIR_ERROR_NO_MEMORY;
   talvir_solver* s = nullptr;
   bool made = false;
   try {
@@ -174,6 +197,16 @@ TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out
     return TALVIR_ERROR_NO_MEMORY;
   }
   *out = s;
+  return TALVIR_OK;
+}
+
+TALVIR_API int talvir_memory_needed(int n, int m, const int* kinds, double* needed, double* available) {
+  if (needed == nullptr || available == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  const int status = check_problem(n, m, kinds);
+  if (status != TALVIR_OK) return status;
+  *needed = solver_memory_bytes(n, m, equality_count(m, kinds));
+  const std::uint64_t bytes = vek::io::available_memory_bytes();
+  *available = bytes == UINT64_MAX ? HUGE_VAL : static_cast<double>(bytes);
   return TALVIR_OK;
 }
 

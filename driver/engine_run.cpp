@@ -11,6 +11,7 @@
 
 #include "engine/MIRAX.h"
 #include "engine/elastic.h"
+#include "io/available_memory.h"
 #include "plugin/parameter_records.h"
 
 namespace vek::driver {
@@ -92,6 +93,15 @@ bool engine_sizes_usable(std::int32_t N, std::int32_t equalities, std::int32_t i
   return largest < (1LL << 31) - 1;
 }
 
+std::uint64_t engine_memory_bytes(std::int32_t N, std::int32_t ME, std::int32_t M, std::int32_t nnz,
+                                  bool qp_in_memory, bool elastic_room) {
+  const long long n = N, m = M;
+  const Lengths l = workspace_lengths(n, ME, m, qp_in_memory, elastic_room);
+  const long long doubles = 3 * (n + 1) + (m + 2) + std::max((m + 1) * n, 0LL + nnz) + 2 + l.LWVF + l.LWQP +
+                            3 * n + (m + 1) + (m + 1) * (n + 2);
+  return 8ull * static_cast<std::uint64_t>(doubles) + 4ull * static_cast<std::uint64_t>(m + 1);
+}
+
 bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::int32_t M, std::int32_t nnz,
                         bool qp_in_memory, bool elastic_room) {
   st.N = N;
@@ -102,6 +112,9 @@ bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::in
   const Lengths l = workspace_lengths(N, ME, M, qp_in_memory, elastic_room);
   st.LWVF = static_cast<std::int32_t>(l.LWVF);  // 2M above the engine's minimum
   st.LWQP = static_cast<std::int32_t>(l.LWQP);  // 3M above it, plus the copies when in memory
+  // Refused before anything is allocated: an overcommitting system would not fail the allocation.
+  if (engine_memory_bytes(N, ME, M, nnz, qp_in_memory, elastic_room) > io::available_memory_bytes())
+    return false;
   try {
     st.block_gradient.assign(N + 1, 0.0);
     st.block_gradient_spare.assign(N + 1, 0.0);

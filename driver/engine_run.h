@@ -11,7 +11,11 @@
 //       with elastic_room (and qp_in_memory, M > 0) LWQP also holds the robust strategy's elastic
 //       subproblem (engine::elastic_wqp_need); and creates every array of the state filled with zeros (the
 //       block's four arrays included, the block pointing at them); KTYPE is left all 0. Returns false,
-//       with nothing kept, when memory is short. The sizes must be usable.
+//       with nothing kept, when memory is short (or would be: see engine_memory_bytes). The sizes must
+//       be usable.
+//   engine_memory_bytes(N, ME, M, nnz, qp_in_memory, elastic_room)
+//       the bytes make_engine_arrays allocates for these sizes (computed in 64 bits), which it compares
+//       with what the machine has available (io/available_memory.h) before allocating anything.
 //   drop_engine_arrays(st)
 //       frees every array that make_engine_arrays creates (the block's pointers become null).
 //   move_start_into_bounds(st)
@@ -40,6 +44,8 @@ bool engine_sizes_usable(std::int32_t N, std::int32_t equalities, std::int32_t i
                          bool qp_in_memory = false, bool elastic_room = false);
 bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::int32_t M, std::int32_t nnz,
                         bool qp_in_memory = false, bool elastic_room = false);
+std::uint64_t engine_memory_bytes(std::int32_t N, std::int32_t ME, std::int32_t M, std::int32_t nnz,
+                                  bool qp_in_memory = false, bool elastic_room = false);
 void drop_engine_arrays(SolveState& st);
 bool move_start_into_bounds(SolveState& st);
 void set_engine_controls(SolveState& st, const ParameterRecord* records, std::int32_t count);

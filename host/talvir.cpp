@@ -33,6 +33,7 @@
 #include "host/module_parameters.h"
 #include "host/problems/problem.h"
 #include "host/solve_run.h"
+#include "io/available_memory.h"
 
 namespace talvir::host {
 namespace {
@@ -204,13 +205,19 @@ double solve_memory_bytes(const problems::TestProblem& p) {
 // run_solve, with a shortage of memory reported (how much the solve needs) instead of an abort.
 bool run_solve_reporting_memory(vek::NLPSystemFactory* factory, const problems::TestProblem& p,
                                 const SolveSettings& settings, SolveOutcome* out) {
-  const auto report = [&p] {
+  const double available = static_cast<double>(vek::io::available_memory_bytes());
+  const auto report = [&p, available] {
     std::fprintf(stderr,
                  "talvir: not enough memory to solve %s with n = %d, m = %d: it needs about %.1f GB "
-                 "(the solver's workspaces grow with n squared)\n",
+                 "(the solver's workspaces grow with n squared)",
                  p.name().c_str(), p.n(), p.m(), solve_memory_bytes(p) / 1e9);
+    if (available < 1e300)
+      std::fprintf(stderr, "; this machine has about %.1f GB available", available / 1e9);
+    std::fprintf(stderr, "\n");
     return false;
   };
+  // Refused before anything is allocated: an overcommitting system would not fail the allocation.
+  if (solve_memory_bytes(p) > available) return report();
   try {
     *out = run_solve(factory, p, settings);
     return true;

@@ -96,7 +96,8 @@ typedef struct talvir_solver talvir_solver;
 /* not allowed now: set-up during a solve, results before an ending, talvir_cannot_evaluate with no
  * request pending, ... */
 #define TALVIR_ERROR_OUT_OF_ORDER 7
-/* memory could not be obtained; nothing was changed */
+/* memory could not be obtained, or (talvir_create) the solver would need more than the machine has
+ * available now: see talvir_memory_needed; nothing was changed or allocated */
 #define TALVIR_ERROR_NO_MEMORY 8
 /* talvir_solve without a callback that the problem needs */
 #define TALVIR_ERROR_MISSING_CALLBACK 9
@@ -219,6 +220,12 @@ TALVIR_API int talvir_parameter_info(int index, const char** name, const char** 
  * start point 0 (moved into the bounds), a dense Jacobian structure (m*n entries, row by row), all
  * variable scales 1, objective scale 1, no listing sink, the parameters at their defaults. */
 TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out);
+
+/* The bytes a solver of these sizes needs (*needed: its arrays grow with n squared and with n m) and
+ * the bytes this process can still obtain (*available: free memory and swap, within the process's
+ * limits; HUGE_VAL when the system does not say). talvir_create refuses with TALVIR_ERROR_NO_MEMORY,
+ * before allocating, when needed exceeds available. Arguments are checked as by talvir_create. */
+TALVIR_API int talvir_memory_needed(int n, int m, const int* kinds, double* needed, double* available);
 
 /* Frees the handle and everything it owns, also between the steps of a solve. A null handle is allowed.
  * From inside one of the handle's own callbacks or its listing sink it is refused

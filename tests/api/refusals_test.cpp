@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <string>
@@ -214,6 +215,54 @@ TEST(Refusals, CreationAndNullHandlesAreRefused) {
       EXPECT_EQ(e.status(), TALVIR_ERROR_BAD_SIZE);
     }
   }
+}
+
+// Resident bytes of this process (Linux), 0 elsewhere.
+double resident_bytes() {
+  std::FILE* f = std::fopen("/proc/self/statm", "r");
+  double pages = 0, resident = 0;
+  if (f == nullptr) return 0;
+  if (std::fscanf(f, "%lf %lf", &pages, &resident) != 2) resident = 0;
+  std::fclose(f);
+  return resident * 4096;
+}
+
+// talvir_memory_needed agrees with what a solver takes (its arrays are filled, so resident), and a
+// solver the machine cannot hold is refused before anything is allocated (an overcommitting system
+// would otherwise kill the process later).
+TEST(Refusals, ASolverTooLargeForTheMachineIsRefusedBeforeAllocating) {
+  struct Case {
+    int n, m;
+  };
+  for (const Case c : {Case{1500, 1000}, Case{25000, 20000}}) {
+    SCOPED_TRACE(std::to_string(c.n) + " " + std::to_string(c.m));
+    const std::vector<int> kinds(c.m, TALVIR_GREATER_EQUAL);
+    double needed = 0, available = 0;
+    ASSERT_EQ(talvir_memory_needed(c.n, c.m, kinds.data(), &needed, &available), TALVIR_OK);
+    // At least the two workspaces of the method: n(n + 9)/2 and (3k + 7)k/2 doubles, k = n + 1.
+    const double k = c.n + 1.0;
+    EXPECT_GE(needed, 8 * (c.n * (c.n + 9.0) / 2 + (3 * k + 7) * k / 2));
+    EXPECT_GT(available, 0);
+    talvir_solver* s = nullptr;
+    const double before = resident_bytes();
+    const int status = talvir_create(c.n, c.m, kinds.data(), &s);
+    if (needed > available) {
+      EXPECT_EQ(status, TALVIR_ERROR_NO_MEMORY);
+      EXPECT_EQ(s, nullptr);
+      EXPECT_LT(resident_bytes() - before, 1e8);
+      continue;
+    }
+    ASSERT_EQ(status, TALVIR_OK);
+#if !defined(__SANITIZE_ADDRESS__)  // its shadow memory is resident too
+    if (before > 0 && needed < 1e9) {
+      EXPECT_NEAR(resident_bytes() - before, needed, 0.1 * needed);
+    }
+#endif
+    talvir_free(s);
+  }
+  double needed = 0, available = 0;
+  EXPECT_EQ(talvir_memory_needed(2, 1, nullptr, &needed, &available), TALVIR_ERROR_NULL_ARGUMENT);
+  EXPECT_EQ(talvir_memory_needed(50000, 0, nullptr, &needed, &available), TALVIR_ERROR_BAD_SIZE);
 }
 
 }  // namespace
