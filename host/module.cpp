@@ -54,7 +54,13 @@ std::string default_module_path() {
     const size_t slash = dir.find_last_of('/');
     dir = slash == std::string::npos ? "." : dir.substr(0, slash);
   }
-  return dir + "/../lib/" + TALVIR_DEFAULT_MODULE;
+  // The build tree's place first, then the installed one (relative to the installed program).
+  const std::string built = dir + "/../lib/" + TALVIR_DEFAULT_MODULE;
+#if defined(TALVIR_INSTALLED_MODULE_DIR)
+  const std::string installed = dir + "/" + TALVIR_INSTALLED_MODULE_DIR + "/" + TALVIR_DEFAULT_MODULE;
+  if (access(built.c_str(), F_OK) != 0 && access(installed.c_str(), F_OK) == 0) return installed;
+#endif
+  return built;
 }
 
 }  // namespace talvir::host

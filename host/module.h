@@ -7,7 +7,9 @@
 // factory()                         calls GetFactoryNLPSystem: the factory with one reference that
 //                                   the caller releases, or null.
 // default_module_path()             <directory of this executable>/../lib/<module file name>, where the
-//                                   build puts the module (Windows: the executable's own directory).
+//                                   build puts the module, or else where the installation puts it
+//                                   (<libdir>/talvir beside the installed program's <bindir>); on
+//                                   Windows the executable's own directory.
 #pragma once
 
 #include <string>

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The native API (libtalvir) as its users meet it:
 #  1. installed from the release build into a fresh prefix (library with SOVERSION, headers, CMake package,
-#     pkg-config file);
+#     pkg-config file, the program talvir with the module), the prefix then moved, and talvir run from
+#     there outside the tree: the bundled example through the module, and an AMPL model;
 #  2. the examples built as an outside project against that prefix, once through find_package(talvir)
 #     and once through pkg-config, and run (each exits 0 only for a converged hs071);
 #  3. the C API tests built with ThreadSanitizer and run (solvers in several threads beside the plug-in).
@@ -11,13 +12,22 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 [ -d build ] || { cmake --preset release && cmake --build --preset release; }
-cmake --build build --target libtalvir
-cmake --install build --prefix "$work/prefix" >/dev/null
+cmake --build build --target libtalvir talvir vek_talvir
+cmake --install build --prefix "$work/installed" >/dev/null
 for f in lib/libtalvir.so.1 include/talvir/talvir.h include/talvir/talvir.hpp \
-         lib/cmake/talvir/talvirConfig.cmake lib/pkgconfig/talvir.pc; do
-  [ -e "$work/prefix/$f" ] || { echo "not installed: $f"; exit 1; }
+         lib/cmake/talvir/talvirConfig.cmake lib/pkgconfig/talvir.pc bin/talvir lib/talvir/vek_talvir.so; do
+  [ -e "$work/installed/$f" ] || { echo "not installed: $f"; exit 1; }
 done
-echo "== installed under $work/prefix"
+mv "$work/installed" "$work/prefix"  # nothing may point at the place it was installed to
+echo "== installed (and moved) to $work/prefix"
+
+cp tests/data/nl/hs071.ampl.nl "$work/hs071.nl"
+(cd "$work" && env -i PATH="$work/prefix/bin:/usr/bin:/bin" bash -c '
+  set -e
+  talvir | grep -q "^result:        0 (converged)"
+  talvir hs071 -AMPL >/dev/null
+  grep -q "^objno 0 0$" hs071.sol')
+echo "== the installed talvir solved the bundled example and an AMPL model from outside the tree"
 
 cmake -S examples -B "$work/examples" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/examples"
