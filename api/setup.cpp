@@ -171,6 +171,16 @@ int check_bounds(const talvir_solver* s, const double* lower, const double* uppe
   return TALVIR_OK;
 }
 
+// The Hessian initialisation control h0 (the plug-in's "ObjectiveScale"), for the function named.
+int set_hessian_scale(talvir_solver* s, double scale, const char* function) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (s->phase == Phase::awaiting) return refuse_during_solve(s, function);
+  if (!std::isfinite(scale) || scale >= 1.0e30)
+    return fail(s, TALVIR_ERROR_BAD_VALUE, "%s: %g is not a finite value below 1e30", function, scale);
+  s->objective_scale = scale;
+  return succeed(s);
+}
+
 }  // namespace
 
 extern "C" {
@@ -271,15 +281,12 @@ TALVIR_API int talvir_set_variable_scales(talvir_solver* s, const double* scales
   return succeed(s);
 }
 
+TALVIR_API int talvir_set_hessian_scale(talvir_solver* s, double scale) {
+  return set_hessian_scale(s, scale, "talvir_set_hessian_scale");
+}
+
 TALVIR_API int talvir_set_objective_scale(talvir_solver* s, double scale) {
-  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
-  if (s->phase == Phase::awaiting) return refuse_during_solve(s, "talvir_set_objective_scale");
-  if (!std::isfinite(scale) || scale >= 1.0e30) {
-    return fail(s, TALVIR_ERROR_BAD_VALUE, "talvir_set_objective_scale: %g is not a finite value below 1e30",
-                scale);
-  }
-  s->objective_scale = scale;
-  return succeed(s);
+  return set_hessian_scale(s, scale, "talvir_set_objective_scale");
 }
 
 TALVIR_API int talvir_set_listing(talvir_solver* s, talvir_listing_fn sink, void* user) {

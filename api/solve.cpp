@@ -1,5 +1,7 @@
-// The callback driver talvir_solve: the reverse-communication loop of talvir_step, each request answered
-// by the caller's callbacks (contract in include/talvir/talvir.h).
+// The callback drivers talvir_solve and talvir_solve_with: the reverse-communication loop of talvir_step,
+// each request answered by the caller's callbacks (contract in include/talvir/talvir.h).
+#include <cstddef>
+
 #include "api/solver.h"
 
 using talvir_api::fail;
@@ -13,8 +15,15 @@ struct Callbacks {
   talvir_constraints_fn constraints;
   talvir_gradient_fn gradient;
   talvir_jacobian_fn jacobian;
+  talvir_evaluate_fn evaluate;
   void* user;
 };
+
+// Whether the next callback of the request is due: the last one answered and did not end the solve
+// (a callback may call talvir_stop; no callback follows then).
+bool next_due(const talvir_solver& s, int rc) {
+  return rc == TALVIR_CALLBACK_OK && s.phase == Phase::awaiting;
+}
 
 // Answers the pending request at the solver's point; returns the first result that is not
 // TALVIR_CALLBACK_OK, or TALVIR_CALLBACK_OK. The callbacks write into the evaluation arrays.
@@ -23,16 +32,55 @@ int answer(talvir_solver& s, const Callbacks& cb) {
   double *f = nullptr, *g = nullptr, *c = nullptr, *jac = nullptr;
   talvir_evaluation_arrays(&s, &x, &f, &g, &c, &jac);
   const int nnz = static_cast<int>(s.rows1.size());
+  if (cb.evaluate != nullptr) return cb.evaluate(s.request, s.n, s.m, nnz, x, f, c, g, jac, cb.user);
   int rc = TALVIR_CALLBACK_OK;
   if (s.request & TALVIR_REQUEST_VALUES) {
     rc = cb.objective(s.n, x, f, cb.user);
-    if (rc == TALVIR_CALLBACK_OK && s.m > 0) rc = cb.constraints(s.n, s.m, x, c, cb.user);
+    if (next_due(s, rc) && s.m > 0) rc = cb.constraints(s.n, s.m, x, c, cb.user);
   }
-  if (rc == TALVIR_CALLBACK_OK && (s.request & TALVIR_REQUEST_DERIVATIVES)) {
+  if (next_due(s, rc) && (s.request & TALVIR_REQUEST_DERIVATIVES)) {
     rc = cb.gradient(s.n, x, g, cb.user);
-    if (rc == TALVIR_CALLBACK_OK && s.m > 0) rc = cb.jacobian(s.n, s.m, nnz, x, jac, cb.user);
+    if (next_due(s, rc) && s.m > 0) rc = cb.jacobian(s.n, s.m, nnz, x, jac, cb.user);
   }
   return rc;
+}
+
+bool missing_callback(const talvir_solver& s, const Callbacks& cb) {
+  if (cb.evaluate != nullptr) return false;
+  return cb.objective == nullptr || cb.gradient == nullptr ||
+         (s.m > 0 && (cb.constraints == nullptr || cb.jacobian == nullptr));
+}
+
+// The loop of both drivers, for `function`.
+int run(talvir_solver& s, const Callbacks& cb, const char* function) {
+  if (missing_callback(s, cb)) {
+    return fail(&s, TALVIR_ERROR_MISSING_CALLBACK,
+                "%s: the objective and gradient callbacks are needed, and with constraints (m = %d) the "
+                "constraints and jacobian callbacks too (or one evaluate callback)",
+                function, s.m);
+  }
+  if (const int refused = talvir_api::refuse_in_listing(&s, function)) return refused;
+  if (s.in_callback)
+    return fail(&s, TALVIR_ERROR_OUT_OF_ORDER, "%s: called from one of its own callbacks", function);
+  int request = s.request;
+  if (s.phase != Phase::awaiting) {
+    const int status = talvir_step(&s, &request);
+    if (status != TALVIR_OK) return status;
+  }
+  while (request != TALVIR_REQUEST_NONE) {
+    s.in_callback = true;
+    const int rc = answer(s, cb);
+    s.in_callback = false;
+    if (s.phase != Phase::awaiting) return succeed(&s);  // a callback called talvir_stop
+    if (rc == TALVIR_CALLBACK_CANNOT_EVALUATE) {
+      s.cannot_evaluate = true;
+    } else if (rc != TALVIR_CALLBACK_OK) {
+      return talvir_stop(&s);
+    }
+    const int status = talvir_step(&s, &request);
+    if (status != TALVIR_OK) return status;
+  }
+  return succeed(&s);
 }
 
 }  // namespace
@@ -43,37 +91,22 @@ TALVIR_API int talvir_solve(talvir_solver* s, talvir_objective_fn objective,
                             talvir_constraints_fn constraints, talvir_gradient_fn gradient,
                             talvir_jacobian_fn jacobian, void* user) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
-  if (objective == nullptr || gradient == nullptr ||
-      (s->m > 0 && (constraints == nullptr || jacobian == nullptr))) {
-    return fail(
-        s, TALVIR_ERROR_MISSING_CALLBACK,
-        "talvir_solve: the objective and gradient callbacks are needed, and with constraints (m = %d) the "
-        "constraints and jacobian callbacks too",
-        s->m);
+  return run(*s, {objective, constraints, gradient, jacobian, nullptr, user}, "talvir_solve");
+}
+
+TALVIR_API int talvir_solve_with(talvir_solver* s, const talvir_callbacks* given) {
+  if (s == nullptr || given == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (given->size < offsetof(talvir_callbacks, user) + sizeof(void*)) {
+    return fail(s, TALVIR_ERROR_BAD_VALUE,
+                "talvir_solve_with: size %zu is too small (set it to sizeof(talvir_callbacks))", given->size);
   }
-  if (const int refused = talvir_api::refuse_in_listing(s, "talvir_solve")) return refused;
-  if (s->in_callback)
-    return fail(s, TALVIR_ERROR_OUT_OF_ORDER, "talvir_solve: called from one of its own callbacks");
-  const Callbacks cb{objective, constraints, gradient, jacobian, user};
-  int request = s->request;
-  if (s->phase != Phase::awaiting) {
-    const int status = talvir_step(s, &request);
-    if (status != TALVIR_OK) return status;
+  const Callbacks cb{given->objective, given->constraints, given->gradient,
+                     given->jacobian,  given->evaluate,    given->user};
+  if (cb.evaluate != nullptr && (cb.objective || cb.constraints || cb.gradient || cb.jacobian)) {
+    return fail(s, TALVIR_ERROR_BAD_VALUE,
+                "talvir_solve_with: give either evaluate or the four callbacks, not both");
   }
-  while (request != TALVIR_REQUEST_NONE) {
-    s->in_callback = true;
-    const int rc = answer(*s, cb);
-    s->in_callback = false;
-    if (s->phase != Phase::awaiting) return succeed(s);  // a callback called talvir_stop
-    if (rc == TALVIR_CALLBACK_CANNOT_EVALUATE) {
-      s->cannot_evaluate = true;
-    } else if (rc != TALVIR_CALLBACK_OK) {
-      return talvir_stop(s);
-    }
-    const int status = talvir_step(s, &request);
-    if (status != TALVIR_OK) return status;
-  }
-  return succeed(s);
+  return run(*s, cb, "talvir_solve_with");
 }
 
 }  // extern "C"

@@ -20,25 +20,26 @@ int main() {
         .set_jacobian_structure(std::vector<int>{0, 0, 0, 0, 1, 1, 1, 1},
                                 std::vector<int>{0, 1, 2, 3, 0, 1, 2, 3})
         .set("OptTol", 1e-8);
-    const talvir::Result r = solver.solve([](View x) { return x[0] * x[3] * (x[0] + x[1] + x[2]) + x[2]; },
-                                          [](View x, talvir::View<double> g) {
-                                            g[0] = x[3] * (2.0 * x[0] + x[1] + x[2]);
-                                            g[1] = x[0] * x[3];
-                                            g[2] = x[0] * x[3] + 1.0;
-                                            g[3] = x[0] * (x[0] + x[1] + x[2]);
-                                          },
-                                          [](View x, talvir::View<double> c) {
-                                            c[0] = x[0] * x[1] * x[2] * x[3] - 25.0;
-                                            c[1] =
-                                                x[0] * x[0] + x[1] * x[1] + x[2] * x[2] + x[3] * x[3] - 40.0;
-                                          },
-                                          [](View x, talvir::View<double> jac) {
-                                            jac[0] = x[1] * x[2] * x[3];
-                                            jac[1] = x[0] * x[2] * x[3];
-                                            jac[2] = x[0] * x[1] * x[3];
-                                            jac[3] = x[0] * x[1] * x[2];
-                                            for (int i = 0; i < 4; ++i) jac[4 + i] = 2.0 * x[i];
-                                          });
+    talvir::Functions functions;
+    functions.objective = [](View x) { return x[0] * x[3] * (x[0] + x[1] + x[2]) + x[2]; };
+    functions.constraints = [](View x, talvir::ConstraintValues c) {
+      c[0] = x[0] * x[1] * x[2] * x[3] - 25.0;
+      c[1] = x[0] * x[0] + x[1] * x[1] + x[2] * x[2] + x[3] * x[3] - 40.0;
+    };
+    functions.gradient = [](View x, talvir::Gradient g) {
+      g[0] = x[3] * (2.0 * x[0] + x[1] + x[2]);
+      g[1] = x[0] * x[3];
+      g[2] = x[0] * x[3] + 1.0;
+      g[3] = x[0] * (x[0] + x[1] + x[2]);
+    };
+    functions.jacobian = [](View x, talvir::JacobianValues jac) {
+      jac[0] = x[1] * x[2] * x[3];
+      jac[1] = x[0] * x[2] * x[3];
+      jac[2] = x[0] * x[1] * x[3];
+      jac[3] = x[0] * x[1] * x[2];
+      for (int i = 0; i < 4; ++i) jac[4 + i] = 2.0 * x[i];
+    };
+    const talvir::Result r = solver.solve(functions);
     std::printf("%s\nf = %.8f after %d iterations (%d function, %d derivative evaluations)\nx =",
                 r.message.c_str(), r.objective, r.iterations, r.value_evaluations, r.derivative_evaluations);
     for (double xi : r.x) std::printf(" %.7f", xi);

@@ -4,10 +4,11 @@
  *           subject to c_j(x) = 0, c_j(x) >= 0 or c_j(x) <= 0 (j = 0..m-1, each constraint's kind)
  *           and lower_i <= x_i <= upper_i.
  *
- * Stable ABI: one opaque handle (talvir_solver), plain C types and arrays only, no structures cross the
- * boundary. Every function returns a status code (TALVIR_OK or one of the TALVIR_ERROR_ codes); values
- * come back through out-arguments. A refused call changes nothing, and the handle keeps a message that
- * says what was wrong (talvir_get_error_message). Nothing in the library aborts or throws.
+ * Stable ABI: one opaque handle (talvir_solver), plain C types and arrays; the one record that crosses
+ * the boundary (talvir_callbacks) begins with its own size, so it can grow. Every function returns a status
+ * code (TALVIR_OK or one of the TALVIR_ERROR_ codes); values come back through out-arguments. A refused call
+ * changes nothing, and the handle keeps a message that says what was wrong (talvir_get_error_message).
+ * Nothing in the library aborts or throws.
  *
  * Indices are 0-based everywhere: variables 0..n-1, constraints 0..m-1. Arrays are the caller's and are
  * copied by every setter, unless a function says that it hands out an array owned by the handle.
@@ -15,7 +16,7 @@
  * Calling sequence:
  *   talvir_create(n, m, kinds, &s)
  *   optional set-up, in any order: talvir_set_bounds, talvir_set_start, talvir_set_jacobian_structure,
- *     talvir_set_variable_scales, talvir_set_objective_scale, talvir_set_listing, talvir_set_*_parameter
+ *     talvir_set_variable_scales, talvir_set_hessian_scale, talvir_set_listing, talvir_set_*_parameter
  *   either reverse communication:
  *     talvir_evaluation_arrays(s, &x, &f, &g, &c, &jac)       (arrays live as long as the handle)
  *     for (;;) {
@@ -50,6 +51,16 @@
  *   "OptTol"          real     0 .. 1e10, default 1e-6: convergence when the sum <= OptTol max(1, |f|)
  *   "QPMode"          integer  0 .. 1, default 0: 0 normal, 1 reliable QP active-set method
  *
+ * Convergence (TALVIR_ENDING_CONVERGED) at an iterate x with QP step d and multipliers lambda needs all of:
+ *   the convergence sum S = |g(x).d| + sum_j |lambda_j c_j(x)| (the predicted decrease of f and the
+ *     complementarity) at most the threshold OptTol max(1, |f(x)|) (talvir_get_convergence gives both);
+ *   x within its bounds, and every constraint within its feasibility tolerance
+ *     tau_j = eps + 1e-12 sum_i |dc_j/dx_i x_i|,  eps = min(max(OptTol, 1e-10), 1e-6),
+ *     in the constraint's own units (violation |c_j| for an equality, max(-c_j, 0) for c_j >= 0,
+ *     max(c_j, 0) for c_j <= 0): so no OptTol makes a point violated by more than about 1e-6 converged;
+ *   a consistent linearisation (QP relaxation variable at least 1e-4) and a stationary point (the
+ *     gradient of the Lagrangian, cut at the room the bounds leave, small beside its terms).
+ *
  * See docs/api.md for the full description, the tables of statuses and endings, and an example.
  */
 #ifndef TALVIR_TALVIR_H
@@ -66,6 +77,8 @@
 #else
 #define TALVIR_API __attribute__((visibility("default")))
 #endif
+
+#include <stddef.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -186,6 +199,27 @@ typedef int (*talvir_constraints_fn)(int n, int m, const double* x, double* c, v
 typedef int (*talvir_gradient_fn)(int n, const double* x, double* g, void* user);
 typedef int (*talvir_jacobian_fn)(int n, int m, int nnz, const double* x, double* values, void* user);
 
+/* One evaluation for all: everything `request` asks for at x in one call, so that work shared between
+ * the functions and their derivatives is done once. request & TALVIR_REQUEST_VALUES: write *f and
+ * c[0..m-1]; request & TALVIR_REQUEST_DERIVATIVES: write g[0..n-1] and jac[0..nnz-1] (structure order).
+ * The arrays not asked for may be written or left alone. c and jac are null when m = 0. */
+typedef int (*talvir_evaluate_fn)(int request, int n, int m, int nnz, const double* x, double* f, double* c,
+                                  double* g, double* jac, void* user);
+
+/* The callbacks of talvir_solve_with, by role, so that none can be passed in another's place. Set size to
+ * sizeof(talvir_callbacks) (the record may grow; fields beyond a smaller size count as null). Give
+ * either `evaluate`, or `objective` and `gradient` (with `constraints` and `jacobian` when m > 0); with
+ * `evaluate` the other four must be null. C99: talvir_callbacks cb = {sizeof cb, .objective = f, ...}; */
+typedef struct talvir_callbacks {
+  size_t size;
+  talvir_objective_fn objective;
+  talvir_constraints_fn constraints;
+  talvir_gradient_fn gradient;
+  talvir_jacobian_fn jacobian;
+  talvir_evaluate_fn evaluate;
+  void* user; /* handed to every callback */
+} talvir_callbacks;
+
 /* Listing sink: receives the engine's listing (byte for byte the text the plug-in forwards to its message
  * sink), one whole line per call, ending in "\n", in order; `text` is valid during the call only. */
 typedef void (*talvir_listing_fn)(const char* text, void* user);
@@ -254,8 +288,11 @@ TALVIR_API int talvir_get_sizes(const talvir_solver* solver, int* n, int* m);
  * The initial Hessian approximation is scaled by them. A null array sets them all to 1. */
 TALVIR_API int talvir_set_variable_scales(talvir_solver* solver, const double* scales);
 
-/* The Hessian initialisation control h0 (the plug-in's "ObjectiveScale"): h0 > 0 uses h0 as the initial
- * curvature, h0 < 0 uses -h0 times the function scale, h0 = 0 one tenth of it. Finite, below 1e30. */
+/* The scale of the initial Hessian approximation, h0 (the plug-in's "ObjectiveScale"; the objective
+ * itself is not scaled): h0 > 0 uses h0 as the initial curvature, h0 < 0 uses -h0 times the function
+ * scale, h0 = 0 (the default) one tenth of it. Finite, below 1e30. */
+TALVIR_API int talvir_set_hessian_scale(talvir_solver* solver, double scale);
+/* The same function under its first name (kept for callers written before talvir_set_hessian_scale). */
 TALVIR_API int talvir_set_objective_scale(talvir_solver* solver, double scale);
 
 /* The listing sink may call the getters of its solver only (talvir_get_*, talvir_get_error_message);
@@ -328,6 +365,12 @@ TALVIR_API int talvir_stop(talvir_solver* solver);
 TALVIR_API int talvir_solve(talvir_solver* solver, talvir_objective_fn objective,
                             talvir_constraints_fn constraints, talvir_gradient_fn gradient,
                             talvir_jacobian_fn jacobian, void* user);
+
+/* talvir_solve with the callbacks named by role in a record (see talvir_callbacks), the form to prefer:
+ * one combined `evaluate` callback, or the four. The iterates, evaluations and results are those of
+ * talvir_solve with the same functions. TALVIR_ERROR_BAD_VALUE for a size too small to hold `user`, or
+ * for `evaluate` given together with any of the four. */
+TALVIR_API int talvir_solve_with(talvir_solver* solver, const talvir_callbacks* callbacks);
 
 /* ---- Results (TALVIR_ERROR_OUT_OF_ORDER until a solve has ended; they stay until the next solve begins) */
 

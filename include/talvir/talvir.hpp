@@ -4,9 +4,13 @@
 //                       throws talvir::Error, which carries the status and the handle's message.
 //   talvir::View<T>     a pointer and a length: made from a std::vector, a std::array, a C array, or any
 //                       container with data() and size(); arrays handed to the solver are size-checked.
-//   Solver::solve(...)  the callback driver with std::function callbacks; a callback may throw
-//                       talvir::CannotEvaluate (the point cannot be evaluated: the step is cut) or any
-//                       other exception, which stops the solve cleanly and is rethrown from solve().
+//   Solver::solve(fs)   the callback driver: talvir::Functions names each callback by its role (objective,
+//                       constraints, gradient, jacobian, in the order of talvir_callbacks), or gives one
+//                       `evaluate` for all. Each role writes into a view of its own type (Gradient,
+//                       ConstraintValues, JacobianValues), so a callback cannot be passed for another
+//                       role. A callback may throw talvir::CannotEvaluate (the point cannot be evaluated:
+//                       the step is cut) or any other exception, which stops the solve cleanly and is
+//                       rethrown from solve().
 //   Solver::step()      reverse communication: the request, with arrays() to read x and write values.
 //   talvir::Result      everything a finished solve reports (Solver::result()).
 //
@@ -79,9 +83,54 @@ struct Arrays {
   View<double> gradient, constraints, jacobian;
 };
 
-// Callbacks of Solver::solve: the point in x, the values into the output view.
+// An output view of one role: n or m values (or the Jacobian's nnz) to write. The roles are distinct
+// types that do not convert into one another.
+template <class Role>
+class Out {
+ public:
+  Out(double* data, std::size_t size) : data_(data), size_(size) {}
+  double& operator[](std::size_t i) const { return data_[i]; }
+  double* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  double* begin() const { return data_; }
+  double* end() const { return data_ + size_; }
+
+ private:
+  double* data_;
+  std::size_t size_;
+};
+using Gradient = Out<struct GradientRole>;
+using ConstraintValues = Out<struct ConstraintsRole>;
+using JacobianValues = Out<struct JacobianRole>;
+
+// What one call of an `evaluate` callback is asked for: values() means f and c, derivatives() g and the
+// Jacobian values, at x; what is not asked for may be left alone.
+struct Evaluation {
+  int request;
+  View<const double> x;
+  double* f;
+  ConstraintValues c;
+  Gradient g;
+  JacobianValues jacobian;
+  bool values() const { return (request & TALVIR_REQUEST_VALUES) != 0; }
+  bool derivatives() const { return (request & TALVIR_REQUEST_DERIVATIVES) != 0; }
+};
+
 using ObjectiveFn = std::function<double(View<const double> x)>;
-using VectorFn = std::function<void(View<const double> x, View<double> out)>;
+using ConstraintsFn = std::function<void(View<const double> x, ConstraintValues c)>;
+using GradientFn = std::function<void(View<const double> x, Gradient g)>;
+using JacobianFn = std::function<void(View<const double> x, JacobianValues values)>;
+using EvaluateFn = std::function<void(const Evaluation& e)>;
+
+// The callbacks of Solver::solve, by role: objective and gradient (with constraints and jacobian when
+// m > 0), or evaluate alone.
+struct Functions {
+  ObjectiveFn objective;
+  ConstraintsFn constraints;
+  GradientFn gradient;
+  JacobianFn jacobian;
+  EvaluateFn evaluate;
+};
 
 class Solver {
  public:
@@ -126,8 +175,8 @@ class Solver {
     check(talvir_set_variable_scales(handle_, optional(scales, n())));
     return *this;
   }
-  Solver& set_objective_scale(double scale) {
-    check(talvir_set_objective_scale(handle_, scale));
+  Solver& set_hessian_scale(double scale) {
+    check(talvir_set_hessian_scale(handle_, scale));
     return *this;
   }
   // The listing, line by line (an empty function: none).
@@ -193,10 +242,18 @@ class Solver {
   void stop() { check(talvir_stop(handle_)); }
 
   // ---- callback driver: a whole solve, then its result
-  Result solve(ObjectiveFn objective, VectorFn gradient, VectorFn constraints = {}, VectorFn jacobian = {}) {
-    Callbacks cb{std::move(objective), std::move(gradient), std::move(constraints), std::move(jacobian), {}};
-    check(talvir_solve(handle_, &Solver::call_objective, cb.constraints ? &Solver::call_constraints : nullptr,
-                       &Solver::call_gradient, cb.jacobian ? &Solver::call_jacobian : nullptr, &cb));
+  Result solve(Functions functions) {
+    Callbacks cb{std::move(functions), {}};
+    const Functions& fs = cb.functions;
+    talvir_callbacks record{};
+    record.size = sizeof record;
+    record.objective = fs.objective ? &Solver::call_objective : nullptr;
+    record.constraints = fs.constraints ? &Solver::call_constraints : nullptr;
+    record.gradient = fs.gradient ? &Solver::call_gradient : nullptr;
+    record.jacobian = fs.jacobian ? &Solver::call_jacobian : nullptr;
+    record.evaluate = fs.evaluate ? &Solver::call_evaluate : nullptr;
+    record.user = &cb;
+    check(talvir_solve_with(handle_, &record));
     if (cb.failure) std::rethrow_exception(cb.failure);
     return result();
   }
@@ -229,8 +286,7 @@ class Solver {
     std::function<void(const char*)> listing;
   };
   struct Callbacks {
-    ObjectiveFn objective;
-    VectorFn gradient, constraints, jacobian;
+    Functions functions;
     std::exception_ptr failure;
   };
 
@@ -276,21 +332,24 @@ class Solver {
       return TALVIR_CALLBACK_STOP;
     }
   }
+  static std::size_t count(int k) { return static_cast<std::size_t>(k); }
   static int call_objective(int n, const double* x, double* f, void* user) {
-    return guarded(user, [&](Callbacks& cb) { *f = cb.objective({x, static_cast<std::size_t>(n)}); });
+    return guarded(user, [&](Callbacks& cb) { *f = cb.functions.objective({x, count(n)}); });
   }
   static int call_gradient(int n, const double* x, double* g, void* user) {
-    const std::size_t N = static_cast<std::size_t>(n);
-    return guarded(user, [&](Callbacks& cb) { cb.gradient({x, N}, {g, N}); });
+    return guarded(user, [&](Callbacks& cb) { cb.functions.gradient({x, count(n)}, {g, count(n)}); });
   }
   static int call_constraints(int n, int m, const double* x, double* c, void* user) {
-    return guarded(user, [&](Callbacks& cb) {
-      cb.constraints({x, static_cast<std::size_t>(n)}, {c, static_cast<std::size_t>(m)});
-    });
+    return guarded(user, [&](Callbacks& cb) { cb.functions.constraints({x, count(n)}, {c, count(m)}); });
   }
   static int call_jacobian(int n, int, int nnz, const double* x, double* values, void* user) {
+    return guarded(user, [&](Callbacks& cb) { cb.functions.jacobian({x, count(n)}, {values, count(nnz)}); });
+  }
+  static int call_evaluate(int request, int n, int m, int nnz, const double* x, double* f, double* c,
+                           double* g, double* jac, void* user) {
     return guarded(user, [&](Callbacks& cb) {
-      cb.jacobian({x, static_cast<std::size_t>(n)}, {values, static_cast<std::size_t>(nnz)});
+      cb.functions.evaluate(
+          Evaluation{request, {x, count(n)}, f, {c, count(m)}, {g, count(n)}, {jac, count(nnz)}});
     });
   }
 

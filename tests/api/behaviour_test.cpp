@@ -8,8 +8,10 @@
 #include <functional>
 #include <limits>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
+#include "host/problems/problem.h"
 #include "talvir/talvir.hpp"
 
 namespace {
@@ -389,9 +391,12 @@ TEST(Behaviour, WrapperRethrowsACallbackException) {
     if (++calls == 2) throw std::runtime_error("model broke");
     return x[0] * x[0];
   };
-  const auto gradient = [](talvir::View<const double> x, talvir::View<double> g) { g[0] = 2 * x[0]; };
+  const auto gradient = [](talvir::View<const double> x, talvir::Gradient g) { g[0] = 2 * x[0]; };
   solver.set_start(std::vector<double>{1.0});
-  EXPECT_THROW(solver.solve(objective, gradient), std::runtime_error);
+  talvir::Functions functions;
+  functions.objective = objective;
+  functions.gradient = gradient;
+  EXPECT_THROW(solver.solve(functions), std::runtime_error);
   EXPECT_EQ(solver.result().ending, TALVIR_ENDING_STOPPED);
   EXPECT_THROW(solver.set("MaxIterations", 0), talvir::Error);
   try {
@@ -400,6 +405,126 @@ TEST(Behaviour, WrapperRethrowsACallbackException) {
     EXPECT_EQ(e.status(), TALVIR_ERROR_UNKNOWN_PARAMETER);
     EXPECT_NE(std::string(e.what()).find("NoSuchThing"), std::string::npos);
   }
+}
+
+// The four callbacks, one combined evaluate (C), and the wrapper's named roles (four, or evaluate) give
+// the same solve bit for bit: the same points, counts, multipliers and ending.
+TEST(Behaviour, OneCombinedEvaluationSolvesBitForBitAsTheFourCallbacks) {
+  using talvir::problems::TestProblem;
+  struct Run {
+    std::vector<double> x, lambda;
+    double f = 0;
+    int ending = 0, iterations = 0, values = 0, derivatives = 0, calls = 0;
+    bool operator==(const Run& o) const {
+      return x == o.x && lambda == o.lambda && f == o.f && ending == o.ending && iterations == o.iterations &&
+             values == o.values && derivatives == o.derivatives;
+    }
+  };
+  struct User {
+    const TestProblem* p;
+    int calls;
+  };
+  const auto finish = [](talvir_solver* s, int n, int m, int calls) {
+    Run r{std::vector<double>(n), std::vector<double>(m)};
+    talvir_get_x(s, r.x.data());
+    talvir_get_multipliers(s, r.lambda.data());
+    talvir_get_objective(s, &r.f);
+    talvir_get_ending(s, &r.ending);
+    talvir_get_iterations(s, &r.iterations);
+    talvir_get_evaluations(s, &r.values, &r.derivatives);
+    r.calls = calls;
+    talvir_free(s);
+    return r;
+  };
+  static constexpr talvir_objective_fn objective = [](int, const double* x, double* f, void* u) {
+    *f = static_cast<User*>(u)->p->objective(x);
+    return ++static_cast<User*>(u)->calls, TALVIR_CALLBACK_OK;
+  };
+  static constexpr talvir_constraints_fn constraints = [](int, int, const double* x, double* c, void* u) {
+    static_cast<User*>(u)->p->constraints(x, c);
+    return ++static_cast<User*>(u)->calls, TALVIR_CALLBACK_OK;
+  };
+  static constexpr talvir_gradient_fn gradient = [](int, const double* x, double* g, void* u) {
+    static_cast<User*>(u)->p->gradient(x, g);
+    return ++static_cast<User*>(u)->calls, TALVIR_CALLBACK_OK;
+  };
+  static constexpr talvir_jacobian_fn jacobian = [](int, int, int, const double* x, double* jac, void* u) {
+    static_cast<User*>(u)->p->jacobian(x, jac);
+    return ++static_cast<User*>(u)->calls, TALVIR_CALLBACK_OK;
+  };
+  static constexpr talvir_evaluate_fn evaluate = [](int request, int n, int m, int, const double* x,
+                                                    double* f, double* c, double* g, double* jac, void* u) {
+    if (request & TALVIR_REQUEST_VALUES) objective(n, x, f, u), m > 0 && constraints(n, m, x, c, u);
+    if (request & TALVIR_REQUEST_DERIVATIVES) gradient(n, x, g, u), m > 0 && jacobian(n, m, 0, x, jac, u);
+    return TALVIR_CALLBACK_OK;
+  };
+  for (const char* name : {"hs071", "hs055", "chain", "qp"}) {
+    SCOPED_TRACE(name);
+    const auto p = talvir::problems::make_problem(name, std::string(name) == "chain" ? 12 : 0);
+    const int n = p->n(), m = p->m();
+    std::vector<int> kinds(m);
+    std::vector<double> xl(n), xu(n), x0(n);
+    for (int j = 0; j < m; ++j) kinds[j] = p->kind(j);
+    p->bounds(xl.data(), xu.data());
+    p->start(x0.data());
+    const auto made = [&] {
+      talvir_solver* s = nullptr;
+      EXPECT_EQ(talvir_create(n, m, kinds.data(), &s), TALVIR_OK);
+      talvir_set_bounds(s, xl.data(), xu.data());
+      talvir_set_start(s, x0.data());
+      return s;
+    };
+    User four{p.get(), 0}, one{p.get(), 0};
+    talvir_solver* a = made();
+    ASSERT_EQ(talvir_solve(a, objective, m > 0 ? constraints : nullptr, gradient, m > 0 ? jacobian : nullptr,
+                           &four),
+              TALVIR_OK);
+    const Run by_four = finish(a, n, m, four.calls);
+    talvir_solver* b = made();
+    talvir_callbacks cb{sizeof cb, nullptr, nullptr, nullptr, nullptr, evaluate, &one};
+    ASSERT_EQ(talvir_solve_with(b, &cb), TALVIR_OK);
+    const Run by_one = finish(b, n, m, one.calls);
+    EXPECT_TRUE(by_four == by_one);
+    EXPECT_EQ(by_four.calls, by_one.calls) << "the same functions evaluated";
+    // The wrapper: named roles, four or one.
+    for (const bool combined : {false, true}) {
+      talvir::Solver solver(n, m, kinds);
+      solver.set_bounds(xl, xu).set_start(x0);
+      talvir::Functions fs;
+      if (combined) {
+        fs.evaluate = [&](const talvir::Evaluation& e) {
+          if (e.values())
+            *e.f = p->objective(e.x.data()), m > 0 ? p->constraints(e.x.data(), e.c.data()) : void();
+          if (e.derivatives())
+            p->gradient(e.x.data(), e.g.data()), m > 0 ? p->jacobian(e.x.data(), e.jacobian.data()) : void();
+        };
+      } else {
+        fs.objective = [&](talvir::View<const double> x) { return p->objective(x.data()); };
+        fs.gradient = [&](talvir::View<const double> x, talvir::Gradient g) {
+          p->gradient(x.data(), g.data());
+        };
+        if (m > 0)
+          fs.constraints = [&](talvir::View<const double> x, talvir::ConstraintValues c) {
+            p->constraints(x.data(), c.data());
+          };
+        if (m > 0)
+          fs.jacobian = [&](talvir::View<const double> x, talvir::JacobianValues v) {
+            p->jacobian(x.data(), v.data());
+          };
+      }
+      const talvir::Result r = solver.solve(fs);
+      EXPECT_EQ(r.x, by_four.x) << (combined ? "wrapper, evaluate" : "wrapper, four");
+      EXPECT_EQ(r.value_evaluations, by_four.values);
+    }
+  }
+  // Both forms at once, or a record too small, are refused.
+  talvir_solver* s = nullptr;
+  ASSERT_EQ(talvir_create(1, 0, nullptr, &s), TALVIR_OK);
+  talvir_callbacks both{sizeof both, objective, nullptr, gradient, nullptr, evaluate, nullptr};
+  EXPECT_EQ(talvir_solve_with(s, &both), TALVIR_ERROR_BAD_VALUE);
+  talvir_callbacks small{8, nullptr, nullptr, nullptr, nullptr, evaluate, nullptr};
+  EXPECT_EQ(talvir_solve_with(s, &small), TALVIR_ERROR_BAD_VALUE);
+  talvir_free(s);
 }
 
 }  // namespace
