@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <new>
 
 #include "api/solver.h"
@@ -210,6 +211,50 @@ TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out
   return TALVIR_OK;
 }
 
+TALVIR_API int talvir_create_ranged(int n, int m, const double* lower, const double* upper,
+                                    talvir_solver** out) {
+  if (out == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  *out = nullptr;
+  if (n < 1 || m < 0 || static_cast<long long>(n) * m >= std::numeric_limits<std::int32_t>::max())
+    return TALVIR_ERROR_BAD_SIZE;
+  if (m > 0 && (lower == nullptr || upper == nullptr)) return TALVIR_ERROR_NULL_ARGUMENT;
+  std::unique_ptr<talvir_api::RowMap> map;
+  std::vector<std::int32_t> engine_kinds;
+  try {
+    map = std::make_unique<talvir_api::RowMap>();
+    if (!talvir_api::make_rows(m, lower, upper, *map, engine_kinds).empty()) return TALVIR_ERROR_BAD_VALUE;
+  } catch (...) {
+    return TALVIR_ERROR_NO_MEMORY;
+  }
+  const std::vector<int> kinds(engine_kinds.begin(), engine_kinds.end());
+  talvir_solver* s = nullptr;
+  const int status = talvir_create(n, static_cast<int>(kinds.size()), kinds.data(), &s);
+  if (status != TALVIR_OK) return status;
+  try {
+    std::vector<int> rows, cols;  // the caller's dense structure, row by row
+    for (int j = 0; j < m; ++j)
+      for (int i = 0; i < n; ++i) rows.push_back(j), cols.push_back(i);
+    talvir_api::map_structure(*map, n, m * n, rows.data(), cols.data(), s->rows1, s->cols1);
+    s->accepted_c.assign(m, 0.0);
+    s->results.c.assign(m, 0.0);
+    s->results.lambda.assign(m, 0.0);
+  } catch (...) {
+    talvir_free(s);
+    return TALVIR_ERROR_NO_MEMORY;
+  }
+  s->rows = std::move(map);
+  *out = s;
+  return TALVIR_OK;
+}
+
+TALVIR_API int talvir_set_maximize(talvir_solver* s, int maximize) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (const int refused = talvir_api::refuse_in_listing(s, "talvir_set_maximize")) return refused;
+  if (s->phase == Phase::awaiting) return refuse_during_solve(s, "talvir_set_maximize");
+  s->sense = maximize != 0 ? -1.0 : 1.0;
+  return succeed(s);
+}
+
 TALVIR_API int talvir_memory_needed(int n, int m, const int* kinds, double* needed, double* available) {
   if (needed == nullptr || available == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
   const int status = check_problem(n, m, kinds);
@@ -233,7 +278,7 @@ TALVIR_API int talvir_free(talvir_solver* solver) {
 TALVIR_API int talvir_get_sizes(const talvir_solver* s, int* n, int* m) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
   if (n != nullptr) *n = s->n;
-  if (m != nullptr) *m = s->m;
+  if (m != nullptr) *m = talvir_api::caller_m(*s);
   return succeed(s);
 }
 

@@ -31,16 +31,16 @@ int answer(talvir_solver& s, const Callbacks& cb) {
   const double* x = nullptr;
   double *f = nullptr, *g = nullptr, *c = nullptr, *jac = nullptr;
   talvir_evaluation_arrays(&s, &x, &f, &g, &c, &jac);
-  const int nnz = static_cast<int>(s.rows1.size());
-  if (cb.evaluate != nullptr) return cb.evaluate(s.request, s.n, s.m, nnz, x, f, c, g, jac, cb.user);
+  const int m = talvir_api::caller_m(s), nnz = talvir_api::caller_nnz(s);
+  if (cb.evaluate != nullptr) return cb.evaluate(s.request, s.n, m, nnz, x, f, c, g, jac, cb.user);
   int rc = TALVIR_CALLBACK_OK;
   if (s.request & TALVIR_REQUEST_VALUES) {
     rc = cb.objective(s.n, x, f, cb.user);
-    if (next_due(s, rc) && s.m > 0) rc = cb.constraints(s.n, s.m, x, c, cb.user);
+    if (next_due(s, rc) && m > 0) rc = cb.constraints(s.n, m, x, c, cb.user);
   }
   if (next_due(s, rc) && (s.request & TALVIR_REQUEST_DERIVATIVES)) {
     rc = cb.gradient(s.n, x, g, cb.user);
-    if (next_due(s, rc) && s.m > 0) rc = cb.jacobian(s.n, s.m, nnz, x, jac, cb.user);
+    if (next_due(s, rc) && m > 0) rc = cb.jacobian(s.n, m, nnz, x, jac, cb.user);
   }
   return rc;
 }
@@ -48,7 +48,7 @@ int answer(talvir_solver& s, const Callbacks& cb) {
 bool missing_callback(const talvir_solver& s, const Callbacks& cb) {
   if (cb.evaluate != nullptr) return false;
   return cb.objective == nullptr || cb.gradient == nullptr ||
-         (s.m > 0 && (cb.constraints == nullptr || cb.jacobian == nullptr));
+         (talvir_api::caller_m(s) > 0 && (cb.constraints == nullptr || cb.jacobian == nullptr));
 }
 
 // The loop of both drivers, for `function`.
@@ -57,7 +57,7 @@ int run(talvir_solver& s, const Callbacks& cb, const char* function) {
     return fail(&s, TALVIR_ERROR_MISSING_CALLBACK,
                 "%s: the objective and gradient callbacks are needed, and with constraints (m = %d) the "
                 "constraints and jacobian callbacks too (or one evaluate callback)",
-                function, s.m);
+                function, talvir_api::caller_m(s));
   }
   if (const int refused = talvir_api::refuse_in_listing(&s, function)) return refused;
   if (s.in_callback)

@@ -15,10 +15,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "api/native_parameters.h"
+#include "api/rows.h"
 #include "driver/solve_state.h"
 #include "include/talvir/talvir.h"
 #include "io/units.h"
@@ -47,12 +49,14 @@ struct talvir_solver {
   ~talvir_solver();
 
   int n = 0, m = 0;
-  std::vector<std::int32_t> kinds;         // m: TALVIR_EQUAL, _GREATER_EQUAL, _LESS_EQUAL
-  std::vector<double> lower, upper;        // n each; +-TALVIR_INFINITE_BOUND for none
-  std::vector<double> start;               // n
-  std::vector<double> scales;              // n, non-zero
-  double objective_scale = 1.0;            // D(N+1), the Hessian initialisation control
-  std::vector<std::int32_t> rows1, cols1;  // the Jacobian structure, 1-based (the driver's form)
+  std::vector<std::int32_t> kinds;           // m: TALVIR_EQUAL, _GREATER_EQUAL, _LESS_EQUAL
+  std::vector<double> lower, upper;          // n each; +-TALVIR_INFINITE_BOUND for none
+  std::vector<double> start;                 // n
+  std::vector<double> scales;                // n, non-zero
+  double objective_scale = 1.0;              // D(N+1), the Hessian initialisation control
+  double sense = 1.0;                        // -1 when maximising: the engine minimises sense * f
+  std::unique_ptr<talvir_api::RowMap> rows;  // two-sided constraints (talvir_create_ranged), else null
+  std::vector<std::int32_t> rows1, cols1;    // the Jacobian structure, 1-based (the driver's form)
   vek::ParameterRecord parameters[talvir_api::kNativeParameterCount] = {};
   bool parameters_made = false;
   bool controls_stale = true;  // a parameter was stored since the engine controls were last taken
@@ -89,6 +93,14 @@ int fail_without_handle(int status);
 // TALVIR_ERROR_OUT_OF_ORDER, with nothing changed, for a call that a listing sink may not make (every
 // call but the getters), or TALVIR_OK when the sink is not running.
 int refuse_in_listing(const talvir_solver* s, const char* function);
+
+// The caller's constraint count and Jacobian entries (the engine's own unless the rows are two-sided).
+inline int caller_m(const talvir_solver& s) {
+  return s.rows ? s.rows->m : s.m;
+}
+inline int caller_nnz(const talvir_solver& s) {
+  return static_cast<int>(s.rows ? s.rows->user_rows.size() : s.rows1.size());
+}
 
 template <class Body>
 int guarded(const talvir_solver* s, Body&& body) noexcept {

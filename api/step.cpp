@@ -20,21 +20,41 @@ namespace {
 constexpr double kEvaluationFailed = 1.0e30;  // C(1) at or above it: the engine shortens the step
 constexpr double kNotKnown = std::numeric_limits<double>::quiet_NaN();
 
-void remember_accepted(talvir_solver& s) {
-  std::copy(s.run.X.begin(), s.run.X.end(), s.accepted_x.begin());
-  s.accepted_f = s.run.F;
-  std::copy(s.run.C.begin(), s.run.C.begin() + s.m, s.accepted_c.begin());
+// The constraint values of the last point evaluated, as the caller gave them.
+const double* caller_values(const talvir_solver& s) {
+  return s.rows ? s.rows->c.data() : s.run.C.data();
 }
 
-// The largest violation of the constraints (by kind) and bounds at the result point.
+void remember_accepted(talvir_solver& s) {
+  std::copy(s.run.X.begin(), s.run.X.end(), s.accepted_x.begin());
+  s.accepted_f = s.sense * s.run.F;
+  std::copy(caller_values(s), caller_values(s) + caller_m(s), s.accepted_c.begin());
+}
+
+// The largest violation of the constraints (by kind, or by their sides) and bounds at the result point.
 double violation_of(const talvir_solver& s, const Results& r) {
   double v = 0.0;
   for (int i = 0; i < s.n; ++i) v = std::max({v, s.lower[i] - r.x[i], r.x[i] - s.upper[i]});
-  for (int j = 0; j < s.m; ++j) {
+  for (int j = 0; j < caller_m(s); ++j) {
     const double c = r.c[j];
-    v = std::max(v, s.kinds[j] == TALVIR_EQUAL ? std::fabs(c) : (s.kinds[j] == TALVIR_LESS_EQUAL ? c : -c));
+    if (s.rows) {
+      v = std::max({v, s.rows->lower[j] - c, c - s.rows->upper[j]});
+    } else {
+      v = std::max(v, s.kinds[j] == TALVIR_EQUAL ? std::fabs(c) : (s.kinds[j] == TALVIR_LESS_EQUAL ? c : -c));
+    }
   }
   return std::isnan(v) ? kNotKnown : v;
+}
+
+// The caller's values into the engine's terms: two-sided rows onto engine rows, maximisation onto
+// minimisation of -f.
+void to_engine_terms(talvir_solver& s, bool values, bool derivatives) {
+  vek::EvaluationBlock& b = s.run.block;
+  if (s.rows) to_engine(*s.rows, values ? b.constraints : nullptr, derivatives ? b.jacobian : nullptr);
+  if (s.sense > 0) return;
+  if (values) b.objective = -b.objective;
+  if (derivatives)
+    for (int i = 0; i < s.n; ++i) b.gradient[i] = -b.gradient[i];
 }
 
 // g - sum_j lambda_j A(., j) from the engine's G and A.
@@ -54,6 +74,12 @@ bool take_values(talvir_solver& s) {
   const vek::EvaluationBlock& b = run.block;
   const bool values = (s.request & TALVIR_REQUEST_VALUES) != 0;
   const bool derivatives = (s.request & TALVIR_REQUEST_DERIVATIVES) != 0;
+  if (s.request == TALVIR_REQUEST_ALL) {
+    s.accepted_f = b.objective;
+    const double* c = s.rows ? s.rows->c.data() : b.constraints;
+    std::copy(c, c + caller_m(s), s.accepted_c.begin());
+  }
+  to_engine_terms(s, values, derivatives);
   bool values_failed = false, derivatives_failed = false;
   if (values) {
     ++s.value_evaluations;
@@ -67,10 +93,6 @@ bool take_values(talvir_solver& s) {
                          first_non_finite(b.jacobian, run.nnz) >= 0;
   }
   s.cannot_evaluate = false;
-  if (s.request == TALVIR_REQUEST_ALL) {
-    s.accepted_f = b.objective;
-    std::copy(b.constraints, b.constraints + s.m, s.accepted_c.begin());
-  }
   if (derivatives_failed || (values_failed && derivatives)) return false;
   vek::driver::transfer_values(run);
   if (values_failed) {
@@ -126,12 +148,20 @@ void end_solve(talvir_solver& s, std::int32_t ending) {
     std::copy(s.accepted_c.begin(), s.accepted_c.end(), r.c.begin());
   } else {
     std::copy(run.X.begin(), run.X.end(), r.x.begin());
-    r.f = run.F;
-    std::copy(run.C.begin(), run.C.begin() + s.m, r.c.begin());
+    r.f = s.sense * run.F;
+    std::copy(caller_values(s), caller_values(s) + caller_m(s), r.c.begin());
   }
-  std::copy(run.VF.begin(), run.VF.begin() + s.m, r.lambda.begin());
+  if (s.rows) {
+    to_caller(*s.rows, run.VF.data(), r.lambda.data());
+  } else {
+    std::copy(run.VF.begin(), run.VF.begin() + s.m, r.lambda.begin());
+  }
   std::fill(r.z.begin(), r.z.end(), 0.0);
   if (s.engine_called) lagrangian_gradient(s, r.z);
+  if (s.sense < 0) {  // the multipliers of max f are those of min -f, negated
+    for (double& lambda : r.lambda) lambda = -lambda;
+    for (double& z : r.z) z = -z;
+  }
   r.iterations = s.engine_called ? run.engine_state.ITER : 0;
   r.violation = violation_of(s, r);
   end_listing(s);
@@ -179,8 +209,9 @@ TALVIR_API int talvir_evaluation_arrays(talvir_solver* s, const double** x, doub
   if (x != nullptr) *x = s->run.X.data();
   if (f != nullptr) *f = &b.objective;
   if (g != nullptr) *g = b.gradient;
-  if (c != nullptr) *c = s->m > 0 ? b.constraints : nullptr;
-  if (jac != nullptr) *jac = s->m > 0 ? b.jacobian : nullptr;
+  const bool rows = s->rows != nullptr, with_rows = talvir_api::caller_m(*s) > 0;
+  if (c != nullptr) *c = !with_rows ? nullptr : rows ? s->rows->c.data() : b.constraints;
+  if (jac != nullptr) *jac = !with_rows ? nullptr : rows ? s->rows->jac.data() : b.jacobian;
   return succeed(s);
 }
 

@@ -14,12 +14,12 @@ namespace {
 // TALVIR_OK, or the refusal of the first pair out of range.
 int check_ranges(const talvir_solver* s, int nnz, const int* rows, const int* cols) {
   for (int k = 0; k < nnz; ++k) {
-    if (rows[k] < 0 || rows[k] >= s->m || cols[k] < 0 || cols[k] >= s->n) {
+    if (rows[k] < 0 || rows[k] >= talvir_api::caller_m(*s) || cols[k] < 0 || cols[k] >= s->n) {
       return fail(
           s, TALVIR_ERROR_BAD_VALUE,
           "talvir_set_jacobian_structure: entry %d names constraint %d and variable %d, outside 0..%d and "
           "0..%d",
-          k, rows[k], cols[k], s->m - 1, s->n - 1);
+          k, rows[k], cols[k], talvir_api::caller_m(*s) - 1, s->n - 1);
     }
   }
   return TALVIR_OK;
@@ -48,10 +48,10 @@ TALVIR_API int talvir_set_jacobian_structure(talvir_solver* s, int nnz, const in
     if (s->phase == talvir_api::Phase::awaiting) {
       return fail(s, TALVIR_ERROR_OUT_OF_ORDER, "talvir_set_jacobian_structure: a solve is in progress");
     }
-    if (nnz < 0 || static_cast<long long>(nnz) > static_cast<long long>(s->m) * s->n) {
+    const long long dense = static_cast<long long>(talvir_api::caller_m(*s)) * s->n;
+    if (nnz < 0 || nnz > dense) {
       return fail(s, TALVIR_ERROR_BAD_SIZE,
-                  "talvir_set_jacobian_structure: nnz = %d is outside 0..m*n = %lld", nnz,
-                  static_cast<long long>(s->m) * s->n);
+                  "talvir_set_jacobian_structure: nnz = %d is outside 0..m*n = %lld", nnz, dense);
     }
     if (nnz > 0 && (rows == nullptr || cols == nullptr)) {
       return fail(s, TALVIR_ERROR_NULL_ARGUMENT, "talvir_set_jacobian_structure: null rows or cols array");
@@ -60,9 +60,13 @@ TALVIR_API int talvir_set_jacobian_structure(talvir_solver* s, int nnz, const in
     if (status == TALVIR_OK) status = check_repeats(s, nnz, rows, cols);
     if (status != TALVIR_OK) return status;
     std::vector<std::int32_t> rows1(nnz), cols1(nnz);
-    for (int k = 0; k < nnz; ++k) {
-      rows1[k] = rows[k] + 1;
-      cols1[k] = cols[k] + 1;
+    if (s->rows) {
+      talvir_api::map_structure(*s->rows, s->n, nnz, rows, cols, rows1, cols1);
+    } else {
+      for (int k = 0; k < nnz; ++k) {
+        rows1[k] = rows[k] + 1;
+        cols1[k] = cols[k] + 1;
+      }
     }
     s->rows1.swap(rows1);
     s->cols1.swap(cols1);
@@ -73,7 +77,7 @@ TALVIR_API int talvir_set_jacobian_structure(talvir_solver* s, int nnz, const in
 TALVIR_API int talvir_get_jacobian_nnz(const talvir_solver* s, int* nnz) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
   if (nnz == nullptr) return fail(s, TALVIR_ERROR_NULL_ARGUMENT, "talvir_get_jacobian_nnz: null out-pointer");
-  *nnz = static_cast<int>(s->rows1.size());
+  *nnz = talvir_api::caller_nnz(*s);
   return succeed(s);
 }
 

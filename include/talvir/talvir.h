@@ -255,6 +255,22 @@ TALVIR_API int talvir_parameter_info(int index, const char** name, const char** 
  * variable scales 1, objective scale 1, no listing sink, the parameters at their defaults. */
 TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out);
 
+/* A new solver whose m constraints have two sides, as models write them: lower[j] <= c_j(x) <= upper[j],
+ * a side at or beyond 1e20 in magnitude (or infinite) absent; lower[j] = upper[j] is an equality, a row
+ * with neither side is free (its multiplier is 0). Everything else is as for talvir_create: the caller's
+ * rows are the m rows of the callbacks, the evaluation arrays, the Jacobian structure and the results;
+ * the multiplier of a row is >= 0 when its lower side holds it and <= 0 when its upper side does (a range
+ * is two rows of the engine; TALVIR_ERROR_BAD_SIZE when those pass the engine's limits). Refused:
+ * TALVIR_ERROR_BAD_VALUE for NaN, lower > upper, lower = +inf or upper = -inf. */
+TALVIR_API int talvir_create_ranged(int n, int m, const double* lower, const double* upper,
+                                    talvir_solver** out);
+
+/* Maximise f instead of minimising it (maximize != 0; set-up, default 0). The engine minimises -f; f,
+ * the gradient and the results stay the caller's. The multipliers keep grad f - sum_j lambda_j grad c_j =
+ * z, so their signs turn: at a maximum lambda_j <= 0 for an active c_j >= 0 (or lower side), and z <= 0
+ * at an active lower bound. The convergence test is that of -f. */
+TALVIR_API int talvir_set_maximize(talvir_solver* solver, int maximize);
+
 /* The bytes a solver of these sizes needs (*needed: its arrays grow with n squared and with n m) and
  * the bytes this process can still obtain (*available: free memory and swap, within the process's
  * limits; HUGE_VAL when the system does not say). talvir_create refuses with TALVIR_ERROR_NO_MEMORY,
