@@ -192,8 +192,7 @@ TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out
   const int status = check_problem(n, m, kinds);
   if (status != TALVIR_OK) return status;
   // Refused before anything is allocated: an overcommitting system would not fail the allocation.
-  if (solver_memory_bytes(n, m, equality_count(m, kinds)) >
-      static_cast<double>(vek::io::available_memory_bytes()))
+  if (vek::io::exceeds_available_memory(solver_memory_bytes(n, m, equality_count(m, kinds))))
     return TALVIR_ERROR_NO_MEMORY;
   talvir_solver* s = nullptr;
   bool made = false;

@@ -113,7 +113,8 @@ bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::in
   st.LWVF = static_cast<std::int32_t>(l.LWVF);  // 2M above the engine's minimum
   st.LWQP = static_cast<std::int32_t>(l.LWQP);  // 3M above it, plus the copies when in memory
   // Refused before anything is allocated: an overcommitting system would not fail the allocation.
-  if (engine_memory_bytes(N, ME, M, nnz, qp_in_memory, elastic_room) > io::available_memory_bytes())
+  if (io::exceeds_available_memory(
+          static_cast<double>(engine_memory_bytes(N, ME, M, nnz, qp_in_memory, elastic_room))))
     return false;
   try {
     st.block_gradient.assign(N + 1, 0.0);

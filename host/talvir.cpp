@@ -205,8 +205,8 @@ double solve_memory_bytes(const problems::TestProblem& p) {
 // run_solve, with a shortage of memory reported (how much the solve needs) instead of an abort.
 bool run_solve_reporting_memory(vek::NLPSystemFactory* factory, const problems::TestProblem& p,
                                 const SolveSettings& settings, SolveOutcome* out) {
-  const double available = static_cast<double>(vek::io::available_memory_bytes());
-  const auto report = [&p, available] {
+  const auto report = [&p] {
+    const double available = static_cast<double>(vek::io::available_memory_bytes());
     std::fprintf(stderr,
                  "talvir: not enough memory to solve %s with n = %d, m = %d: it needs about %.1f GB "
                  "(the solver's workspaces grow with n squared)",
@@ -217,7 +217,7 @@ bool run_solve_reporting_memory(vek::NLPSystemFactory* factory, const problems::
     return false;
   };
   // Refused before anything is allocated: an overcommitting system would not fail the allocation.
-  if (solve_memory_bytes(p) > available) return report();
+  if (vek::io::exceeds_available_memory(solve_memory_bytes(p))) return report();
   try {
     *out = run_solve(factory, p, settings);
     return true;

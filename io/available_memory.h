@@ -2,6 +2,9 @@
 // system that overcommits, an allocation that cannot be backed succeeds and the process is killed
 // later when it touches the pages, so a check must come first. Header-only.
 //
+//   exceeds_available_memory(bytes)  true when `bytes` is more than available_memory_bytes(); requests
+//                              below 64 MB are not checked (asking the system costs more than a small
+//                              solve, and a machine that cannot give 64 MB fails the allocation itself)
 //   available_memory_bytes()   Linux: MemAvailable plus SwapFree (/proc/meminfo), capped by what the
 //                              address-space and data-size limits (ulimit -v, -d) leave to this process;
 //                              Windows: the smaller of the commit charge and the address space still
@@ -82,5 +85,9 @@ inline std::uint64_t available_memory_bytes() {
 }
 
 #endif
+
+inline bool exceeds_available_memory(double bytes) {
+  return bytes >= 64.0 * (1 << 20) && bytes > static_cast<double>(available_memory_bytes());
+}
 
 }  // namespace vek::io
