@@ -101,6 +101,11 @@ inline int caller_m(const talvir_solver& s) {
 inline int caller_nnz(const talvir_solver& s) {
   return static_cast<int>(s.rows ? s.rows->user_rows.size() : s.rows1.size());
 }
+// Entry k of the caller's Jacobian structure, 0-based.
+inline void caller_entry(const talvir_solver& s, int k, int& row, int& column) {
+  row = s.rows ? s.rows->user_rows[k] : s.rows1[k] - 1;
+  column = s.rows ? s.rows->user_cols[k] : s.cols1[k] - 1;
+}
 
 template <class Body>
 int guarded(const talvir_solver* s, Body&& body) noexcept {

@@ -388,6 +388,26 @@ TALVIR_API int talvir_solve(talvir_solver* solver, talvir_objective_fn objective
  * for `evaluate` given together with any of the four. */
 TALVIR_API int talvir_solve_with(talvir_solver* solver, const talvir_callbacks* callbacks);
 
+/* ---- Derivative checker ------------------------------------------------------------------------------ */
+
+/* One entry whose given derivative differs from its estimate: row -1 is the objective's gradient,
+ * otherwise the constraint; error = |given - estimated| / max(1, |estimated|) (HUGE_VAL when either is
+ * not a number). */
+typedef void (*talvir_derivative_report_fn)(int row, int column, double given, double estimated, double error,
+                                            void* user);
+
+/* Checks the gradient and every Jacobian entry of the structure at x (n values) against central
+ * differences of the objective and constraints, the step for x_i being cbrt(machine epsilon) max(1, |x_i|)
+ * (the points x +- step need not lie within the bounds). Each entry whose error exceeds `tolerance` (> 0;
+ * 1e-4 is usual) is handed to `report` (may be null); *bad receives their number. A callback that does not
+ * return TALVIR_CALLBACK_OK makes the entries it was to give NaN, so they count as bad. Costs 2n values
+ * evaluations and one derivatives evaluation; the solver's state is not touched. */
+TALVIR_API int talvir_check_derivatives(talvir_solver* solver, talvir_objective_fn objective,
+                                        talvir_constraints_fn constraints, talvir_gradient_fn gradient,
+                                        talvir_jacobian_fn jacobian, void* user, const double* x,
+                                        double tolerance, talvir_derivative_report_fn report,
+                                        void* report_user, int* bad);
+
 /* ---- Results (TALVIR_ERROR_OUT_OF_ORDER until a solve has ended; they stay until the next solve begins) */
 
 /* The ending (TALVIR_ENDING_NONE before any). Allowed at any time. */

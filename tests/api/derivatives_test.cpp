@@ -1,0 +1,109 @@
+// The derivative checker: every bundled problem's derivatives pass at its start point, and a wrong
+// gradient or Jacobian entry planted in one (or a callback that refuses) is found and reported where it
+// is, with the given and estimated values.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "host/problems/problem.h"
+#include "talvir/talvir.h"
+
+namespace {
+
+using talvir::problems::TestProblem;
+
+struct Plant {
+  int row = -2, column = 0;  // row -1: the gradient; -2: nothing planted
+  bool refuse = false;       // the jacobian callback refuses
+};
+struct Context {
+  const TestProblem* p;
+  Plant plant;
+  std::vector<double> jac;  // dense scratch
+};
+struct Found {
+  int row, column;
+  double given, estimated;
+};
+
+int objective(int, const double* x, double* f, void* u) {
+  *f = static_cast<Context*>(u)->p->objective(x);
+  return TALVIR_CALLBACK_OK;
+}
+int constraints(int, int, const double* x, double* c, void* u) {
+  static_cast<Context*>(u)->p->constraints(x, c);
+  return TALVIR_CALLBACK_OK;
+}
+int gradient(int n, const double* x, double* g, void* u) {
+  const Context& cx = *static_cast<Context*>(u);
+  cx.p->gradient(x, g);
+  if (cx.plant.row == -1) g[cx.plant.column] += 1.0 + std::fabs(g[cx.plant.column]);
+  (void)n;
+  return TALVIR_CALLBACK_OK;
+}
+int jacobian(int n, int m, int, const double* x, double* values, void* u) {
+  Context& cx = *static_cast<Context*>(u);
+  if (cx.plant.refuse) return TALVIR_CALLBACK_CANNOT_EVALUATE;
+  cx.p->jacobian(x, values);  // the dense structure, row by row
+  if (cx.plant.row >= 0)
+    values[cx.plant.row * n + cx.plant.column] *= 2.0, values[cx.plant.row * n + cx.plant.column] += 1.0;
+  (void)m;
+  return TALVIR_CALLBACK_OK;
+}
+void collect(int row, int column, double given, double estimated, double, void* user) {
+  static_cast<std::vector<Found>*>(user)->push_back({row, column, given, estimated});
+}
+
+// Runs the checker on `name` at its start point with `plant`; the entries reported.
+std::vector<Found> check(const std::string& name, const Plant& plant, int& bad) {
+  const auto p = talvir::problems::make_problem(name);
+  std::vector<int> kinds(p->m());
+  for (int j = 0; j < p->m(); ++j) kinds[j] = p->kind(j);
+  std::vector<double> x(p->n());
+  p->start(x.data());
+  talvir_solver* s = nullptr;
+  EXPECT_EQ(talvir_create(p->n(), p->m(), kinds.data(), &s), TALVIR_OK);
+  Context cx{p.get(), plant, {}};
+  std::vector<Found> found;
+  EXPECT_EQ(talvir_check_derivatives(s, objective, constraints, gradient, jacobian, &cx, x.data(), 1e-4,
+                                     collect, &found, &bad),
+            TALVIR_OK);
+  talvir_free(s);
+  return found;
+}
+
+TEST(Derivatives, TheBundledProblemsPassAndPlantedErrorsAreFound) {
+  int passed = 0;
+  for (const std::string& name : talvir::problems::problem_names()) {
+    int bad = -1;
+    const auto found = check(name, {}, bad);
+    EXPECT_EQ(bad, 0) << name << ": first at row " << (found.empty() ? 0 : found[0].row) << " column "
+                      << (found.empty() ? 0 : found[0].column);
+    passed += bad == 0;
+  }
+  EXPECT_GT(passed, 60);
+  struct Case {
+    const char* problem;
+    Plant plant;
+    int bad;  // entries reported
+  };
+  const Case cases[] = {
+      {"hs071", {-1, 2, false}, 1},  // the gradient's third entry
+      {"hs071", {1, 3, false}, 1},   // d c_1 / d x_3
+      {"hs071", {-2, 0, true}, 8},   // a jacobian callback that refuses: all eight entries unknown
+  };
+  for (const Case& c : cases) {
+    int bad = -1;
+    const auto found = check(c.problem, c.plant, bad);
+    EXPECT_EQ(bad, c.bad);
+    ASSERT_EQ(found.size(), static_cast<std::size_t>(c.bad));
+    if (c.plant.refuse) continue;
+    EXPECT_EQ(found[0].row, c.plant.row);
+    EXPECT_EQ(found[0].column, c.plant.column);
+    EXPECT_GT(std::fabs(found[0].given - found[0].estimated), 0.5);
+  }
+}
+
+}  // namespace
