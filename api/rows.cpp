@@ -48,6 +48,7 @@ std::string make_rows(int m, const double* lower, const double* upper, RowMap& m
     if (has(u, 1)) add_row(map, kinds, j, TALVIR_LESS_EQUAL, u);
   }
   map.c.assign(m, 0.0);
+  map.handed.assign(m, 0.0);
   return "";
 }
 

@@ -35,6 +35,8 @@ struct RowMap {
   std::vector<int> user_rows, user_cols;  // the caller's structure, 0-based
   std::vector<int> entry_source;          // per engine Jacobian entry: the caller's entry
   std::vector<double> c, jac;             // the caller's evaluation arrays (m, and room for m n)
+  std::vector<double> handed;             // the caller's values as last handed on (m): c is the caller's to
+                                          // write again, also while answering a derivatives request
 };
 
 std::string make_rows(int m, const double* lower, const double* upper, RowMap& map,

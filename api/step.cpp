@@ -22,7 +22,7 @@ constexpr double kNotKnown = std::numeric_limits<double>::quiet_NaN();
 
 // The constraint values of the last point evaluated, as the caller gave them.
 const double* caller_values(const talvir_solver& s) {
-  return s.rows ? s.rows->c.data() : s.run.C.data();
+  return s.rows ? s.rows->handed.data() : s.run.C.data();
 }
 
 void remember_accepted(talvir_solver& s) {
@@ -74,11 +74,12 @@ bool take_values(talvir_solver& s) {
   const vek::EvaluationBlock& b = run.block;
   const bool values = (s.request & TALVIR_REQUEST_VALUES) != 0;
   const bool derivatives = (s.request & TALVIR_REQUEST_DERIVATIVES) != 0;
+  const double* c = s.rows ? s.rows->c.data() : b.constraints;  // the caller's values
   if (s.request == TALVIR_REQUEST_ALL) {
     s.accepted_f = b.objective;
-    const double* c = s.rows ? s.rows->c.data() : b.constraints;
     std::copy(c, c + caller_m(s), s.accepted_c.begin());
   }
+  if (values && s.rows) std::copy(c, c + caller_m(s), s.rows->handed.begin());
   to_engine_terms(s, values, derivatives);
   bool values_failed = false, derivatives_failed = false;
   if (values) {
