@@ -8,9 +8,9 @@
 #include <new>
 
 #include "api/solver.h"
+#include "core/parameter_records.h"
 #include "driver/engine_run.h"
 #include "io/available_memory.h"
-#include "plugin/parameter_records.h"
 
 namespace talvir_api {
 
@@ -49,7 +49,7 @@ using talvir_api::succeed;
 
 talvir_solver::~talvir_solver() {
   listing = nullptr;  // closing the units hands on an unfinished line: not to a caller who is freeing
-  if (parameters_made) vek::plugin::free_parameter_records(parameters, talvir_api::kNativeParameterCount);
+  if (parameters_made) vek::core::free_parameter_records(parameters, talvir_api::kNativeParameterCount);
 }
 
 namespace {
@@ -132,11 +132,11 @@ bool make_solver(talvir_solver& s, int n, int m, const int* kinds) {
   s.results.c.assign(m, 0.0);
   s.results.lambda.assign(m, 0.0);
   s.results.message.reserve(400);
-  s.parameters_made = vek::plugin::fill_parameter_records(s.parameters);
-  if (s.parameters_made && !vek::plugin::fill_parameter_records(s.parameters + vek::kParameterCount,
-                                                                talvir_api::kNativeOnlyDefinitions,
-                                                                talvir_api::kNativeOnlyCount)) {
-    vek::plugin::free_parameter_records(s.parameters, vek::kParameterCount);
+  s.parameters_made = vek::core::fill_parameter_records(s.parameters);
+  if (s.parameters_made &&
+      !vek::core::fill_parameter_records(s.parameters + vek::core::kParameterCount,
+                                         talvir_api::kNativeOnlyDefinitions, talvir_api::kNativeOnlyCount)) {
+    vek::core::free_parameter_records(s.parameters, vek::core::kParameterCount);
     s.parameters_made = false;
   }
   return s.parameters_made;

@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "api/native_parameters.h"
+#include "core/parameter_table.h"
 #include "driver/solve_state.h"
 #include "include/talvir/talvir.h"
 #include "io/units.h"
-#include "plugin/parameter_table.h"
 
 namespace talvir_api {
 
@@ -53,7 +53,7 @@ struct talvir_solver {
   std::vector<double> scales;              // n, non-zero
   double objective_scale = 1.0;            // D(N+1), the Hessian initialisation control
   std::vector<std::int32_t> rows1, cols1;  // the Jacobian structure, 1-based (the driver's form)
-  vek::ParameterRecord parameters[talvir_api::kNativeParameterCount] = {};
+  vek::core::ParameterRecord parameters[talvir_api::kNativeParameterCount] = {};
   bool parameters_made = false;
   bool controls_stale = true;  // a parameter was stored since the engine controls were last taken
 

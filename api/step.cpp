@@ -144,7 +144,7 @@ void continue_solve(talvir_solver& s) {
   vek::driver::SolveState& run = s.run;
   // The controls depend on the parameter records alone: taken again only after one was stored.
   if (s.controls_stale) {
-    vek::driver::set_engine_controls(run, s.parameters, vek::kParameterCount);
+    vek::driver::set_engine_controls(run, s.parameters, vek::core::kParameterCount);
     run.engine_state.strategy = talvir_api::native_strategy(s.parameters);
     s.controls_stale = false;
   }

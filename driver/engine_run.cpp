@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "core/parameter_records.h"
 #include "engine/MIRAX.h"
 #include "engine/elastic.h"
 #include "io/available_memory.h"
-#include "plugin/parameter_records.h"
 
 namespace vek::driver {
 namespace {
@@ -47,33 +47,33 @@ namespace {
 
 // Position of a parameter in the definitions table, found when compiling.
 constexpr int definition_index(std::string_view name) {
-  for (int k = 0; k < kParameterCount; ++k)
-    if (name == kParameterDefinitions[k].name) return k;
+  for (int k = 0; k < core::kParameterCount; ++k)
+    if (name == core::kParameterDefinitions[k].name) return k;
   return -1;
 }
 
 // The record of definition `k`. A table made by fill_parameter_records holds it at position k, sharing
 // the definition's name text, which is checked in place of comparing the name letter by letter (this
 // runs at every Solve call); any other table is searched by name.
-const ParameterRecord* control_record(const ParameterRecord* records, std::int32_t count, int k) {
-  const char* name = kParameterDefinitions[k].name;
+const core::ParameterRecord* control_record(const core::ParameterRecord* records, std::int32_t count, int k) {
+  const char* name = core::kParameterDefinitions[k].name;
   if (k < count && records[k].name == name) return &records[k];
-  return plugin::find_parameter_in(records, count, name);
+  return core::find_parameter_in(records, count, name);
 }
 
 template <int k>
-std::int32_t integer_control(const ParameterRecord* records, std::int32_t count) {
-  static_assert(k >= 0 && kParameterDefinitions[k].type == kIntegerParameter);
-  const ParameterRecord* r = control_record(records, count, k);
+std::int32_t integer_control(const core::ParameterRecord* records, std::int32_t count) {
+  static_assert(k >= 0 && core::kParameterDefinitions[k].type == core::kIntegerParameter);
+  const core::ParameterRecord* r = control_record(records, count, k);
   return r != nullptr ? r->value.integer.value
-                      : static_cast<std::int32_t>(kParameterDefinitions[k].default_number);
+                      : static_cast<std::int32_t>(core::kParameterDefinitions[k].default_number);
 }
 
 template <int k>
-double real_control(const ParameterRecord* records, std::int32_t count) {
-  static_assert(k >= 0 && kParameterDefinitions[k].type == kRealParameter);
-  const ParameterRecord* r = control_record(records, count, k);
-  return r != nullptr ? r->value.real.value : kParameterDefinitions[k].default_number;
+double real_control(const core::ParameterRecord* records, std::int32_t count) {
+  static_assert(k >= 0 && core::kParameterDefinitions[k].type == core::kRealParameter);
+  const core::ParameterRecord* r = control_record(records, count, k);
+  return r != nullptr ? r->value.real.value : core::kParameterDefinitions[k].default_number;
 }
 
 }  // namespace
@@ -146,13 +146,13 @@ bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::in
   return true;
 }
 
-void set_engine_controls(SolveState& st, const ParameterRecord* records, std::int32_t count) {
+void set_engine_controls(SolveState& st, const core::ParameterRecord* records, std::int32_t count) {
   constexpr int kPrintLevel = definition_index("PrintLevel");
-  static_assert(kPrintLevel >= 0 && kParameterDefinitions[kPrintLevel].type == kTextParameter);
-  const ParameterRecord* level = control_record(records, count, kPrintLevel);
+  static_assert(kPrintLevel >= 0 && core::kParameterDefinitions[kPrintLevel].type == core::kTextParameter);
+  const core::ParameterRecord* level = control_record(records, count, kPrintLevel);
   const bool errors_only =
-      level == nullptr ||
-      plugin::equal_ignoring_case(level->value.text.value, kParameterDefinitions[kPrintLevel].default_text);
+      level == nullptr || core::equal_ignoring_case(level->value.text.value,
+                                                    core::kParameterDefinitions[kPrintLevel].default_text);
   st.IPRINT = errors_only ? -1 : integer_control<definition_index("PrintFreq")>(records, count);
   st.STEP = real_control<definition_index("StepSize")>(records, count);
   st.MAXIT = integer_control<definition_index("MaxIterations")>(records, count);

@@ -35,8 +35,8 @@
 
 #include <cstdint>
 
+#include "core/parameter_table.h"
 #include "driver/solve_state.h"
-#include "plugin/parameter_table.h"
 
 namespace vek::driver {
 
@@ -48,7 +48,7 @@ std::uint64_t engine_memory_bytes(std::int32_t N, std::int32_t ME, std::int32_t 
                                   bool qp_in_memory = false, bool elastic_room = false);
 void drop_engine_arrays(SolveState& st);
 bool move_start_into_bounds(SolveState& st);
-void set_engine_controls(SolveState& st, const ParameterRecord* records, std::int32_t count);
+void set_engine_controls(SolveState& st, const core::ParameterRecord* records, std::int32_t count);
 void transfer_values(SolveState& st);
 void run_engine(SolveState& st);
 

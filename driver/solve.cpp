@@ -180,7 +180,7 @@ void read_start(SolveState& st, NLPProblem& problem, std::int32_t* counter) {
 void copy_controls(SolveState& st) {
   plugin::obtain_factory();
   std::int32_t count = 0;
-  const ParameterRecord* records = plugin::shared_parameter_records(count);
+  const core::ParameterRecord* records = plugin::shared_parameter_records(count);
   set_engine_controls(st, records, count);
 }
 
