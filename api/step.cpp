@@ -39,7 +39,7 @@ double violation_of(const talvir_solver& s, const Results& r) {
 
 // g - sum_j lambda_j A(., j) from the engine's G and A.
 void lagrangian_gradient(const talvir_solver& s, std::vector<double>& z) {
-  const vek::driver::SolveState& run = s.run;
+  const vek::core::SolveState& run = s.run;
   for (int i = 0; i < s.n; ++i) {
     double sum = run.G[i];
     for (int j = 0; j < s.m; ++j) sum -= run.VF[j] * run.A[static_cast<std::size_t>(j) * run.LCN + i];
@@ -50,26 +50,26 @@ void lagrangian_gradient(const talvir_solver& s, std::vector<double>& z) {
 // Hands the written values to the engine for the pending request. False when the solve must end with
 // an evaluation failure (values at the start point, or derivatives).
 bool take_values(talvir_solver& s) {
-  vek::driver::SolveState& run = s.run;
-  const vek::EvaluationBlock& b = run.block;
+  vek::core::SolveState& run = s.run;
+  const vek::core::EvaluationRecord& e = run.evaluation;
   const bool values = (s.request & TALVIR_REQUEST_VALUES) != 0;
   const bool derivatives = (s.request & TALVIR_REQUEST_DERIVATIVES) != 0;
   bool values_failed = false, derivatives_failed = false;
   if (values) {
     ++s.value_evaluations;
     values_failed =
-        s.cannot_evaluate || !std::isfinite(b.objective) || first_non_finite(b.constraints, s.m) >= 0;
+        s.cannot_evaluate || !std::isfinite(e.objective) || first_non_finite(e.constraints.data(), s.m) >= 0;
   }
   if (derivatives) {
     // A start point whose values could not be evaluated had no derivatives evaluated either.
     if (!(s.cannot_evaluate && values)) ++s.derivative_evaluations;
-    derivatives_failed = (s.cannot_evaluate && !values) || first_non_finite(b.gradient, s.n) >= 0 ||
-                         first_non_finite(b.jacobian, run.nnz) >= 0;
+    derivatives_failed = (s.cannot_evaluate && !values) || first_non_finite(e.gradient.data(), s.n) >= 0 ||
+                         first_non_finite(e.jacobian.data(), run.nnz) >= 0;
   }
   s.cannot_evaluate = false;
   if (s.request == TALVIR_REQUEST_ALL) {
-    s.accepted_f = b.objective;
-    std::copy(b.constraints, b.constraints + s.m, s.accepted_c.begin());
+    s.accepted_f = e.objective;
+    std::copy(e.constraints.begin(), e.constraints.begin() + s.m, s.accepted_c.begin());
   }
   if (derivatives_failed || (values_failed && derivatives)) return false;
   vek::driver::transfer_values(run);
@@ -84,7 +84,7 @@ bool take_values(talvir_solver& s) {
 }  // namespace
 
 void begin_solve(talvir_solver& s) {
-  vek::driver::SolveState& run = s.run;
+  vek::core::SolveState& run = s.run;
   run.INF = 0;
   std::copy(s.kinds.begin(), s.kinds.end(), run.KTYPE.begin());
   std::copy(s.lower.begin(), s.lower.end(), run.XL.begin());
@@ -111,7 +111,7 @@ void begin_solve(talvir_solver& s) {
 }
 
 void end_solve(talvir_solver& s, std::int32_t ending) {
-  const vek::driver::SolveState& run = s.run;
+  const vek::core::SolveState& run = s.run;
   Results& r = s.results;
   r.ending = ending;
   r.message = vek::driver::ending_message(ending, run.MAXIT, run.MAXLS);
@@ -141,7 +141,7 @@ void end_solve(talvir_solver& s, std::int32_t ending) {
 
 // One continuing step: values to the engine, one engine call, the next request or the ending.
 void continue_solve(talvir_solver& s) {
-  vek::driver::SolveState& run = s.run;
+  vek::core::SolveState& run = s.run;
   // The controls depend on the parameter records alone: taken again only after one was stored.
   if (s.controls_stale) {
     vek::driver::set_engine_controls(run, s.parameters, vek::core::kParameterCount);
@@ -175,12 +175,12 @@ extern "C" {
 TALVIR_API int talvir_evaluation_arrays(talvir_solver* s, const double** x, double** f, double** g,
                                         double** c, double** jac) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
-  vek::EvaluationBlock& b = s->run.block;
+  vek::core::EvaluationRecord& e = s->run.evaluation;
   if (x != nullptr) *x = s->run.X.data();
-  if (f != nullptr) *f = &b.objective;
-  if (g != nullptr) *g = b.gradient;
-  if (c != nullptr) *c = s->m > 0 ? b.constraints : nullptr;
-  if (jac != nullptr) *jac = s->m > 0 ? b.jacobian : nullptr;
+  if (f != nullptr) *f = &e.objective;
+  if (g != nullptr) *g = e.gradient.data();
+  if (c != nullptr) *c = s->m > 0 ? e.constraints.data() : nullptr;
+  if (jac != nullptr) *jac = s->m > 0 ? e.jacobian.data() : nullptr;
   return succeed(s);
 }
 

@@ -33,14 +33,13 @@ Lengths workspace_lengths(long long N, long long ME, long long M, bool qp_in_mem
 
 }  // namespace
 
-void drop_engine_arrays(SolveState& st) {
-  for (std::vector<double>* v :
-       {&st.block_gradient, &st.block_gradient_spare, &st.block_constraints, &st.block_jacobian, &st.D,
-        &st.CVG, &st.VF, &st.WQP, &st.X, &st.G, &st.C, &st.A}) {
+void drop_engine_arrays(core::SolveState& st) {
+  core::EvaluationRecord& e = st.evaluation;
+  for (std::vector<double>* v : {&e.gradient, &e.constraints, &e.jacobian, &st.D, &st.CVG, &st.VF, &st.WQP,
+                                 &st.X, &st.G, &st.C, &st.A}) {
     std::vector<double>().swap(*v);
   }
   std::vector<std::int32_t>().swap(st.KTYPE);
-  st.block.gradient = st.block.gradient_spare = st.block.constraints = st.block.jacobian = nullptr;
 }
 
 namespace {
@@ -97,13 +96,13 @@ std::uint64_t engine_memory_bytes(std::int32_t N, std::int32_t ME, std::int32_t 
                                   bool qp_in_memory, bool elastic_room) {
   const long long n = N, m = M;
   const Lengths l = workspace_lengths(n, ME, m, qp_in_memory, elastic_room);
-  const long long doubles = 3 * (n + 1) + (m + 2) + std::max((m + 1) * n, 0LL + nnz) + 2 + l.LWVF + l.LWQP +
+  const long long doubles = 2 * (n + 1) + (m + 2) + std::max((m + 1) * n, 0LL + nnz) + 2 + l.LWVF + l.LWQP +
                             3 * n + (m + 1) + (m + 1) * (n + 2);
   return 8ull * static_cast<std::uint64_t>(doubles) + 4ull * static_cast<std::uint64_t>(m + 1);
 }
 
-bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::int32_t M, std::int32_t nnz,
-                        bool qp_in_memory, bool elastic_room) {
+bool make_engine_arrays(core::SolveState& st, std::int32_t N, std::int32_t ME, std::int32_t M,
+                        std::int32_t nnz, bool qp_in_memory, bool elastic_room) {
   st.N = N;
   st.ME = ME;
   st.M = M;
@@ -116,15 +115,9 @@ bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::in
   if (engine_memory_bytes(N, ME, M, nnz, qp_in_memory, elastic_room) > io::available_memory_bytes())
     return false;
   try {
-    st.block_gradient.assign(N + 1, 0.0);
-    st.block_gradient_spare.assign(N + 1, 0.0);
-    st.block_constraints.assign(M + 2, 0.0);
-    st.block_jacobian.assign(std::max((M + 1) * N, nnz), 0.0);
-    st.block.host_data = nullptr;
-    st.block.gradient = st.block_gradient.data();
-    st.block.gradient_spare = st.block_gradient_spare.data();
-    st.block.constraints = st.block_constraints.data();
-    st.block.jacobian = st.block_jacobian.data();
+    st.evaluation.gradient.assign(N + 1, 0.0);
+    st.evaluation.constraints.assign(M + 2, 0.0);
+    st.evaluation.jacobian.assign(std::max((M + 1) * N, nnz), 0.0);
     st.D.assign(N + 1, 0.0);
     st.CVG.assign(2, 0.0);
     st.VF.assign(st.LWVF, 0.0);
@@ -146,7 +139,7 @@ bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::in
   return true;
 }
 
-void set_engine_controls(SolveState& st, const core::ParameterRecord* records, std::int32_t count) {
+void set_engine_controls(core::SolveState& st, const core::ParameterRecord* records, std::int32_t count) {
   constexpr int kPrintLevel = definition_index("PrintLevel");
   static_assert(kPrintLevel >= 0 && core::kParameterDefinitions[kPrintLevel].type == core::kTextParameter);
   const core::ParameterRecord* level = control_record(records, count, kPrintLevel);
@@ -161,7 +154,7 @@ void set_engine_controls(SolveState& st, const core::ParameterRecord* records, s
   st.MODE = integer_control<definition_index("QPMode")>(records, count);
 }
 
-bool move_start_into_bounds(SolveState& st) {
+bool move_start_into_bounds(core::SolveState& st) {
   bool moved = false;
   for (std::int32_t i = 0; i < st.N; ++i) {
     const double inside = std::max(st.XL[i], std::min(st.XU[i], st.X[i]));
@@ -173,25 +166,25 @@ bool move_start_into_bounds(SolveState& st) {
   return moved;
 }
 
-void transfer_values(SolveState& st) {
-  const EvaluationBlock& b = st.block;
+void transfer_values(core::SolveState& st) {
+  const core::EvaluationRecord& e = st.evaluation;
   if (st.INF == 0 || st.INF == -1) {
-    st.F = b.objective;
-    std::copy(b.constraints, b.constraints + st.M, st.C.begin());
+    st.F = e.objective;
+    std::copy(e.constraints.begin(), e.constraints.begin() + st.M, st.C.begin());
   }
   if (st.INF == 0 || st.INF == -2) {
-    std::copy(b.gradient, b.gradient + st.N, st.G.begin());
+    std::copy(e.gradient.begin(), e.gradient.begin() + st.N, st.G.begin());
     std::fill(st.A.begin(), st.A.begin() + static_cast<std::size_t>(st.M) * st.LCN, 0.0);
     for (std::int32_t k = 0; k < st.nnz; ++k) {
       // Constraint row[k] is column row[k] of A; variable col[k] its row (both 1-based).
       const std::size_t at =
           static_cast<std::size_t>(st.jacobian_rows[k] - 1) * st.LCN + (st.jacobian_cols[k] - 1);
-      st.A[at] = b.jacobian[k];
+      st.A[at] = e.jacobian[k];
     }
   }
 }
 
-void run_engine(SolveState& st) {
+void run_engine(core::SolveState& st) {
   engine::MIRAX(st.N, st.M, st.KTYPE.data(), st.X.data(), st.F, st.G.data(), st.C.data(), st.A.data(), st.LCN,
                 st.MAXIT, st.ACC, st.IPRINT, st.INF, st.VF.data(), st.LWVF, st.WQP.data(), st.LWQP,
                 st.XL.data(), st.XU.data(), st.D.data(), st.STEP, st.MODE, st.CVG.data(), st.MAXLS,

@@ -1,5 +1,5 @@
-// The Solve operation: start and continuing calls, the transfers between the EvaluationBlock and the
-// engine's arrays, the engine call and the request codes (contract in driver/solve.h).
+// The Solve operation: start and continuing calls, the EvaluationBlock over the core's evaluation record,
+// the engine call and the request codes (contract in driver/solve.h).
 #include "driver/solve.h"
 
 #include <algorithm>
@@ -101,11 +101,43 @@ std::string kinds_fault(const SolveState& st) {
   return text;
 }
 
+// The block the host writes into: its arrays are the core's evaluation arrays and the spare. False, with
+// nothing kept, when memory is short.
+bool make_block(SolveState& st) {
+  try {
+    st.block_gradient_spare.assign(st.N + 1, 0.0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  core::EvaluationRecord& e = st.evaluation;
+  st.block.host_data = nullptr;
+  st.block.gradient = e.gradient.data();
+  st.block.gradient_spare = st.block_gradient_spare.data();
+  st.block.constraints = e.constraints.data();
+  st.block.jacobian = e.jacobian.data();
+  return true;
+}
+
+// Frees the engine's arrays and the block's; the block's pointers become null.
+void drop_arrays(SolveState& st) {
+  drop_engine_arrays(st);
+  std::vector<double>().swap(st.block_gradient_spare);
+  st.block.gradient = st.block.gradient_spare = st.block.constraints = st.block.jacobian = nullptr;
+}
+
+// The engine's arrays and the block for these sizes; false, with nothing kept, when memory is short.
+bool make_engine_and_block(SolveState& st, const Sizes& s) {
+  // size_fault has kept M within 32 bits.
+  if (!make_engine_arrays(st, s.N, s.equalities, static_cast<std::int32_t>(s.M()), s.nnz)) return false;
+  if (make_block(st)) return true;
+  drop_arrays(st);
+  return false;
+}
+
 // The arrays of step 3 at the first start call, then the constraint kinds. Empty on success; a message
 // when memory is short or the kinds disagree with the equality count, with nothing kept.
 std::string make_arrays(SolveState& st, const Sizes& s, NLPProblem& problem) {
-  // size_fault has kept M within 32 bits.
-  if (!make_engine_arrays(st, s.N, s.equalities, static_cast<std::int32_t>(s.M()), s.nnz)) {
+  if (!make_engine_and_block(st, s)) {
     char text[200];
     std::snprintf(text, sizeof text,
                   "VEKTALVIR Error:not enough memory for the solver's arrays (variables %d, constraints %d, "
@@ -120,7 +152,7 @@ std::string make_arrays(SolveState& st, const Sizes& s, NLPProblem& problem) {
   }
   const std::string disagreement = kinds_fault(st);
   if (!disagreement.empty()) {
-    drop_engine_arrays(st);
+    drop_arrays(st);
     return disagreement;
   }
   st.first_kinds = st.KTYPE;
@@ -197,6 +229,7 @@ std::int32_t continue_solve(SolveState& st, NLPProblem& problem, MessageSink* si
     const std::string fault = structure_fault(st);
     if (!fault.empty()) return refuse(st, sink, fault);
   }
+  st.evaluation.objective = st.block.objective;
   transfer_values(st);
   run_engine(st);
   *counter += 1;
