@@ -1,12 +1,12 @@
 // Reverse communication through the native API: begin a solve, hand the caller's values to the engine
 // once per step, turn the cycle flag into the next request, end with results (contracts in
-// include/talvir/talvir.h). The engine's side is the plug-in's: driver/engine_run.
+// include/talvir/talvir.h). The engine's side is the solve core's, as for the plug-in: core/engine_run.
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "api/solver.h"
-#include "driver/engine_run.h"
+#include "core/engine_run.h"
 #include "driver/outcome.h"
 
 using talvir_api::fail;
@@ -72,7 +72,7 @@ bool take_values(talvir_solver& s) {
     std::copy(e.constraints.begin(), e.constraints.begin() + s.m, s.accepted_c.begin());
   }
   if (derivatives_failed || (values_failed && derivatives)) return false;
-  vek::driver::transfer_values(run);
+  vek::core::transfer_values(run);
   if (values_failed) {
     run.C[0] = kEvaluationFailed;  // read by the engine even when M = 0
   } else if (s.m == 0) {
@@ -90,7 +90,7 @@ void begin_solve(talvir_solver& s) {
   std::copy(s.lower.begin(), s.lower.end(), run.XL.begin());
   std::copy(s.upper.begin(), s.upper.end(), run.XU.begin());
   std::copy(s.start.begin(), s.start.end(), run.X.begin());
-  vek::driver::move_start_into_bounds(run);  // as the plug-in's driver does
+  vek::core::move_start_into_bounds(run);  // as the plug-in's driver does
   std::copy(s.scales.begin(), s.scales.end(), run.D.begin());
   run.D[s.n] = s.objective_scale;
   std::fill(run.VF.begin(), run.VF.begin() + s.m, 0.0);
@@ -144,7 +144,7 @@ void continue_solve(talvir_solver& s) {
   vek::core::SolveState& run = s.run;
   // The controls depend on the parameter records alone: taken again only after one was stored.
   if (s.controls_stale) {
-    vek::driver::set_engine_controls(run, s.parameters, vek::core::kParameterCount);
+    vek::core::set_engine_controls(run, s.parameters, vek::core::kParameterCount);
     run.engine_state.strategy = talvir_api::native_strategy(s.parameters);
     s.controls_stale = false;
   }
@@ -154,7 +154,7 @@ void continue_solve(talvir_solver& s) {
   }
   {
     ListingScope listing(s);
-    vek::driver::run_engine(run);
+    vek::core::run_engine(run);
   }
   s.engine_called = true;
   if (run.INF == -1) {

@@ -9,7 +9,7 @@
 #include <new>
 #include <string>
 
-#include "driver/engine_run.h"
+#include "core/engine_run.h"
 #include "driver/listing.h"
 #include "driver/outcome.h"
 #include "engine/MIRAX.h"
@@ -67,7 +67,7 @@ std::string size_fault(const SolveState& state, const Sizes& s) {
         s.N, s.M(), s.nnz, state.N, state.M, state.nnz);
     return text;
   }
-  if (engine_sizes_usable(s.N, s.equalities, s.inequalities, s.nnz)) return {};
+  if (core::engine_sizes_usable(s.N, s.equalities, s.inequalities, s.nnz)) return {};
   std::snprintf(text, sizeof text,
                 "VEKTALVIR Error:problem sizes not usable (variables %d, equalities %d, inequalities %d, "
                 "Jacobian entries %d)\n",
@@ -120,7 +120,7 @@ bool make_block(SolveState& st) {
 
 // Frees the engine's arrays and the block's; the block's pointers become null.
 void drop_arrays(SolveState& st) {
-  drop_engine_arrays(st);
+  core::drop_engine_arrays(st);
   std::vector<double>().swap(st.block_gradient_spare);
   st.block.gradient = st.block.gradient_spare = st.block.constraints = st.block.jacobian = nullptr;
 }
@@ -128,7 +128,7 @@ void drop_arrays(SolveState& st) {
 // The engine's arrays and the block for these sizes; false, with nothing kept, when memory is short.
 bool make_engine_and_block(SolveState& st, const Sizes& s) {
   // size_fault has kept M within 32 bits.
-  if (!make_engine_arrays(st, s.N, s.equalities, static_cast<std::int32_t>(s.M()), s.nnz)) return false;
+  if (!core::make_engine_arrays(st, s.N, s.equalities, static_cast<std::int32_t>(s.M()), s.nnz)) return false;
   if (make_block(st)) return true;
   drop_arrays(st);
   return false;
@@ -205,7 +205,7 @@ void read_start(SolveState& st, NLPProblem& problem, std::int32_t* counter) {
   *counter = 0;
   problem.GetVariableBounds(0, st.XL.data(), st.XU.data());
   problem.GetVariableValues(0, st.X.data());
-  if (move_start_into_bounds(st)) problem.SetVariableValues(0, st.X.data());
+  if (core::move_start_into_bounds(st)) problem.SetVariableValues(0, st.X.data());
 }
 
 // Steps 6 and 7: the engine controls from the parameter table, which the factory singleton guarantees.
@@ -213,7 +213,7 @@ void copy_controls(SolveState& st) {
   plugin::obtain_factory();
   std::int32_t count = 0;
   const core::ParameterRecord* records = plugin::shared_parameter_records(count);
-  set_engine_controls(st, records, count);
+  core::set_engine_controls(st, records, count);
 }
 
 std::int32_t request_for(std::int32_t INF, std::int32_t mode) {
@@ -230,8 +230,8 @@ std::int32_t continue_solve(SolveState& st, NLPProblem& problem, MessageSink* si
     if (!fault.empty()) return refuse(st, sink, fault);
   }
   st.evaluation.objective = st.block.objective;
-  transfer_values(st);
-  run_engine(st);
+  core::transfer_values(st);
+  core::run_engine(st);
   *counter += 1;
   *request = request_for(st.INF, mode);
   problem.SetVariableValues(0, st.X.data());

@@ -1,6 +1,6 @@
 // The engine's side of a solve, shared by the plug-in and the native API (contract in
-// driver/engine_run.h).
-#include "driver/engine_run.h"
+// core/engine_run.h).
+#include "core/engine_run.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +14,7 @@
 #include "engine/elastic.h"
 #include "io/available_memory.h"
 
-namespace vek::driver {
+namespace vek::core {
 namespace {
 
 struct Lengths {
@@ -33,8 +33,8 @@ Lengths workspace_lengths(long long N, long long ME, long long M, bool qp_in_mem
 
 }  // namespace
 
-void drop_engine_arrays(core::SolveState& st) {
-  core::EvaluationRecord& e = st.evaluation;
+void drop_engine_arrays(SolveState& st) {
+  EvaluationRecord& e = st.evaluation;
   for (std::vector<double>* v : {&e.gradient, &e.constraints, &e.jacobian, &st.D, &st.CVG, &st.VF, &st.WQP,
                                  &st.X, &st.G, &st.C, &st.A}) {
     std::vector<double>().swap(*v);
@@ -46,33 +46,33 @@ namespace {
 
 // Position of a parameter in the definitions table, found when compiling.
 constexpr int definition_index(std::string_view name) {
-  for (int k = 0; k < core::kParameterCount; ++k)
-    if (name == core::kParameterDefinitions[k].name) return k;
+  for (int k = 0; k < kParameterCount; ++k)
+    if (name == kParameterDefinitions[k].name) return k;
   return -1;
 }
 
 // The record of definition `k`. A table made by fill_parameter_records holds it at position k, sharing
 // the definition's name text, which is checked in place of comparing the name letter by letter (this
 // runs at every Solve call); any other table is searched by name.
-const core::ParameterRecord* control_record(const core::ParameterRecord* records, std::int32_t count, int k) {
-  const char* name = core::kParameterDefinitions[k].name;
+const ParameterRecord* control_record(const ParameterRecord* records, std::int32_t count, int k) {
+  const char* name = kParameterDefinitions[k].name;
   if (k < count && records[k].name == name) return &records[k];
-  return core::find_parameter_in(records, count, name);
+  return find_parameter_in(records, count, name);
 }
 
 template <int k>
-std::int32_t integer_control(const core::ParameterRecord* records, std::int32_t count) {
-  static_assert(k >= 0 && core::kParameterDefinitions[k].type == core::kIntegerParameter);
-  const core::ParameterRecord* r = control_record(records, count, k);
+std::int32_t integer_control(const ParameterRecord* records, std::int32_t count) {
+  static_assert(k >= 0 && kParameterDefinitions[k].type == kIntegerParameter);
+  const ParameterRecord* r = control_record(records, count, k);
   return r != nullptr ? r->value.integer.value
-                      : static_cast<std::int32_t>(core::kParameterDefinitions[k].default_number);
+                      : static_cast<std::int32_t>(kParameterDefinitions[k].default_number);
 }
 
 template <int k>
-double real_control(const core::ParameterRecord* records, std::int32_t count) {
-  static_assert(k >= 0 && core::kParameterDefinitions[k].type == core::kRealParameter);
-  const core::ParameterRecord* r = control_record(records, count, k);
-  return r != nullptr ? r->value.real.value : core::kParameterDefinitions[k].default_number;
+double real_control(const ParameterRecord* records, std::int32_t count) {
+  static_assert(k >= 0 && kParameterDefinitions[k].type == kRealParameter);
+  const ParameterRecord* r = control_record(records, count, k);
+  return r != nullptr ? r->value.real.value : kParameterDefinitions[k].default_number;
 }
 
 }  // namespace
@@ -101,8 +101,8 @@ std::uint64_t engine_memory_bytes(std::int32_t N, std::int32_t ME, std::int32_t 
   return 8ull * static_cast<std::uint64_t>(doubles) + 4ull * static_cast<std::uint64_t>(m + 1);
 }
 
-bool make_engine_arrays(core::SolveState& st, std::int32_t N, std::int32_t ME, std::int32_t M,
-                        std::int32_t nnz, bool qp_in_memory, bool elastic_room) {
+bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::int32_t M, std::int32_t nnz,
+                        bool qp_in_memory, bool elastic_room) {
   st.N = N;
   st.ME = ME;
   st.M = M;
@@ -139,13 +139,13 @@ bool make_engine_arrays(core::SolveState& st, std::int32_t N, std::int32_t ME, s
   return true;
 }
 
-void set_engine_controls(core::SolveState& st, const core::ParameterRecord* records, std::int32_t count) {
+void set_engine_controls(SolveState& st, const ParameterRecord* records, std::int32_t count) {
   constexpr int kPrintLevel = definition_index("PrintLevel");
-  static_assert(kPrintLevel >= 0 && core::kParameterDefinitions[kPrintLevel].type == core::kTextParameter);
-  const core::ParameterRecord* level = control_record(records, count, kPrintLevel);
+  static_assert(kPrintLevel >= 0 && kParameterDefinitions[kPrintLevel].type == kTextParameter);
+  const ParameterRecord* level = control_record(records, count, kPrintLevel);
   const bool errors_only =
-      level == nullptr || core::equal_ignoring_case(level->value.text.value,
-                                                    core::kParameterDefinitions[kPrintLevel].default_text);
+      level == nullptr ||
+      equal_ignoring_case(level->value.text.value, kParameterDefinitions[kPrintLevel].default_text);
   st.IPRINT = errors_only ? -1 : integer_control<definition_index("PrintFreq")>(records, count);
   st.STEP = real_control<definition_index("StepSize")>(records, count);
   st.MAXIT = integer_control<definition_index("MaxIterations")>(records, count);
@@ -154,7 +154,7 @@ void set_engine_controls(core::SolveState& st, const core::ParameterRecord* reco
   st.MODE = integer_control<definition_index("QPMode")>(records, count);
 }
 
-bool move_start_into_bounds(core::SolveState& st) {
+bool move_start_into_bounds(SolveState& st) {
   bool moved = false;
   for (std::int32_t i = 0; i < st.N; ++i) {
     const double inside = std::max(st.XL[i], std::min(st.XU[i], st.X[i]));
@@ -166,8 +166,8 @@ bool move_start_into_bounds(core::SolveState& st) {
   return moved;
 }
 
-void transfer_values(core::SolveState& st) {
-  const core::EvaluationRecord& e = st.evaluation;
+void transfer_values(SolveState& st) {
+  const EvaluationRecord& e = st.evaluation;
   if (st.INF == 0 || st.INF == -1) {
     st.F = e.objective;
     std::copy(e.constraints.begin(), e.constraints.begin() + st.M, st.C.begin());
@@ -184,7 +184,7 @@ void transfer_values(core::SolveState& st) {
   }
 }
 
-void run_engine(core::SolveState& st) {
+void run_engine(SolveState& st) {
   engine::MIRAX(st.N, st.M, st.KTYPE.data(), st.X.data(), st.F, st.G.data(), st.C.data(), st.A.data(), st.LCN,
                 st.MAXIT, st.ACC, st.IPRINT, st.INF, st.VF.data(), st.LWVF, st.WQP.data(), st.LWQP,
                 st.XL.data(), st.XU.data(), st.D.data(), st.STEP, st.MODE, st.CVG.data(), st.MAXLS,
@@ -194,4 +194,4 @@ void run_engine(core::SolveState& st) {
   st.convergence_ratio = std::isnan(ratio) ? 0.0 : ratio;
 }
 
-}  // namespace vek::driver
+}  // namespace vek::core

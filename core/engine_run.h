@@ -1,5 +1,5 @@
-// The engine's side of a solve, shared by the plug-in's Solve operation and the native API: the two are
-// thin adapters over these routines and one SolveState each.
+// The engine run of the solve core: the engine's side of a solve, shared by the plug-in's Solve
+// operation and the native API, which are thin adapters over these routines and one SolveState each.
 //
 //   engine_sizes_usable(N, equalities, inequalities, nnz, qp_in_memory)
 //       true when the sizes can make the arrays of a SolveState: N >= 1, counts >= 0, and every array and
@@ -38,18 +38,18 @@
 #include "core/parameter_table.h"
 #include "core/solve_state.h"
 
-namespace vek::driver {
+namespace vek::core {
 
 bool engine_sizes_usable(std::int32_t N, std::int32_t equalities, std::int32_t inequalities, std::int32_t nnz,
                          bool qp_in_memory = false, bool elastic_room = false);
-bool make_engine_arrays(core::SolveState& st, std::int32_t N, std::int32_t ME, std::int32_t M,
-                        std::int32_t nnz, bool qp_in_memory = false, bool elastic_room = false);
+bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::int32_t M, std::int32_t nnz,
+                        bool qp_in_memory = false, bool elastic_room = false);
 std::uint64_t engine_memory_bytes(std::int32_t N, std::int32_t ME, std::int32_t M, std::int32_t nnz,
                                   bool qp_in_memory = false, bool elastic_room = false);
-void drop_engine_arrays(core::SolveState& st);
-bool move_start_into_bounds(core::SolveState& st);
-void set_engine_controls(core::SolveState& st, const core::ParameterRecord* records, std::int32_t count);
-void transfer_values(core::SolveState& st);
-void run_engine(core::SolveState& st);
+void drop_engine_arrays(SolveState& st);
+bool move_start_into_bounds(SolveState& st);
+void set_engine_controls(SolveState& st, const ParameterRecord* records, std::int32_t count);
+void transfer_values(SolveState& st);
+void run_engine(SolveState& st);
 
-}  // namespace vek::driver
+}  // namespace vek::core
