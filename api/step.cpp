@@ -7,7 +7,7 @@
 
 #include "api/solver.h"
 #include "core/engine_run.h"
-#include "driver/outcome.h"
+#include "core/outcome.h"
 
 using talvir_api::fail;
 using talvir_api::first_non_finite;
@@ -114,7 +114,7 @@ void end_solve(talvir_solver& s, std::int32_t ending) {
   const vek::core::SolveState& run = s.run;
   Results& r = s.results;
   r.ending = ending;
-  r.message = vek::driver::ending_message(ending, run.MAXIT, run.MAXLS);
+  r.message = vek::core::ending_message(ending, run.MAXIT, run.MAXLS);
   // After a line search limit X is the line search's start, while F and C hold the last trial's values;
   // after a stop or a failed evaluation the engine's arrays may hold values of a point never accepted.
   const bool at_accepted = !s.engine_called || ending == TALVIR_ENDING_LINE_SEARCH_LIMIT ||
@@ -163,8 +163,8 @@ void continue_solve(talvir_solver& s) {
     remember_accepted(s);
     s.request = TALVIR_REQUEST_DERIVATIVES;
   } else {
-    end_solve(s, vek::driver::ending_of_flag(run.INF, run.engine_state.unbounded,
-                                             run.engine_state.robust.locally_infeasible));
+    end_solve(s, vek::core::ending_of_flag(run.INF, run.engine_state.unbounded,
+                                           run.engine_state.robust.locally_infeasible));
   }
 }
 

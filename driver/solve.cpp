@@ -10,8 +10,8 @@
 #include <string>
 
 #include "core/engine_run.h"
+#include "core/outcome.h"
 #include "driver/listing.h"
-#include "driver/outcome.h"
 #include "engine/MIRAX.h"
 #include "engine/MxiterState.h"
 #include "plugin/SolverFactory.h"
@@ -242,7 +242,7 @@ std::int32_t continue_solve(SolveState& st, NLPProblem& problem, MessageSink* si
   forward_listing(st.listing, sink);
   const std::int32_t result = outcome_result(st.INF);
   if (result == kCallAgain) return result;
-  const std::string message = outcome_message(st.INF, st.MAXLS);
+  const std::string message = core::outcome_message(st.INF, st.MAXLS);
   if (!message.empty()) say(sink, message.c_str());
   remove_listing(st.listing);
   return result;
@@ -282,6 +282,18 @@ std::int32_t solve_call(SolveState& st, NLPProblem& problem, MessageSink* sink, 
     return kCallAgain;
   }
   return continue_solve(st, problem, sink, mode, counter, request);
+}
+
+std::int32_t outcome_result(std::int32_t INF) {
+  switch (core::flag_outcome(INF)) {
+    case core::FlagOutcome::goes_on:
+      return kCallAgain;
+    case core::FlagOutcome::failed:
+      return kSolveFailed;
+    case core::FlagOutcome::ended:
+      break;
+  }
+  return kOk;
 }
 
 void release_solve_state(SolveState& state) {

@@ -20,6 +20,9 @@
 //
 // release_solve_state(state): frees the host's word in the block, gives the listing file name back.
 //
+// outcome_result(INF): the return code for the engine's cycle flag, from the core's outcome table
+// (core/outcome.h): 1 (kCallAgain) for -1 / -2, -8 (kSolveFailed) for 2 and above, 0 (kOk) otherwise.
+//
 // SolveState is the core's solve state (core/solve_state.h) with what the protocol adds: the
 // EvaluationBlock handed to the host, whose gradient, constraints and Jacobian pointers are the core's
 // evaluation arrays and whose objective is taken into the core's record before every engine call; the
@@ -49,5 +52,7 @@ std::int32_t solve_call(SolveState& state, NLPProblem& problem, MessageSink* sin
                         EvaluationBlock** block, std::int32_t* counter, std::int32_t* request);
 
 void release_solve_state(SolveState& state);
+
+std::int32_t outcome_result(std::int32_t INF);
 
 }  // namespace vek::driver
