@@ -3,21 +3,21 @@
 
 #include <cstring>
 
-#include "plugin/parameter_records.h"
+#include "core/parameter_records.h"
 
 namespace talvir_api {
 
-const vek::ParameterDefinition& native_definition(std::int32_t k) {
-  return k < vek::kParameterCount ? vek::kParameterDefinitions[k]
-                                  : kNativeOnlyDefinitions[k - vek::kParameterCount];
+const vek::core::ParameterDefinition& native_definition(std::int32_t k) {
+  return k < vek::core::kParameterCount ? vek::core::kParameterDefinitions[k]
+                                        : kNativeOnlyDefinitions[k - vek::core::kParameterCount];
 }
 
-bool closed_options(const vek::ParameterDefinition& def) {
+bool closed_options(const vek::core::ParameterDefinition& def) {
   // The plug-in's "PrintLevel" reads every text but "Errors Only" as "Normal"; the native texts are closed.
-  return def.type == vek::kTextParameter && &def != &vek::kParameterDefinitions[0];
+  return def.type == vek::core::kTextParameter && &def != &vek::core::kParameterDefinitions[0];
 }
 
-bool text_is_option(const vek::ParameterDefinition& def, const char* text) {
+bool text_is_option(const vek::core::ParameterDefinition& def, const char* text) {
   if (text == nullptr || def.options == nullptr) return false;
   char option[64];
   for (const char* start = def.options; *start != '\0';) {
@@ -26,7 +26,7 @@ bool text_is_option(const vek::ParameterDefinition& def, const char* text) {
     if (length < sizeof option) {
       std::memcpy(option, start, length);
       option[length] = '\0';
-      if (vek::plugin::equal_ignoring_case(option, text)) return true;
+      if (vek::core::equal_ignoring_case(option, text)) return true;
     }
     if (stop == nullptr) break;
     start = stop + 1;
@@ -34,9 +34,10 @@ bool text_is_option(const vek::ParameterDefinition& def, const char* text) {
   return false;
 }
 
-vek::engine::Strategy native_strategy(const vek::ParameterRecord* records) {
-  const vek::ParameterRecord* r = vek::plugin::find_parameter_in(records, kNativeParameterCount, "Strategy");
-  const bool faithful = r != nullptr && vek::plugin::equal_ignoring_case(r->value.text.value, "Faithful");
+vek::engine::Strategy native_strategy(const vek::core::ParameterRecord* records) {
+  const vek::core::ParameterRecord* r =
+      vek::core::find_parameter_in(records, kNativeParameterCount, "Strategy");
+  const bool faithful = r != nullptr && vek::core::equal_ignoring_case(r->value.text.value, "Faithful");
   return faithful ? vek::engine::Strategy::faithful : vek::engine::Strategy::robust;
 }
 

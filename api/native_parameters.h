@@ -1,6 +1,6 @@
 // The parameters of the native API (and of the doors above it: AMPL, Python): the plug-in's seven,
 // then the native ones below, in this order. Each handle keeps records of all of them, made by the
-// shared record operations (plugin/parameter_records.h).
+// shared record operations (core/parameter_records.h).
 //
 //   native_definition(k)      the k-th definition, 0 <= k < kNativeParameterCount
 //   closed_options(def)       true when a text parameter takes only the values of its options list
@@ -10,24 +10,24 @@
 
 #include <cstdint>
 
+#include "core/parameter_table.h"
 #include "engine/MxiterState.h"
-#include "plugin/parameter_table.h"
 
 namespace talvir_api {
 
-inline constexpr vek::ParameterDefinition kNativeOnlyDefinitions[] = {
+inline constexpr vek::core::ParameterDefinition kNativeOnlyDefinitions[] = {
     {"Strategy",
      "Solution strategy (Faithful: the documented method; Robust: the same until it would stop, then it "
      "carries on)",
-     vek::kTextParameter, 0, 0, 0, "Robust", "Faithful;Robust;"},
+     vek::core::kTextParameter, 0, 0, 0, "Robust", "Faithful;Robust;"},
 };
 inline constexpr std::int32_t kNativeOnlyCount =
     static_cast<std::int32_t>(sizeof(kNativeOnlyDefinitions) / sizeof(kNativeOnlyDefinitions[0]));
-inline constexpr std::int32_t kNativeParameterCount = vek::kParameterCount + kNativeOnlyCount;
+inline constexpr std::int32_t kNativeParameterCount = vek::core::kParameterCount + kNativeOnlyCount;
 
-const vek::ParameterDefinition& native_definition(std::int32_t k);
-bool closed_options(const vek::ParameterDefinition& def);
-bool text_is_option(const vek::ParameterDefinition& def, const char* text);
-vek::engine::Strategy native_strategy(const vek::ParameterRecord* records);
+const vek::core::ParameterDefinition& native_definition(std::int32_t k);
+bool closed_options(const vek::core::ParameterDefinition& def);
+bool text_is_option(const vek::core::ParameterDefinition& def, const char* text);
+vek::engine::Strategy native_strategy(const vek::core::ParameterRecord* records);
 
 }  // namespace talvir_api

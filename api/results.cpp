@@ -3,29 +3,28 @@
 #include <algorithm>
 
 #include "api/solver.h"
-#include "driver/outcome.h"
+#include "core/outcome.h"
 
 using talvir_api::fail;
 using talvir_api::Phase;
 using talvir_api::succeed;
 
-static_assert(TALVIR_ENDING_UNKNOWN == vek::driver::kEndingUnknown, "ending codes agree");
-static_assert(TALVIR_ENDING_STOPPED == vek::driver::kEndingStopped, "ending codes agree");
-static_assert(TALVIR_ENDING_EVALUATION_FAILED == vek::driver::kEndingEvaluationFailed, "ending codes agree");
-static_assert(TALVIR_ENDING_UNBOUNDED == vek::driver::kEndingUnbounded, "ending codes agree");
-static_assert(TALVIR_ENDING_LOCALLY_INFEASIBLE == vek::driver::kEndingLocallyInfeasible,
-              "ending codes agree");
-static_assert(TALVIR_CATEGORY_SOLVED == static_cast<int>(vek::driver::EndingCategory::solved),
+static_assert(TALVIR_ENDING_UNKNOWN == vek::core::kEndingUnknown, "ending codes agree");
+static_assert(TALVIR_ENDING_STOPPED == vek::core::kEndingStopped, "ending codes agree");
+static_assert(TALVIR_ENDING_EVALUATION_FAILED == vek::core::kEndingEvaluationFailed, "ending codes agree");
+static_assert(TALVIR_ENDING_UNBOUNDED == vek::core::kEndingUnbounded, "ending codes agree");
+static_assert(TALVIR_ENDING_LOCALLY_INFEASIBLE == vek::core::kEndingLocallyInfeasible, "ending codes agree");
+static_assert(TALVIR_CATEGORY_SOLVED == static_cast<int>(vek::core::EndingCategory::solved),
               "categories agree");
-static_assert(TALVIR_CATEGORY_LIMIT == static_cast<int>(vek::driver::EndingCategory::limit),
+static_assert(TALVIR_CATEGORY_LIMIT == static_cast<int>(vek::core::EndingCategory::limit),
               "categories agree");
-static_assert(TALVIR_CATEGORY_INFEASIBLE == static_cast<int>(vek::driver::EndingCategory::infeasible),
+static_assert(TALVIR_CATEGORY_INFEASIBLE == static_cast<int>(vek::core::EndingCategory::infeasible),
               "categories agree");
-static_assert(TALVIR_CATEGORY_FAILURE == static_cast<int>(vek::driver::EndingCategory::failure),
+static_assert(TALVIR_CATEGORY_FAILURE == static_cast<int>(vek::core::EndingCategory::failure),
               "categories agree");
-static_assert(TALVIR_CATEGORY_STOPPED == static_cast<int>(vek::driver::EndingCategory::stopped),
+static_assert(TALVIR_CATEGORY_STOPPED == static_cast<int>(vek::core::EndingCategory::stopped),
               "categories agree");
-static_assert(TALVIR_CATEGORY_UNBOUNDED == static_cast<int>(vek::driver::EndingCategory::unbounded),
+static_assert(TALVIR_CATEGORY_UNBOUNDED == static_cast<int>(vek::core::EndingCategory::unbounded),
               "categories agree");
 
 namespace {
@@ -81,7 +80,7 @@ TALVIR_API int talvir_status_text(int status, const char** text) {
 
 TALVIR_API int talvir_ending_text(int ending, const char** text) {
   if (text == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
-  const char* found = vek::driver::ending_text(ending);
+  const char* found = vek::core::ending_text(ending);
   if (found == nullptr) return TALVIR_ERROR_BAD_VALUE;
   *text = found;
   return TALVIR_OK;
@@ -89,8 +88,8 @@ TALVIR_API int talvir_ending_text(int ending, const char** text) {
 
 TALVIR_API int talvir_ending_category(int ending, int* category) {
   if (category == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
-  if (vek::driver::ending_text(ending) == nullptr) return TALVIR_ERROR_BAD_VALUE;
-  *category = static_cast<int>(vek::driver::ending_category(ending));
+  if (vek::core::ending_text(ending) == nullptr) return TALVIR_ERROR_BAD_VALUE;
+  *category = static_cast<int>(vek::core::ending_category(ending));
   return TALVIR_OK;
 }
 

@@ -9,9 +9,9 @@
 #include <new>
 
 #include "api/solver.h"
-#include "driver/engine_run.h"
+#include "core/engine_run.h"
+#include "core/parameter_records.h"
 #include "io/available_memory.h"
-#include "plugin/parameter_records.h"
 
 namespace talvir_api {
 
@@ -50,7 +50,7 @@ using talvir_api::succeed;
 
 talvir_solver::~talvir_solver() {
   listing = nullptr;  // closing the units hands on an unfinished line: not to a caller who is freeing
-  if (parameters_made) vek::plugin::free_parameter_records(parameters, talvir_api::kNativeParameterCount);
+  if (parameters_made) vek::core::free_parameter_records(parameters, talvir_api::kNativeParameterCount);
 }
 
 namespace {
@@ -81,7 +81,7 @@ int check_problem(int n, int m, const int* kinds) {
   const long long dense = static_cast<long long>(n) * m;
   if (dense >= std::numeric_limits<std::int32_t>::max()) return TALVIR_ERROR_BAD_SIZE;
   const bool usable =
-      vek::driver::engine_sizes_usable(n, equalities, m - equalities, static_cast<std::int32_t>(dense), true);
+      vek::core::engine_sizes_usable(n, equalities, m - equalities, static_cast<std::int32_t>(dense), true);
   return usable ? TALVIR_OK : TALVIR_ERROR_BAD_SIZE;
 }
 
@@ -91,14 +91,14 @@ int equality_count(int m, const int* kinds) {
 
 // Whether the engine's arrays have room for the elastic subproblem (see make_solver).
 bool elastic_room(int n, int m, int equalities) {
-  return vek::driver::engine_sizes_usable(n, equalities, m - equalities, n * m, true, true);
+  return vek::core::engine_sizes_usable(n, equalities, m - equalities, n * m, true, true);
 }
 
 // Bytes a solver of these (checked) sizes holds: the engine's arrays for the dense structure with the
 // QP in memory, and the problem data (the structure's two arrays of n m entries, arrays of n and m).
 double solver_memory_bytes(int n, int m, int equalities) {
   const double engine = static_cast<double>(
-      vek::driver::engine_memory_bytes(n, equalities, m, n * m, true, elastic_room(n, m, equalities)));
+      vek::core::engine_memory_bytes(n, equalities, m, n * m, true, elastic_room(n, m, equalities)));
   return engine + 8.0 * n * m + 8.0 * (8.0 * n + 6.0 * m);
 }
 
@@ -123,7 +123,7 @@ bool make_solver(talvir_solver& s, int n, int m, const int* kinds) {
   // Room for the robust strategy's elastic subproblem whatever the strategy (it can be chosen later),
   // unless the sizes then pass the 32-bit lengths: the robust strategy then takes no elastic steps.
   const bool elastic = elastic_room(n, m, equalities);
-  if (!vek::driver::make_engine_arrays(s.run, n, equalities, m, n * m, true, elastic)) return false;
+  if (!vek::core::make_engine_arrays(s.run, n, equalities, m, n * m, true, elastic)) return false;
   s.run.XL.assign(n, 0.0);
   s.run.XU.assign(n, 0.0);
   s.accepted_x.assign(n, 0.0);
@@ -133,11 +133,11 @@ bool make_solver(talvir_solver& s, int n, int m, const int* kinds) {
   s.results.c.assign(m, 0.0);
   s.results.lambda.assign(m, 0.0);
   s.results.message.reserve(400);
-  s.parameters_made = vek::plugin::fill_parameter_records(s.parameters);
-  if (s.parameters_made && !vek::plugin::fill_parameter_records(s.parameters + vek::kParameterCount,
-                                                                talvir_api::kNativeOnlyDefinitions,
-                                                                talvir_api::kNativeOnlyCount)) {
-    vek::plugin::free_parameter_records(s.parameters, vek::kParameterCount);
+  s.parameters_made = vek::core::fill_parameter_records(s.parameters);
+  if (s.parameters_made &&
+      !vek::core::fill_parameter_records(s.parameters + vek::core::kParameterCount,
+                                         talvir_api::kNativeOnlyDefinitions, talvir_api::kNativeOnlyCount)) {
+    vek::core::free_parameter_records(s.parameters, vek::core::kParameterCount);
     s.parameters_made = false;
   }
   return s.parameters_made;

@@ -1,9 +1,9 @@
 // The record behind a talvir_solver handle, and the helpers every API function uses.
 //
 // A handle owns everything of its solves: the problem data as set by the caller, its own parameter
-// records, one driver::SolveState (the engine's arrays and its own engine record, shared with the
-// plug-in's adapter), its own unit table (listing sink, scratch store) and its results. Nothing on this
-// path is process-wide.
+// records, one core::SolveState (the engine's arrays, the evaluation record and its own engine record:
+// the solve core's, which the plug-in's driver adapts too), its own unit table (listing sink, scratch store)
+// and its results. Nothing on this path is process-wide.
 //
 // Phases: idle (no solve begun, or set-up changed since), awaiting (a request is pending: the caller
 // evaluates and steps), ended (results available). Set-up is refused while awaiting.
@@ -21,10 +21,10 @@
 
 #include "api/native_parameters.h"
 #include "api/rows.h"
-#include "driver/solve_state.h"
+#include "core/parameter_table.h"
+#include "core/solve_state.h"
 #include "include/talvir/talvir.h"
 #include "io/units.h"
-#include "plugin/parameter_table.h"
 
 namespace talvir_api {
 
@@ -57,7 +57,7 @@ struct talvir_solver {
   double sense = 1.0;                        // -1 when maximising: the engine minimises sense * f
   std::unique_ptr<talvir_api::RowMap> rows;  // two-sided constraints (talvir_create_ranged), else null
   std::vector<std::int32_t> rows1, cols1;    // the Jacobian structure, 1-based (the driver's form)
-  vek::ParameterRecord parameters[talvir_api::kNativeParameterCount] = {};
+  vek::core::ParameterRecord parameters[talvir_api::kNativeParameterCount] = {};
   bool parameters_made = false;
   bool controls_stale = true;  // a parameter was stored since the engine controls were last taken
 
@@ -65,7 +65,7 @@ struct talvir_solver {
   void* listing_user = nullptr;
   vek::io::UnitTable units;  // this solver's units: the listing unit and the scratch store
 
-  vek::driver::SolveState run;  // engine arrays and record; run.block holds the evaluation arrays
+  vek::core::SolveState run;  // engine arrays and record; run.evaluation holds the evaluation arrays
   talvir_api::Phase phase = talvir_api::Phase::idle;
   int request = TALVIR_REQUEST_NONE;  // pending while awaiting
   bool cannot_evaluate = false;       // talvir_cannot_evaluate was called for the pending request

@@ -1,13 +1,13 @@
 // Reverse communication through the native API: begin a solve, hand the caller's values to the engine
 // once per step, turn the cycle flag into the next request, end with results (contracts in
-// include/talvir/talvir.h). The engine's side is the plug-in's: driver/engine_run.
+// include/talvir/talvir.h). The engine's side is the solve core's, as for the plug-in: core/engine_run.
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "api/solver.h"
-#include "driver/engine_run.h"
-#include "driver/outcome.h"
+#include "core/engine_run.h"
+#include "core/outcome.h"
 
 using talvir_api::fail;
 using talvir_api::first_non_finite;
@@ -49,17 +49,18 @@ double violation_of(const talvir_solver& s, const Results& r) {
 // The caller's values into the engine's terms: two-sided rows onto engine rows, maximisation onto
 // minimisation of -f.
 void to_engine_terms(talvir_solver& s, bool values, bool derivatives) {
-  vek::EvaluationBlock& b = s.run.block;
-  if (s.rows) to_engine(*s.rows, values ? b.constraints : nullptr, derivatives ? b.jacobian : nullptr);
+  vek::core::EvaluationRecord& e = s.run.evaluation;
+  if (s.rows)
+    to_engine(*s.rows, values ? e.constraints.data() : nullptr, derivatives ? e.jacobian.data() : nullptr);
   if (s.sense > 0) return;
-  if (values) b.objective = -b.objective;
+  if (values) e.objective = -e.objective;
   if (derivatives)
-    for (int i = 0; i < s.n; ++i) b.gradient[i] = -b.gradient[i];
+    for (int i = 0; i < s.n; ++i) e.gradient[i] = -e.gradient[i];
 }
 
 // g - sum_j lambda_j A(., j) from the engine's G and A.
 void lagrangian_gradient(const talvir_solver& s, std::vector<double>& z) {
-  const vek::driver::SolveState& run = s.run;
+  const vek::core::SolveState& run = s.run;
   for (int i = 0; i < s.n; ++i) {
     double sum = run.G[i];
     for (int j = 0; j < s.m; ++j) sum -= run.VF[j] * run.A[static_cast<std::size_t>(j) * run.LCN + i];
@@ -70,13 +71,13 @@ void lagrangian_gradient(const talvir_solver& s, std::vector<double>& z) {
 // Hands the written values to the engine for the pending request. False when the solve must end with
 // an evaluation failure (values at the start point, or derivatives).
 bool take_values(talvir_solver& s) {
-  vek::driver::SolveState& run = s.run;
-  const vek::EvaluationBlock& b = run.block;
+  vek::core::SolveState& run = s.run;
+  const vek::core::EvaluationRecord& e = run.evaluation;
   const bool values = (s.request & TALVIR_REQUEST_VALUES) != 0;
   const bool derivatives = (s.request & TALVIR_REQUEST_DERIVATIVES) != 0;
-  const double* c = s.rows ? s.rows->c.data() : b.constraints;  // the caller's values
+  const double* c = s.rows ? s.rows->c.data() : e.constraints.data();  // the caller's values
   if (s.request == TALVIR_REQUEST_ALL) {
-    s.accepted_f = b.objective;
+    s.accepted_f = e.objective;
     std::copy(c, c + caller_m(s), s.accepted_c.begin());
   }
   if (values && s.rows) std::copy(c, c + caller_m(s), s.rows->handed.begin());
@@ -85,17 +86,17 @@ bool take_values(talvir_solver& s) {
   if (values) {
     ++s.value_evaluations;
     values_failed =
-        s.cannot_evaluate || !std::isfinite(b.objective) || first_non_finite(b.constraints, s.m) >= 0;
+        s.cannot_evaluate || !std::isfinite(e.objective) || first_non_finite(e.constraints.data(), s.m) >= 0;
   }
   if (derivatives) {
     // A start point whose values could not be evaluated had no derivatives evaluated either.
     if (!(s.cannot_evaluate && values)) ++s.derivative_evaluations;
-    derivatives_failed = (s.cannot_evaluate && !values) || first_non_finite(b.gradient, s.n) >= 0 ||
-                         first_non_finite(b.jacobian, run.nnz) >= 0;
+    derivatives_failed = (s.cannot_evaluate && !values) || first_non_finite(e.gradient.data(), s.n) >= 0 ||
+                         first_non_finite(e.jacobian.data(), run.nnz) >= 0;
   }
   s.cannot_evaluate = false;
   if (derivatives_failed || (values_failed && derivatives)) return false;
-  vek::driver::transfer_values(run);
+  vek::core::transfer_values(run);
   if (values_failed) {
     run.C[0] = kEvaluationFailed;  // read by the engine even when M = 0
   } else if (s.m == 0) {
@@ -107,13 +108,13 @@ bool take_values(talvir_solver& s) {
 }  // namespace
 
 void begin_solve(talvir_solver& s) {
-  vek::driver::SolveState& run = s.run;
+  vek::core::SolveState& run = s.run;
   run.INF = 0;
   std::copy(s.kinds.begin(), s.kinds.end(), run.KTYPE.begin());
   std::copy(s.lower.begin(), s.lower.end(), run.XL.begin());
   std::copy(s.upper.begin(), s.upper.end(), run.XU.begin());
   std::copy(s.start.begin(), s.start.end(), run.X.begin());
-  vek::driver::move_start_into_bounds(run);  // as the plug-in's driver does
+  vek::core::move_start_into_bounds(run);  // as the plug-in's driver does
   std::copy(s.scales.begin(), s.scales.end(), run.D.begin());
   run.D[s.n] = s.objective_scale;
   std::fill(run.VF.begin(), run.VF.begin() + s.m, 0.0);
@@ -134,10 +135,10 @@ void begin_solve(talvir_solver& s) {
 }
 
 void end_solve(talvir_solver& s, std::int32_t ending) {
-  const vek::driver::SolveState& run = s.run;
+  const vek::core::SolveState& run = s.run;
   Results& r = s.results;
   r.ending = ending;
-  r.message = vek::driver::ending_message(ending, run.MAXIT, run.MAXLS);
+  r.message = vek::core::ending_message(ending, run.MAXIT, run.MAXLS);
   // After a line search limit X is the line search's start, while F and C hold the last trial's values;
   // after a stop or a failed evaluation the engine's arrays may hold values of a point never accepted.
   const bool at_accepted = !s.engine_called || ending == TALVIR_ENDING_LINE_SEARCH_LIMIT ||
@@ -172,10 +173,10 @@ void end_solve(talvir_solver& s, std::int32_t ending) {
 
 // One continuing step: values to the engine, one engine call, the next request or the ending.
 void continue_solve(talvir_solver& s) {
-  vek::driver::SolveState& run = s.run;
+  vek::core::SolveState& run = s.run;
   // The controls depend on the parameter records alone: taken again only after one was stored.
   if (s.controls_stale) {
-    vek::driver::set_engine_controls(run, s.parameters, vek::kParameterCount);
+    vek::core::set_engine_controls(run, s.parameters, vek::core::kParameterCount);
     run.engine_state.strategy = talvir_api::native_strategy(s.parameters);
     s.controls_stale = false;
   }
@@ -185,7 +186,7 @@ void continue_solve(talvir_solver& s) {
   }
   {
     ListingScope listing(s);
-    vek::driver::run_engine(run);
+    vek::core::run_engine(run);
   }
   s.engine_called = true;
   if (run.INF == -1) {
@@ -194,8 +195,8 @@ void continue_solve(talvir_solver& s) {
     remember_accepted(s);
     s.request = TALVIR_REQUEST_DERIVATIVES;
   } else {
-    end_solve(s, vek::driver::ending_of_flag(run.INF, run.engine_state.unbounded,
-                                             run.engine_state.robust.locally_infeasible));
+    end_solve(s, vek::core::ending_of_flag(run.INF, run.engine_state.unbounded,
+                                           run.engine_state.robust.locally_infeasible));
   }
 }
 
@@ -206,13 +207,13 @@ extern "C" {
 TALVIR_API int talvir_evaluation_arrays(talvir_solver* s, const double** x, double** f, double** g,
                                         double** c, double** jac) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
-  vek::EvaluationBlock& b = s->run.block;
+  vek::core::EvaluationRecord& e = s->run.evaluation;
   if (x != nullptr) *x = s->run.X.data();
-  if (f != nullptr) *f = &b.objective;
-  if (g != nullptr) *g = b.gradient;
+  if (f != nullptr) *f = &e.objective;
+  if (g != nullptr) *g = e.gradient.data();
   const bool rows = s->rows != nullptr, with_rows = talvir_api::caller_m(*s) > 0;
-  if (c != nullptr) *c = !with_rows ? nullptr : rows ? s->rows->c.data() : b.constraints;
-  if (jac != nullptr) *jac = !with_rows ? nullptr : rows ? s->rows->jac.data() : b.jacobian;
+  if (c != nullptr) *c = !with_rows ? nullptr : rows ? s->rows->c.data() : e.constraints.data();
+  if (jac != nullptr) *jac = !with_rows ? nullptr : rows ? s->rows->jac.data() : e.jacobian.data();
   return succeed(s);
 }
 

@@ -1,5 +1,5 @@
-// The Solve operation: start and continuing calls, the transfers between the EvaluationBlock and the
-// engine's arrays, the engine call and the request codes (contract in driver/solve.h).
+// The Solve operation: start and continuing calls, the EvaluationBlock over the core's evaluation record,
+// the engine call and the request codes (contract in driver/solve.h).
 #include "driver/solve.h"
 
 #include <algorithm>
@@ -9,9 +9,9 @@
 #include <new>
 #include <string>
 
-#include "driver/engine_run.h"
+#include "core/engine_run.h"
+#include "core/outcome.h"
 #include "driver/listing.h"
-#include "driver/outcome.h"
 #include "engine/MIRAX.h"
 #include "engine/MxiterState.h"
 #include "plugin/SolverFactory.h"
@@ -67,7 +67,7 @@ std::string size_fault(const SolveState& state, const Sizes& s) {
         s.N, s.M(), s.nnz, state.N, state.M, state.nnz);
     return text;
   }
-  if (engine_sizes_usable(s.N, s.equalities, s.inequalities, s.nnz)) return {};
+  if (core::engine_sizes_usable(s.N, s.equalities, s.inequalities, s.nnz)) return {};
   std::snprintf(text, sizeof text,
                 "VEKTALVIR Error:problem sizes not usable (variables %d, equalities %d, inequalities %d, "
                 "Jacobian entries %d)\n",
@@ -101,11 +101,43 @@ std::string kinds_fault(const SolveState& st) {
   return text;
 }
 
+// The block the host writes into: its arrays are the core's evaluation arrays and the spare. False, with
+// nothing kept, when memory is short.
+bool make_block(SolveState& st) {
+  try {
+    st.block_gradient_spare.assign(st.N + 1, 0.0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  core::EvaluationRecord& e = st.evaluation;
+  st.block.host_data = nullptr;
+  st.block.gradient = e.gradient.data();
+  st.block.gradient_spare = st.block_gradient_spare.data();
+  st.block.constraints = e.constraints.data();
+  st.block.jacobian = e.jacobian.data();
+  return true;
+}
+
+// Frees the engine's arrays and the block's; the block's pointers become null.
+void drop_arrays(SolveState& st) {
+  core::drop_engine_arrays(st);
+  std::vector<double>().swap(st.block_gradient_spare);
+  st.block.gradient = st.block.gradient_spare = st.block.constraints = st.block.jacobian = nullptr;
+}
+
+// The engine's arrays and the block for these sizes; false, with nothing kept, when memory is short.
+bool make_engine_and_block(SolveState& st, const Sizes& s) {
+  // size_fault has kept M within 32 bits.
+  if (!core::make_engine_arrays(st, s.N, s.equalities, static_cast<std::int32_t>(s.M()), s.nnz)) return false;
+  if (make_block(st)) return true;
+  drop_arrays(st);
+  return false;
+}
+
 // The arrays of step 3 at the first start call, then the constraint kinds. Empty on success; a message
 // when memory is short or the kinds disagree with the equality count, with nothing kept.
 std::string make_arrays(SolveState& st, const Sizes& s, NLPProblem& problem) {
-  // size_fault has kept M within 32 bits.
-  if (!make_engine_arrays(st, s.N, s.equalities, static_cast<std::int32_t>(s.M()), s.nnz)) {
+  if (!make_engine_and_block(st, s)) {
     char text[200];
     std::snprintf(text, sizeof text,
                   "VEKTALVIR Error:not enough memory for the solver's arrays (variables %d, constraints %d, "
@@ -120,7 +152,7 @@ std::string make_arrays(SolveState& st, const Sizes& s, NLPProblem& problem) {
   }
   const std::string disagreement = kinds_fault(st);
   if (!disagreement.empty()) {
-    drop_engine_arrays(st);
+    drop_arrays(st);
     return disagreement;
   }
   st.first_kinds = st.KTYPE;
@@ -173,15 +205,15 @@ void read_start(SolveState& st, NLPProblem& problem, std::int32_t* counter) {
   *counter = 0;
   problem.GetVariableBounds(0, st.XL.data(), st.XU.data());
   problem.GetVariableValues(0, st.X.data());
-  if (move_start_into_bounds(st)) problem.SetVariableValues(0, st.X.data());
+  if (core::move_start_into_bounds(st)) problem.SetVariableValues(0, st.X.data());
 }
 
 // Steps 6 and 7: the engine controls from the parameter table, which the factory singleton guarantees.
 void copy_controls(SolveState& st) {
   plugin::obtain_factory();
   std::int32_t count = 0;
-  const ParameterRecord* records = plugin::shared_parameter_records(count);
-  set_engine_controls(st, records, count);
+  const core::ParameterRecord* records = plugin::shared_parameter_records(count);
+  core::set_engine_controls(st, records, count);
 }
 
 std::int32_t request_for(std::int32_t INF, std::int32_t mode) {
@@ -197,8 +229,9 @@ std::int32_t continue_solve(SolveState& st, NLPProblem& problem, MessageSink* si
     const std::string fault = structure_fault(st);
     if (!fault.empty()) return refuse(st, sink, fault);
   }
-  transfer_values(st);
-  run_engine(st);
+  st.evaluation.objective = st.block.objective;
+  core::transfer_values(st);
+  core::run_engine(st);
   *counter += 1;
   *request = request_for(st.INF, mode);
   problem.SetVariableValues(0, st.X.data());
@@ -209,7 +242,7 @@ std::int32_t continue_solve(SolveState& st, NLPProblem& problem, MessageSink* si
   forward_listing(st.listing, sink);
   const std::int32_t result = outcome_result(st.INF);
   if (result == kCallAgain) return result;
-  const std::string message = outcome_message(st.INF, st.MAXLS);
+  const std::string message = core::outcome_message(st.INF, st.MAXLS);
   if (!message.empty()) say(sink, message.c_str());
   remove_listing(st.listing);
   return result;
@@ -249,6 +282,18 @@ std::int32_t solve_call(SolveState& st, NLPProblem& problem, MessageSink* sink, 
     return kCallAgain;
   }
   return continue_solve(st, problem, sink, mode, counter, request);
+}
+
+std::int32_t outcome_result(std::int32_t INF) {
+  switch (core::flag_outcome(INF)) {
+    case core::FlagOutcome::goes_on:
+      return kCallAgain;
+    case core::FlagOutcome::failed:
+      return kSolveFailed;
+    case core::FlagOutcome::ended:
+      break;
+  }
+  return kOk;
 }
 
 void release_solve_state(SolveState& state) {

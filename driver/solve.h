@@ -19,17 +19,40 @@
 // (except for null pointers when there is nowhere to say it), touches no array and ends the solve.
 //
 // release_solve_state(state): frees the host's word in the block, gives the listing file name back.
+//
+// outcome_result(INF): the return code for the engine's cycle flag, from the core's outcome table
+// (core/outcome.h): 1 (kCallAgain) for -1 / -2, -8 (kSolveFailed) for 2 and above, 0 (kOk) otherwise.
+//
+// SolveState is the core's solve state (core/solve_state.h) with what the protocol adds: the
+// EvaluationBlock handed to the host, whose gradient, constraints and Jacobian pointers are the core's
+// evaluation arrays and whose objective is taken into the core's record before every engine call; the
+// spare gradient array; the listing file; the constraint kinds of the first start call and how far the
+// start calls have come. Every field is zero, null or empty when the component is created.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-#include "driver/solve_state.h"
+#include "core/solve_state.h"
+#include "driver/host_interfaces.h"
+#include "driver/listing.h"
 
 namespace vek::driver {
+
+struct SolveState : core::SolveState {
+  EvaluationBlock block{};
+  std::vector<double> block_gradient_spare;  // N + 1, behind block.gradient_spare; never read
+  ListingFile listing;                       // the temporary listing file and how unit 7 was connected to it
+  std::vector<std::int32_t> first_kinds;     // KTYPE as mapped at the first start call
+  bool arrays_made = false;                  // set by the first start call
+  bool structure_read = false;               // bounds arrays made and Jacobian index arrays obtained
+};
 
 std::int32_t solve_call(SolveState& state, NLPProblem& problem, MessageSink* sink, std::int32_t mode,
                         EvaluationBlock** block, std::int32_t* counter, std::int32_t* request);
 
 void release_solve_state(SolveState& state);
+
+std::int32_t outcome_result(std::int32_t INF);
 
 }  // namespace vek::driver

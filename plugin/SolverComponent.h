@@ -11,7 +11,7 @@
 // destruction frees the solve state, gives the listing file name back and releases the problem.
 #pragma once
 
-#include "driver/solve_state.h"
+#include "driver/solve.h"
 #include "plugin/ParameterSet.h"
 
 namespace vek::plugin {

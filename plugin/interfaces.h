@@ -62,7 +62,7 @@ inline constexpr std::int32_t kNoSuchParameter = -11;
 inline constexpr std::int32_t kNotAvailable = -15;
 inline constexpr std::int32_t kENoInterface = static_cast<std::int32_t>(0x80004002u);
 
-// Parameter types of ParameterInfo, ParameterRecord and GetParameter.
+// Parameter types of ParameterInfo and GetParameter (the codes of the solve core's parameter records).
 inline constexpr std::int32_t kIntegerParameter = 0;
 inline constexpr std::int32_t kRealParameter = 1;
 inline constexpr std::int32_t kTextParameter = 2;

@@ -1,6 +1,8 @@
-// The shared parameter table and the five ParameterList operations (contracts in plugin/parameters.h).
+// The shared parameter table and the five ParameterList operations (contracts in plugin/parameters.h):
+// the core's records, handed out and stored through the interface's records.
 #include "plugin/parameters.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,11 +11,19 @@
 namespace vek::plugin {
 namespace {
 
-std::int32_t g_count = 0;
-ParameterRecord* g_records = nullptr;
+// The core's records have the layout of the interface's, field by field.
+static_assert(core::kIntegerParameter == kIntegerParameter && core::kRealParameter == kRealParameter &&
+              core::kTextParameter == kTextParameter);
+static_assert(offsetof(core::ParameterRecord, value) == offsetof(ParameterInfo, value) &&
+              sizeof(core::ParameterRecord) == sizeof(ParameterInfo));
+static_assert(sizeof(core::ParameterData) == sizeof(ParameterData) &&
+              sizeof(core::ParameterValue) == sizeof(ParameterValue));
 
-ParameterRecord* find_record(const char* name) {
-  return find_parameter_in(g_records, g_count, name);
+std::int32_t g_count = 0;
+core::ParameterRecord* g_records = nullptr;
+
+core::ParameterRecord* find_record(const char* name) {
+  return core::find_parameter_in(g_records, g_count, name);
 }
 
 // A copy for the caller, from the host's allocator; null when the source is null or memory is short.
@@ -25,32 +35,59 @@ char* host_copy(const char* text) {
   return copy;
 }
 
+// The record's bounds and value as the interface's value part; texts are new copies for the caller.
+ParameterData interface_data(const core::ParameterRecord& record) {
+  ParameterData data{};
+  if (record.type == kIntegerParameter) {
+    data.integer = {record.value.integer.minimum, record.value.integer.maximum, record.value.integer.value};
+  } else if (record.type == kRealParameter) {
+    data.real = {record.value.real.minimum, record.value.real.maximum, record.value.real.value};
+  } else {
+    data.text = {host_copy(record.value.text.value), host_copy(record.value.text.options)};
+  }
+  return data;
+}
+
+// The interface's value as the core's, read as the record's type says.
+core::ParameterValue core_value(const core::ParameterRecord& record, ParameterValue value) {
+  core::ParameterValue v{};
+  if (record.type == kIntegerParameter) {
+    v.integer = value.integer;
+  } else if (record.type == kRealParameter) {
+    v.real = value.real;
+  } else {
+    v.text = value.text;
+  }
+  return v;
+}
+
 }  // namespace
 
 void build_parameter_table() {
   if (g_count != 0) return;  // present: the current values stay
-  auto* records = static_cast<ParameterRecord*>(std::calloc(kParameterCount, sizeof(ParameterRecord)));
+  auto* records =
+      static_cast<core::ParameterRecord*>(std::calloc(core::kParameterCount, sizeof(core::ParameterRecord)));
   if (records == nullptr) return;
-  if (!fill_parameter_records(records)) {
+  if (!core::fill_parameter_records(records)) {
     std::free(records);
     return;
   }
   g_records = records;
-  g_count = kParameterCount;
+  g_count = core::kParameterCount;
 }
 
 void free_parameter_table() {
-  free_parameter_records(g_records, g_count);
+  core::free_parameter_records(g_records, g_count);
   std::free(g_records);
   g_records = nullptr;
   g_count = 0;
 }
 
-const ParameterRecord* find_parameter(const char* name) {
+const core::ParameterRecord* find_parameter(const char* name) {
   return find_record(name);
 }
 
-const ParameterRecord* shared_parameter_records(std::int32_t& count) {
+const core::ParameterRecord* shared_parameter_records(std::int32_t& count) {
   count = g_count;
   return g_records;
 }
@@ -66,22 +103,18 @@ std::int32_t parameter_names(char** names) {
 }
 
 std::int32_t parameter_info(const char* name, ParameterInfo* info) {
-  const ParameterRecord* record = find_record(name);
+  const core::ParameterRecord* record = find_record(name);
   if (record == nullptr) return kNoSuchParameter;
   if (info == nullptr) return kValueOutOfRange;
   info->name = host_copy(record->name);
   info->description = host_copy(record->description);
   info->type = record->type;
-  info->value = record->value;
-  if (record->type == kTextParameter) {
-    info->value.text.value = host_copy(record->value.text.value);
-    info->value.text.options = host_copy(record->value.text.options);
-  }
+  info->value = interface_data(*record);
   return kOk;
 }
 
 std::int32_t get_parameter(const char* name, std::int32_t* type, ParameterValue* value) {
-  const ParameterRecord* record = find_record(name);
+  const core::ParameterRecord* record = find_record(name);
   if (record == nullptr) return kNoSuchParameter;
   if (type == nullptr || value == nullptr) return kValueOutOfRange;
   *type = record->type;
@@ -96,9 +129,9 @@ std::int32_t get_parameter(const char* name, std::int32_t* type, ParameterValue*
 }
 
 std::int32_t set_parameter(const char* name, std::int32_t /*type*/, ParameterValue value) {
-  ParameterRecord* record = find_record(name);
+  core::ParameterRecord* record = find_record(name);
   if (record == nullptr) return kNoSuchParameter;
-  return store_parameter_value(*record, value);
+  return core::store_parameter_value(*record, core_value(*record, value)) ? kOk : kValueOutOfRange;
 }
 
 }  // namespace vek::plugin

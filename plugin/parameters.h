@@ -1,4 +1,5 @@
-// The library's shared parameter table and the five ParameterList operations on it.
+// The library's shared parameter table and the five ParameterList operations on it: the records of the
+// solve core (core/parameter_records.h) behind the interface's ParameterInfo and ParameterValue.
 //
 // One table per library, built from kParameterDefinitions by build_parameter_table() when it does not exist
 // (count 0), freed by free_parameter_table() (the factory's destruction). While it is absent every
@@ -17,8 +18,8 @@
 
 #include <cstdint>
 
-#include "plugin/parameter_records.h"
-#include "plugin/parameter_table.h"
+#include "core/parameter_records.h"
+#include "plugin/interfaces.h"
 
 namespace vek::plugin {
 
@@ -32,8 +33,8 @@ std::int32_t get_parameter(const char* name, std::int32_t* type, ParameterValue*
 std::int32_t set_parameter(const char* name, std::int32_t type, ParameterValue value);
 
 // The live record of `name` (ASCII case ignored), or null when absent or the table does not exist.
-const ParameterRecord* find_parameter(const char* name);
+const core::ParameterRecord* find_parameter(const char* name);
 // The shared table's records and their count (null and 0 while it does not exist).
-const ParameterRecord* shared_parameter_records(std::int32_t& count);
+const core::ParameterRecord* shared_parameter_records(std::int32_t& count);
 
 }  // namespace vek::plugin

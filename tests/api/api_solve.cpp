@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/outcome.h"
+#include "core/outcome.h"
 #include "host/host_problem.h"
 #include "talvir/talvir.h"
 
@@ -87,7 +87,7 @@ Trace through_api(const TestProblem& p, bool listing, const char* strategy) {
   int ending = 0;
   talvir_get_ending(s, &ending);
   t.converged = ending == TALVIR_ENDING_CONVERGED;
-  t.message = vek::driver::outcome_message(ending, 5);
+  t.message = vek::core::outcome_message(ending, 5);
   t.x.resize(n);
   talvir_get_x(s, t.x.data());
   if (t.converged) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "api/api_solve.h"
-#include "driver/outcome.h"
+#include "core/outcome.h"
 #include "host/host_problem.h"
 #include "host/module.h"
 #include "host/problems/problem.h"

@@ -219,6 +219,9 @@ TEST(Refusals, CreationAndNullHandlesAreRefused) {
 
 // Resident bytes of this process (Linux), 0 elsewhere.
 double resident_bytes() {
+#if defined(_WIN32)
+  return 0;
+#endif
   std::FILE* f = std::fopen("/proc/self/statm", "r");
   double pages = 0, resident = 0;
   if (f == nullptr) return 0;
@@ -249,7 +252,7 @@ TEST(Refusals, ASolverTooLargeForTheMachineIsRefusedBeforeAllocating) {
     if (needed > available) {
       EXPECT_EQ(status, TALVIR_ERROR_NO_MEMORY);
       EXPECT_EQ(s, nullptr);
-      EXPECT_LT(resident_bytes() - before, 1e8);
+      if (before > 0) EXPECT_LT(resident_bytes() - before, 1e8);
       continue;
     }
     ASSERT_EQ(status, TALVIR_OK);

@@ -168,7 +168,7 @@ TEST(Refusals, ArraysThatDoNotFitInMemoryAreRefusedNotThrownIntoTheHost) {
   }
   EXPECT_TRUE(mentions(sink.texts, "not enough memory")) << (sink.texts.empty() ? "" : sink.texts[0]);
   EXPECT_FALSE(st.arrays_made);
-  EXPECT_TRUE(st.block_jacobian.empty() && st.VF.empty() && st.WQP.empty() && st.A.empty());
+  EXPECT_TRUE(st.evaluation.jacobian.empty() && st.VF.empty() && st.WQP.empty() && st.A.empty());
   EXPECT_EQ(block, nullptr);
   EXPECT_EQ(counter, 7);
   // N(N + 9)/2 + 1 and (3K + 7)K/2 + 4(N + 1) with K = N + 1, worked out by hand.

@@ -1,6 +1,6 @@
 // How a solve ends: the outcome table, endings provoked through the engine with their messages and
 // results, the listing read back in chunks, and the temporary listing file's life.
-#include "driver/outcome.h"
+#include "core/outcome.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "driver/listing.h"
+#include "driver/solve.h"
 #include "io/units.h"
 #include "problem_host.h"
 #include "support/listing_capture.h"
@@ -90,15 +91,15 @@ TEST(OutcomeTable, EveryCycleFlagHasItsResultAndExactMessage) {
       {1000, "A completely unknown Cycle Flag has come back in the Optimizer....\n"},
   };
   for (const auto& [flag, message] : table) {
-    EXPECT_EQ(vek::driver::outcome_message(flag, 5), message) << flag;
+    EXPECT_EQ(vek::core::outcome_message(flag, 5), message) << flag;
     EXPECT_EQ(vek::driver::outcome_result(flag), -8) << flag;
   }
   EXPECT_EQ(
-      vek::driver::outcome_message(3, 100000),
+      vek::core::outcome_message(3, 100000),
       "Line search required 100000 calls - Solution Not Found.\nTry increasing the maximum number of line "
       "searches\n");
   for (const int flag : {1, 0, -3, -100}) {
-    EXPECT_EQ(vek::driver::outcome_message(flag, 5), "") << flag;
+    EXPECT_EQ(vek::core::outcome_message(flag, 5), "") << flag;
     EXPECT_EQ(vek::driver::outcome_result(flag), 0) << flag;
   }
   EXPECT_EQ(vek::driver::outcome_result(-1), 1);

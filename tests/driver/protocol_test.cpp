@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/parameter_table.h"
 #include "driver/solve.h"
-#include "plugin/parameter_table.h"
 #include "problem_host.h"
 
 namespace {
@@ -399,7 +399,7 @@ TEST(ParameterTableLife, SolveRebuildsAFreedTableWithItsDefaults) {
   vek::EvaluationBlock* block = nullptr;
   std::int32_t counter = 0, request = 0;
   ASSERT_EQ(solver->Solve(0, &block, &counter, &request), 1);
-  EXPECT_EQ(params->GetParameterCount(), vek::kParameterCount);
+  EXPECT_EQ(params->GetParameterCount(), vek::core::kParameterCount);
   EXPECT_EQ(state_of(solver).MAXIT, 100) << "the rebuilt table holds the defaults";
   params->Release();
   EXPECT_EQ(solver->Release(), 0);

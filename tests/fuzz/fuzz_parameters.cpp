@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "core/parameter_table.h"
 #include "driver/host_interfaces.h"
 #include "fuzz/fuzz_input.h"
-#include "plugin/parameter_table.h"
 
 namespace {
 
@@ -30,13 +30,14 @@ struct Model {
     if (exists) return;
     exists = true;
     numbers.clear();
-    for (const vek::ParameterDefinition& d : vek::kParameterDefinitions) numbers.push_back(d.default_number);
-    text = vek::kParameterDefinitions[0].default_text;
+    for (const vek::core::ParameterDefinition& d : vek::core::kParameterDefinitions)
+      numbers.push_back(d.default_number);
+    text = vek::core::kParameterDefinitions[0].default_text;
   }
   int find(const char* name) const {
     if (!exists || name == nullptr) return -1;
-    for (int k = 0; k < vek::kParameterCount; ++k)
-      if (strcasecmp(vek::kParameterDefinitions[k].name, name) == 0) return k;
+    for (int k = 0; k < vek::core::kParameterCount; ++k)
+      if (strcasecmp(vek::core::kParameterDefinitions[k].name, name) == 0) return k;
     return -1;
   }
 };
@@ -68,7 +69,7 @@ class Problem final : public vek::NLPProblem {
 
 std::string read_name(FuzzInput& in) {
   if (in.choice(6) == 0) return in.text(20);
-  std::string name = vek::kParameterDefinitions[in.choice(vek::kParameterCount)].name;
+  std::string name = vek::core::kParameterDefinitions[in.choice(vek::core::kParameterCount)].name;
   for (char& c : name) {
     const int flip = in.choice(8);
     if (flip == 0) c = static_cast<char>(c ^ 0x20);  // the other letter case (or a neighbour sign)
@@ -83,7 +84,7 @@ void check_info(const Model& model, vek::ParameterList* list, const char* name) 
   const int k = model.find(name);
   FUZZ_CHECK(rc == (k < 0 ? vek::kNoSuchParameter : vek::kOk), "GetParameterInfo answered the wrong code");
   if (k < 0) return;
-  const vek::ParameterDefinition& d = vek::kParameterDefinitions[k];
+  const vek::core::ParameterDefinition& d = vek::core::kParameterDefinitions[k];
   FUZZ_CHECK(std::strcmp(info.name, d.name) == 0 && std::strcmp(info.description, d.description) == 0,
              "GetParameterInfo described another record");
   FUZZ_CHECK(info.type == d.type, "GetParameterInfo gave the wrong type");
@@ -115,7 +116,7 @@ void check_get(const Model& model, vek::ParameterList* list, const char* name) {
     FUZZ_CHECK(type == -99, "a failed GetParameter wrote the type");
     return;
   }
-  const vek::ParameterDefinition& d = vek::kParameterDefinitions[k];
+  const vek::core::ParameterDefinition& d = vek::core::kParameterDefinitions[k];
   FUZZ_CHECK(type == d.type, "GetParameter gave the wrong type");
   if (d.type == vek::kTextParameter) {
     FUZZ_CHECK(model.text == value.text, "GetParameter gave the wrong text");
@@ -130,7 +131,7 @@ void set_and_check(FuzzInput& in, Model& model, vek::ParameterList* list, const 
   const int k = model.find(name);
   std::string text = in.text(30);
   vek::ParameterValue value{};
-  const bool text_record = k >= 0 && vek::kParameterDefinitions[k].type == vek::kTextParameter;
+  const bool text_record = k >= 0 && vek::core::kParameterDefinitions[k].type == vek::kTextParameter;
   if (text_record) {
     value.text = in.choice(8) == 0 ? nullptr : text.data();
   } else {
@@ -144,7 +145,7 @@ void set_and_check(FuzzInput& in, Model& model, vek::ParameterList* list, const 
   const std::int32_t rc = list->SetParameter(name, in.integer(-2, 4), value);
   std::int32_t expected = vek::kNoSuchParameter;
   if (k >= 0) {
-    const vek::ParameterDefinition& d = vek::kParameterDefinitions[k];
+    const vek::core::ParameterDefinition& d = vek::core::kParameterDefinitions[k];
     const double v = d.type == vek::kIntegerParameter ? value.integer : value.real;
     const bool fits =
         d.type == vek::kTextParameter ? value.text != nullptr : (v >= d.minimum && v <= d.maximum);
@@ -157,13 +158,13 @@ void set_and_check(FuzzInput& in, Model& model, vek::ParameterList* list, const 
 
 void check_names(const Model& model, vek::ParameterList* list) {
   const std::int32_t count = list->GetParameterCount();
-  FUZZ_CHECK(count == (model.exists ? vek::kParameterCount : 0), "GetParameterCount is wrong");
-  std::vector<char*> names(vek::kParameterCount + 1, nullptr);
+  FUZZ_CHECK(count == (model.exists ? vek::core::kParameterCount : 0), "GetParameterCount is wrong");
+  std::vector<char*> names(vek::core::kParameterCount + 1, nullptr);
   FUZZ_CHECK(list->GetParameterNames(names.data()) == vek::kOk, "GetParameterNames failed");
-  for (int k = 0; k < vek::kParameterCount + 1; ++k) {
+  for (int k = 0; k < vek::core::kParameterCount + 1; ++k) {
     FUZZ_CHECK((names[k] != nullptr) == (k < count), "GetParameterNames wrote the wrong number of names");
     if (names[k] != nullptr)
-      FUZZ_CHECK(std::strcmp(names[k], vek::kParameterDefinitions[k].name) == 0, "wrong name");
+      FUZZ_CHECK(std::strcmp(names[k], vek::core::kParameterDefinitions[k].name) == 0, "wrong name");
     std::free(names[k]);
   }
 }
@@ -219,7 +220,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   model.build();
   vek::ParameterList* fresh = nullptr;
   factory->QueryInterface(vek::kIidParameterList, reinterpret_cast<void**>(&fresh));
-  for (const vek::ParameterDefinition& d : vek::kParameterDefinitions) check_info(model, fresh, d.name);
+  for (const vek::core::ParameterDefinition& d : vek::core::kParameterDefinitions)
+    check_info(model, fresh, d.name);
   fresh->Release();
   factory->Release();
   return 0;

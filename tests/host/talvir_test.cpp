@@ -17,8 +17,8 @@
 #include <tuple>
 #include <vector>
 
+#include "core/parameter_table.h"
 #include "host/problems/problem.h"
-#include "plugin/parameter_table.h"
 #include "support/listing_capture.h"
 
 namespace {
@@ -106,7 +106,7 @@ TEST(TalvirProgram, HelpExplainsCommandsOptionsAndEveryParameter) {
                            "--n N", "Exit status"}) {
     EXPECT_NE(run.out.find(word), std::string::npos) << word;
   }
-  for (const vek::ParameterDefinition& entry : vek::kParameterDefinitions) {
+  for (const vek::core::ParameterDefinition& entry : vek::core::kParameterDefinitions) {
     EXPECT_NE(run.out.find(entry.name), std::string::npos) << entry.name;
     EXPECT_NE(run.out.find(entry.description), std::string::npos) << entry.description;
   }

@@ -11,20 +11,20 @@
 #include <string>
 #include <vector>
 
+#include "core/parameter_table.h"
 #include "plugin/SolverComponent.h"
 #include "plugin/SolverFactory.h"
 #include "plugin/fake_problem.h"
 #include "plugin/interfaces.h"
-#include "plugin/parameter_table.h"
 
 namespace {
 
-using vek::kParameterCount;
-using vek::kParameterDefinitions;
-using vek::ParameterDefinition;
 using vek::ParameterInfo;
 using vek::ParameterList;
 using vek::ParameterValue;
+using vek::core::kParameterCount;
+using vek::core::kParameterDefinitions;
+using vek::core::ParameterDefinition;
 
 std::string upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

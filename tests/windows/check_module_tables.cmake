@@ -36,7 +36,9 @@ function(read_tables file exports_out imports_out)
       set(section imports)
       set(dll "${CMAKE_MATCH_1}")
       list(APPEND imports "${dll}")
-    elseif(line MATCHES "^[ \t]*$" AND section STREQUAL "exports")
+    elseif(line MATCHES "^[ \t]*$" AND NOT section STREQUAL "")
+      # A table ends at its first blank line: after a DLL's imports objdump prints the next import
+      # descriptor's raw words, which must not be read as an import when they happen to be decimal.
       set(section "")
     elseif(section STREQUAL "exports" AND line MATCHES "^[ \t]*\\[ *[0-9]+\\] (.*)$")
       list(APPEND exports "${CMAKE_MATCH_1}")

@@ -1,11 +1,11 @@
 // Operations on a table of parameter records, shared by the plug-in's library-wide table and the
-// native API's per-solver tables (contracts in plugin/parameter_records.h).
-#include "plugin/parameter_records.h"
+// native API's per-solver tables (contracts in core/parameter_records.h).
+#include "core/parameter_records.h"
 
 #include <cstdlib>
 #include <cstring>
 
-namespace vek::plugin {
+namespace vek::core {
 namespace {
 
 char ascii_lower(char c) {
@@ -95,24 +95,24 @@ const ParameterRecord* find_parameter_in(const ParameterRecord* records, std::in
   return find_parameter_in(const_cast<ParameterRecord*>(records), count, name);
 }
 
-std::int32_t store_parameter_value(ParameterRecord& record, ParameterValue value) {
+bool store_parameter_value(ParameterRecord& record, ParameterValue value) {
   if (record.type == kIntegerParameter) {
     auto& r = record.value.integer;
-    if (value.integer < r.minimum || value.integer > r.maximum) return kValueOutOfRange;
+    if (value.integer < r.minimum || value.integer > r.maximum) return false;
     r.value = value.integer;
   } else if (record.type == kRealParameter) {
     auto& r = record.value.real;
     // Written as "not within" so that a NaN, which compares false both ways, is refused.
-    if (!(value.real >= r.minimum && value.real <= r.maximum)) return kValueOutOfRange;
+    if (!(value.real >= r.minimum && value.real <= r.maximum)) return false;
     r.value = value.real;
   } else {
-    if (value.text == nullptr) return kValueOutOfRange;
+    if (value.text == nullptr) return false;
     char* copy = table_copy(value.text, 0);
-    if (copy == nullptr) return kValueOutOfRange;
+    if (copy == nullptr) return false;
     std::free(record.value.text.value);
     record.value.text.value = copy;
   }
-  return kOk;
+  return true;
 }
 
-}  // namespace vek::plugin
+}  // namespace vek::core

@@ -1,12 +1,10 @@
-// The outcome table: one place that maps the engine's final cycle flag to the plug-in's result and
-// message and to the native API's ending, message and category (contracts in driver/outcome.h).
-#include "driver/outcome.h"
+// The outcome table: one place that maps the engine's final cycle flag to the plug-in's outcome and
+// message and to the native API's ending, message and category (contracts in core/outcome.h).
+#include "core/outcome.h"
 
 #include <cstdio>
 
-#include "plugin/interfaces.h"
-
-namespace vek::driver {
+namespace vek::core {
 namespace {
 
 constexpr const char* kLineSearchMessage =
@@ -93,10 +91,10 @@ constexpr std::int32_t kLastKnown = 10;
 
 }  // namespace
 
-std::int32_t outcome_result(std::int32_t INF) {
-  if (INF == -1 || INF == -2) return kCallAgain;
-  if (INF >= kFirstFailure) return kSolveFailed;
-  return kOk;
+FlagOutcome flag_outcome(std::int32_t INF) {
+  if (INF == -1 || INF == -2) return FlagOutcome::goes_on;
+  if (INF >= kFirstFailure) return FlagOutcome::failed;
+  return FlagOutcome::ended;
 }
 
 std::string outcome_message(std::int32_t INF, std::int32_t MAXLS) {
@@ -132,4 +130,4 @@ EndingCategory ending_category(std::int32_t ending) {
   return row != nullptr ? row->category : EndingCategory::none;
 }
 
-}  // namespace vek::driver
+}  // namespace vek::core

@@ -1,6 +1,6 @@
 // The engine's side of a solve, shared by the plug-in and the native API (contract in
-// driver/engine_run.h).
-#include "driver/engine_run.h"
+// core/engine_run.h).
+#include "core/engine_run.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "core/parameter_records.h"
 #include "engine/MIRAX.h"
 #include "engine/elastic.h"
 #include "io/available_memory.h"
-#include "plugin/parameter_records.h"
 
-namespace vek::driver {
+namespace vek::core {
 namespace {
 
 struct Lengths {
@@ -34,13 +34,12 @@ Lengths workspace_lengths(long long N, long long ME, long long M, bool qp_in_mem
 }  // namespace
 
 void drop_engine_arrays(SolveState& st) {
-  for (std::vector<double>* v :
-       {&st.block_gradient, &st.block_gradient_spare, &st.block_constraints, &st.block_jacobian, &st.D,
-        &st.CVG, &st.VF, &st.WQP, &st.X, &st.G, &st.C, &st.A}) {
+  EvaluationRecord& e = st.evaluation;
+  for (std::vector<double>* v : {&e.gradient, &e.constraints, &e.jacobian, &st.D, &st.CVG, &st.VF, &st.WQP,
+                                 &st.X, &st.G, &st.C, &st.A}) {
     std::vector<double>().swap(*v);
   }
   std::vector<std::int32_t>().swap(st.KTYPE);
-  st.block.gradient = st.block.gradient_spare = st.block.constraints = st.block.jacobian = nullptr;
 }
 
 namespace {
@@ -58,7 +57,7 @@ constexpr int definition_index(std::string_view name) {
 const ParameterRecord* control_record(const ParameterRecord* records, std::int32_t count, int k) {
   const char* name = kParameterDefinitions[k].name;
   if (k < count && records[k].name == name) return &records[k];
-  return plugin::find_parameter_in(records, count, name);
+  return find_parameter_in(records, count, name);
 }
 
 template <int k>
@@ -97,7 +96,7 @@ std::uint64_t engine_memory_bytes(std::int32_t N, std::int32_t ME, std::int32_t 
                                   bool qp_in_memory, bool elastic_room) {
   const long long n = N, m = M;
   const Lengths l = workspace_lengths(n, ME, m, qp_in_memory, elastic_room);
-  const long long doubles = 3 * (n + 1) + (m + 2) + std::max((m + 1) * n, 0LL + nnz) + 2 + l.LWVF + l.LWQP +
+  const long long doubles = 2 * (n + 1) + (m + 2) + std::max((m + 1) * n, 0LL + nnz) + 2 + l.LWVF + l.LWQP +
                             3 * n + (m + 1) + (m + 1) * (n + 2);
   return 8ull * static_cast<std::uint64_t>(doubles) + 4ull * static_cast<std::uint64_t>(m + 1);
 }
@@ -117,15 +116,9 @@ bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::in
           static_cast<double>(engine_memory_bytes(N, ME, M, nnz, qp_in_memory, elastic_room))))
     return false;
   try {
-    st.block_gradient.assign(N + 1, 0.0);
-    st.block_gradient_spare.assign(N + 1, 0.0);
-    st.block_constraints.assign(M + 2, 0.0);
-    st.block_jacobian.assign(std::max((M + 1) * N, nnz), 0.0);
-    st.block.host_data = nullptr;
-    st.block.gradient = st.block_gradient.data();
-    st.block.gradient_spare = st.block_gradient_spare.data();
-    st.block.constraints = st.block_constraints.data();
-    st.block.jacobian = st.block_jacobian.data();
+    st.evaluation.gradient.assign(N + 1, 0.0);
+    st.evaluation.constraints.assign(M + 2, 0.0);
+    st.evaluation.jacobian.assign(std::max((M + 1) * N, nnz), 0.0);
     st.D.assign(N + 1, 0.0);
     st.CVG.assign(2, 0.0);
     st.VF.assign(st.LWVF, 0.0);
@@ -153,7 +146,7 @@ void set_engine_controls(SolveState& st, const ParameterRecord* records, std::in
   const ParameterRecord* level = control_record(records, count, kPrintLevel);
   const bool errors_only =
       level == nullptr ||
-      plugin::equal_ignoring_case(level->value.text.value, kParameterDefinitions[kPrintLevel].default_text);
+      equal_ignoring_case(level->value.text.value, kParameterDefinitions[kPrintLevel].default_text);
   st.IPRINT = errors_only ? -1 : integer_control<definition_index("PrintFreq")>(records, count);
   st.STEP = real_control<definition_index("StepSize")>(records, count);
   st.MAXIT = integer_control<definition_index("MaxIterations")>(records, count);
@@ -175,19 +168,19 @@ bool move_start_into_bounds(SolveState& st) {
 }
 
 void transfer_values(SolveState& st) {
-  const EvaluationBlock& b = st.block;
+  const EvaluationRecord& e = st.evaluation;
   if (st.INF == 0 || st.INF == -1) {
-    st.F = b.objective;
-    std::copy(b.constraints, b.constraints + st.M, st.C.begin());
+    st.F = e.objective;
+    std::copy(e.constraints.begin(), e.constraints.begin() + st.M, st.C.begin());
   }
   if (st.INF == 0 || st.INF == -2) {
-    std::copy(b.gradient, b.gradient + st.N, st.G.begin());
+    std::copy(e.gradient.begin(), e.gradient.begin() + st.N, st.G.begin());
     std::fill(st.A.begin(), st.A.begin() + static_cast<std::size_t>(st.M) * st.LCN, 0.0);
     for (std::int32_t k = 0; k < st.nnz; ++k) {
       // Constraint row[k] is column row[k] of A; variable col[k] its row (both 1-based).
       const std::size_t at =
           static_cast<std::size_t>(st.jacobian_rows[k] - 1) * st.LCN + (st.jacobian_cols[k] - 1);
-      st.A[at] = b.jacobian[k];
+      st.A[at] = e.jacobian[k];
     }
   }
 }
@@ -202,4 +195,4 @@ void run_engine(SolveState& st) {
   st.convergence_ratio = std::isnan(ratio) ? 0.0 : ratio;
 }
 
-}  // namespace vek::driver
+}  // namespace vek::core

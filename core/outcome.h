@@ -1,8 +1,11 @@
-// The outcome of a finished solve, by the engine's final cycle flag INF: one table for both doors.
+// The outcome of a finished solve, by the engine's final cycle flag INF: one table for both doors, as
+// plain data (codes and texts); each door maps it to its own return codes.
 //
-// Plug-in (its documented texts, which hosts may rely on):
-//   outcome_result(INF)               1 for -1 / -2 (the solve goes on), -8 for 2 and above, 0 otherwise
-//                                     (1 is convergence; 0 and values below -2 end without a message)
+// The plug-in's protocol (its documented texts, which hosts may rely on):
+//   flag_outcome(INF)                 FlagOutcome::goes_on for -1 / -2 (the engine asks for values),
+//                                     FlagOutcome::failed for 2 and above (an ending with a message),
+//                                     FlagOutcome::ended otherwise (1 is convergence; 0 and values
+//                                     below -2 end without a message)
 //   outcome_message(INF, MAXLS)       the message for INF >= 2, with the line search limit MAXLS in
 //                                     place of %d for 3 and 5; empty for any other INF
 // Native API (endings that say accurately what happened; cycle flag 6 is an infeasible linearisation):
@@ -20,7 +23,7 @@
 #include <cstdint>
 #include <string>
 
-namespace vek::driver {
+namespace vek::core {
 
 // Endings beyond the engine's cycle flags.
 inline constexpr std::int32_t kEndingNone = 0;
@@ -40,7 +43,9 @@ enum class EndingCategory : std::int32_t {
   unbounded = 6
 };
 
-std::int32_t outcome_result(std::int32_t INF);
+enum class FlagOutcome { goes_on, ended, failed };
+
+FlagOutcome flag_outcome(std::int32_t INF);
 std::string outcome_message(std::int32_t INF, std::int32_t MAXLS);
 
 std::int32_t ending_of_flag(std::int32_t INF, bool unbounded = false, bool locally_infeasible = false);
@@ -48,4 +53,4 @@ const char* ending_text(std::int32_t ending);
 std::string ending_message(std::int32_t ending, std::int32_t MAXIT, std::int32_t MAXLS);
 EndingCategory ending_category(std::int32_t ending);
 
-}  // namespace vek::driver
+}  // namespace vek::core
