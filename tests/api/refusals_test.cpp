@@ -252,7 +252,9 @@ TEST(Refusals, ASolverTooLargeForTheMachineIsRefusedBeforeAllocating) {
     if (needed > available) {
       EXPECT_EQ(status, TALVIR_ERROR_NO_MEMORY);
       EXPECT_EQ(s, nullptr);
-      if (before > 0) EXPECT_LT(resident_bytes() - before, 1e8);
+      if (before > 0) {
+        EXPECT_LT(resident_bytes() - before, 1e8);
+      }
       continue;
     }
     ASSERT_EQ(status, TALVIR_OK);
