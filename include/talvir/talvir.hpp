@@ -142,6 +142,16 @@ class Solver {
     }
     check(talvir_create(n, m, kinds.empty() ? nullptr : kinds.data(), &handle_));
   }
+  // Constraints with two sides, lower[j] <= c_j(x) <= upper[j] (talvir_create_ranged); both of m values.
+  static Solver ranged(int n, View<const double> lower, View<const double> upper) {
+    if (lower.size() != upper.size()) {
+      throw Error(TALVIR_ERROR_BAD_SIZE, std::to_string(lower.size()) + " lower and " +
+                                             std::to_string(upper.size()) + " upper sides");
+    }
+    Solver s;
+    s.check(talvir_create_ranged(n, static_cast<int>(lower.size()), lower.data(), upper.data(), &s.handle_));
+    return s;
+  }
   Solver(Solver&& other) noexcept
       : handle_(std::exchange(other.handle_, nullptr)), state_(std::move(other.state_)) {}
   Solver& operator=(Solver&& other) noexcept {
@@ -173,6 +183,10 @@ class Solver {
   }
   Solver& set_variable_scales(View<const double> scales) {
     check(talvir_set_variable_scales(handle_, optional(scales, n())));
+    return *this;
+  }
+  Solver& set_maximize(bool maximize) {
+    check(talvir_set_maximize(handle_, maximize ? 1 : 0));
     return *this;
   }
   Solver& set_hessian_scale(double scale) {
@@ -282,6 +296,7 @@ class Solver {
   }
 
  private:
+  Solver() : state_(new State) {}
   struct State {
     std::function<void(const char*)> listing;
   };

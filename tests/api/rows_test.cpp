@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "talvir/talvir.h"
+#include "talvir/talvir.hpp"
 
 namespace {
 
@@ -142,6 +142,19 @@ TEST(Rows, TwoSidedRowsAndMaximisationMatchTheSplitForm) {
       EXPECT_NEAR(b.lambda[j], expected[j], 1e-7) << j;
       EXPECT_NEAR(d.lambda[j], -expected[j], 1e-7) << j;
     }
+    // The C++ wrapper's form of the maximisation gives the C form's point.
+    talvir::Solver wrapped = talvir::Solver::ranged(2, c.lower, c.upper);
+    wrapped.set_maximize(true).set_start(std::vector<double>{0.3, 0.2}).set("OptTol", 1e-10);
+    talvir::Functions fs;
+    fs.evaluate = [](const talvir::Evaluation& e) {
+      if (e.values()) *e.f = -f(e.x.data()), rows(e.x.data(), e.c.data());
+      if (e.derivatives()) {
+        grad(e.x.data(), e.g.data());
+        for (double& gi : e.g) gi = -gi;
+        row_gradients(e.x.data(), e.jacobian.data());
+      }
+    };
+    EXPECT_EQ(wrapped.solve(fs).x, d.x);
   }
   const double bad_lower[1] = {2}, bad_upper[1] = {1}, nan_upper[1] = {NAN};
   talvir_solver* s = nullptr;
