@@ -75,7 +75,10 @@ bool take_values(talvir_solver& s) {
   const vek::core::EvaluationRecord& e = run.evaluation;
   const bool values = (s.request & TALVIR_REQUEST_VALUES) != 0;
   const bool derivatives = (s.request & TALVIR_REQUEST_DERIVATIVES) != 0;
-  const double* c = s.rows ? s.rows->c.data() : e.constraints.data();  // the caller's values
+  // The caller's values and Jacobian entries: every one written counts, also a free row's (which has no
+  // row in the engine).
+  const double* c = s.rows ? s.rows->c.data() : e.constraints.data();
+  const double* jac = s.rows ? s.rows->jac.data() : e.jacobian.data();
   if (s.request == TALVIR_REQUEST_ALL) {
     s.accepted_f = e.objective;
     std::copy(c, c + caller_m(s), s.accepted_c.begin());
@@ -85,14 +88,13 @@ bool take_values(talvir_solver& s) {
   bool values_failed = false, derivatives_failed = false;
   if (values) {
     ++s.value_evaluations;
-    values_failed =
-        s.cannot_evaluate || !std::isfinite(e.objective) || first_non_finite(e.constraints.data(), s.m) >= 0;
+    values_failed = s.cannot_evaluate || !std::isfinite(e.objective) || first_non_finite(c, caller_m(s)) >= 0;
   }
   if (derivatives) {
     // A start point whose values could not be evaluated had no derivatives evaluated either.
     if (!(s.cannot_evaluate && values)) ++s.derivative_evaluations;
     derivatives_failed = (s.cannot_evaluate && !values) || first_non_finite(e.gradient.data(), s.n) >= 0 ||
-                         first_non_finite(e.jacobian.data(), run.nnz) >= 0;
+                         first_non_finite(jac, caller_nnz(s)) >= 0;
   }
   s.cannot_evaluate = false;
   if (derivatives_failed || (values_failed && derivatives)) return false;
