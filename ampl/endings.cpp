@@ -14,6 +14,8 @@ constexpr EndingInfo kEndings[] = {
     {Ending::kIterationLimit, 400, "Iteration limit reached"},
     {Ending::kLineSearchLimit, 401,
      "Line search limit reached: no acceptable step within MaxLineSearches evaluations"},
+    {Ending::kTimeLimit, 402, "Time limit reached"},
+    {Ending::kEvaluationLimit, 403, "Evaluation limit reached"},
     {Ending::kUphill, 500, "Search direction uphill for the penalty function (loss of accuracy in the QP)"},
     {Ending::kWorkspace, 501, "The solver's workspace could not be allocated"},
     {Ending::kIllegalValues, 502,

@@ -15,6 +15,8 @@ enum class Ending {
   kUnbounded,                // the objective is unbounded (below when minimising, above when maximising)
   kIterationLimit,           // maxit iterations done
   kLineSearchLimit,          // no acceptable step within MaxLineSearches evaluations
+  kTimeLimit,                // TimeLimit (timelim) seconds passed
+  kEvaluationLimit,          // MaxEvaluations (maxfev) evaluations made
   kUphill,                   // the search direction is uphill for the penalty function
   kWorkspace,                // the solver's arrays could not be made
   kIllegalValues,            // non-finite values or derivatives at the start, or unusable bounds

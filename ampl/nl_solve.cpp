@@ -47,11 +47,11 @@ bool set_up(NlModel& model, const AmplOptions& options, SolverHandle& out, NlSol
   if (status == TALVIR_OK) status = talvir_set_start(raw, model.x0.data());
   if (status == TALVIR_OK)
     status = talvir_set_jacobian_structure(raw, model.nnz(), model.jac_row.data(), model.jac_col.data());
-  if (status == TALVIR_OK && options.outlev >= 2) {
-    status = talvir_set_listing(raw, print_listing, nullptr);
-    if (status == TALVIR_OK && !has_parameter(options, "PrintLevel"))
-      status = talvir_set_parameter(raw, "PrintLevel", "Normal");
-  }
+  if (status == TALVIR_OK && options.outlev >= 1) status = talvir_set_listing(raw, print_listing, nullptr);
+  if (status == TALVIR_OK && options.outlev == 1 && !has_parameter(options, "Log"))
+    status = talvir_set_parameter(raw, "Log", "1");  // one line per iteration and a summary
+  if (status == TALVIR_OK && options.outlev >= 2 && !has_parameter(options, "PrintLevel"))
+    status = talvir_set_parameter(raw, "PrintLevel", "Normal");
   for (size_t k = 0; status == TALVIR_OK && k < options.parameters.size(); ++k) {
     const auto& [name, value] = options.parameters[k];
     status = talvir_set_parameter(raw, name.c_str(), value.c_str());
@@ -89,6 +89,10 @@ Ending ending_of(int ending, bool feasibility, bool failed_at_start) {
       return Ending::kIterationLimit;
     case TALVIR_ENDING_LINE_SEARCH_LIMIT:
       return Ending::kLineSearchLimit;
+    case TALVIR_ENDING_TIME_LIMIT:
+      return Ending::kTimeLimit;
+    case TALVIR_ENDING_EVALUATION_LIMIT:
+      return Ending::kEvaluationLimit;
     case TALVIR_ENDING_UPHILL_DIRECTION:
       return Ending::kUphill;
     case TALVIR_ENDING_INFEASIBLE_LINEARISATION:

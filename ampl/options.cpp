@@ -192,12 +192,17 @@ std::vector<keyword>& keyword_table() {
       out.push_back({text(p.keyword.c_str()), parameter_keyword, info, text(p.description.c_str())});
       if (p.keyword == "maxiterations")
         out.push_back({text("maxit"), parameter_keyword, info, text("same as maxiterations")});
+      if (p.keyword == "maxevaluations")
+        out.push_back({text("maxfev"), parameter_keyword, info, text("same as maxevaluations")});
+      if (p.keyword == "timelimit")
+        out.push_back({text("timelim"), parameter_keyword, info, text("same as timelimit")});
     }
     out.push_back({text("objno"), integer_keyword, const_cast<IntegerKeyword*>(&kObjno),
                    text("objective to use: 1 = first (default), 0 = none (find a feasible point)")});
     out.push_back(
         {text("outlev"), integer_keyword, const_cast<IntegerKeyword*>(&kOutlev),
-         text("0 = quiet (default), 1 = summary of model and solve, 2 = also the engine's listing")});
+         text("0 = quiet (default), 1 = summary of the model and a log line per iteration, 2 = the engine's "
+              "listing instead of the log")});
     out.push_back({text("timing"), integer_keyword, const_cast<IntegerKeyword*>(&kTiming),
                    text("0 = no timings (default), 1 = times on standard output, 2 = on standard error")});
     out.push_back({text("version"), Ver_val, nullptr, text("report the version")});

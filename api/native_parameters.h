@@ -20,6 +20,17 @@ inline constexpr vek::core::ParameterDefinition kNativeOnlyDefinitions[] = {
      "Solution strategy (Faithful: the documented method; Robust: the same until it would stop, then it "
      "carries on)",
      vek::core::kTextParameter, 0, 0, 0, "Robust", "Faithful;Robust;"},
+    {"Log", "One line per iteration and a final summary to the listing sink (0 off, 1 on)",
+     vek::core::kIntegerParameter, 0, 1, 0, nullptr, nullptr},
+    {"TimeLimit", "Seconds of wall time a solve may take (0: no limit)", vek::core::kRealParameter, 0, 1e10,
+     0, nullptr, nullptr},
+    {"MaxEvaluations", "Function evaluations a solve may make (0: no limit)", vek::core::kIntegerParameter, 0,
+     2147483647, 0, nullptr, nullptr},
+    {"CheckDerivatives",
+     "Check the derivatives at the start point before a callback solve, reporting to the listing sink (0 "
+     "off, "
+     "1 on)",
+     vek::core::kIntegerParameter, 0, 1, 0, nullptr, nullptr},
 };
 inline constexpr std::int32_t kNativeOnlyCount =
     static_cast<std::int32_t>(sizeof(kNativeOnlyDefinitions) / sizeof(kNativeOnlyDefinitions[0]));

@@ -14,6 +14,8 @@ static_assert(TALVIR_ENDING_STOPPED == vek::core::kEndingStopped, "ending codes 
 static_assert(TALVIR_ENDING_EVALUATION_FAILED == vek::core::kEndingEvaluationFailed, "ending codes agree");
 static_assert(TALVIR_ENDING_UNBOUNDED == vek::core::kEndingUnbounded, "ending codes agree");
 static_assert(TALVIR_ENDING_LOCALLY_INFEASIBLE == vek::core::kEndingLocallyInfeasible, "ending codes agree");
+static_assert(TALVIR_ENDING_TIME_LIMIT == vek::core::kEndingTimeLimit, "ending codes agree");
+static_assert(TALVIR_ENDING_EVALUATION_LIMIT == vek::core::kEndingEvaluationLimit, "ending codes agree");
 static_assert(TALVIR_CATEGORY_SOLVED == static_cast<int>(vek::core::EndingCategory::solved),
               "categories agree");
 static_assert(TALVIR_CATEGORY_LIMIT == static_cast<int>(vek::core::EndingCategory::limit),

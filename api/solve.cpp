@@ -1,6 +1,9 @@
 // The callback drivers talvir_solve and talvir_solve_with: the reverse-communication loop of talvir_step,
 // each request answered by the caller's callbacks (contract in include/talvir/talvir.h).
+#include <algorithm>
 #include <cstddef>
+#include <cstdio>
+#include <vector>
 
 #include "api/solver.h"
 
@@ -45,6 +48,60 @@ int answer(talvir_solver& s, const Callbacks& cb) {
   return rc;
 }
 
+// The evaluate form seen as the four callbacks, for the derivative checker.
+struct Combined {
+  const Callbacks* cb;
+  int m, nnz;
+  std::vector<double> f, c, g, jac;  // scratch for the parts not asked for
+};
+int combined_objective(int n, const double* x, double* f, void* u) {
+  auto& k = *static_cast<Combined*>(u);
+  return k.cb->evaluate(TALVIR_REQUEST_VALUES, n, k.m, k.nnz, x, f, k.m > 0 ? k.c.data() : nullptr,
+                        k.g.data(), k.m > 0 ? k.jac.data() : nullptr, k.cb->user);
+}
+int combined_constraints(int n, int m, const double* x, double* c, void* u) {
+  auto& k = *static_cast<Combined*>(u);
+  return k.cb->evaluate(TALVIR_REQUEST_VALUES, n, m, k.nnz, x, k.f.data(), c, k.g.data(), k.jac.data(),
+                        k.cb->user);
+}
+int combined_gradient(int n, const double* x, double* g, void* u) {
+  auto& k = *static_cast<Combined*>(u);
+  return k.cb->evaluate(TALVIR_REQUEST_DERIVATIVES, n, k.m, k.nnz, x, k.f.data(),
+                        k.m > 0 ? k.c.data() : nullptr, g, k.m > 0 ? k.jac.data() : nullptr, k.cb->user);
+}
+int combined_jacobian(int n, int m, int nnz, const double* x, double* jac, void* u) {
+  auto& k = *static_cast<Combined*>(u);
+  return k.cb->evaluate(TALVIR_REQUEST_DERIVATIVES, n, m, nnz, x, k.f.data(), k.c.data(), k.g.data(), jac,
+                        k.cb->user);
+}
+
+void report_line(int row, int column, double given, double estimated, double error, void* u) {
+  char text[200];
+  std::snprintf(text, sizeof text, "  %s %d, variable %d: given % .6e, estimated % .6e, error %.2e\n",
+                row < 0 ? "gradient" : "constraint", row < 0 ? 0 : row, column, given, estimated, error);
+  talvir_api::to_sink(*static_cast<talvir_solver*>(u), text);
+}
+
+// "CheckDerivatives": the checker at the start point (moved into its bounds) before a new solve, its
+// findings to the listing sink.
+void check_at_start(talvir_solver& s, const Callbacks& cb) {
+  std::vector<double> x(s.start);
+  for (int i = 0; i < s.n; ++i) x[i] = std::min(std::max(x[i], s.lower[i]), s.upper[i]);
+  const int m = talvir_api::caller_m(s), nnz = talvir_api::caller_nnz(s);
+  Combined k{
+      &cb, m, nnz, {0.0}, std::vector<double>(m + 1), std::vector<double>(s.n), std::vector<double>(nnz + 1)};
+  const bool combined = cb.evaluate != nullptr;
+  int bad = 0;
+  talvir_api::to_sink(s, "derivative check at the start point (tolerance 1e-4):\n");
+  talvir_check_derivatives(
+      &s, combined ? combined_objective : cb.objective, combined ? combined_constraints : cb.constraints,
+      combined ? combined_gradient : cb.gradient, combined ? combined_jacobian : cb.jacobian,
+      combined ? static_cast<void*>(&k) : cb.user, x.data(), 1e-4, report_line, &s, &bad);
+  char text[120];
+  std::snprintf(text, sizeof text, "%d entries beyond the tolerance\n", bad);
+  talvir_api::to_sink(s, text);
+}
+
 bool missing_callback(const talvir_solver& s, const Callbacks& cb) {
   if (cb.evaluate != nullptr) return false;
   return cb.objective == nullptr || cb.gradient == nullptr ||
@@ -64,6 +121,7 @@ int run(talvir_solver& s, const Callbacks& cb, const char* function) {
     return fail(&s, TALVIR_ERROR_OUT_OF_ORDER, "%s: called from one of its own callbacks", function);
   int request = s.request;
   if (s.phase != Phase::awaiting) {
+    if (talvir_api::parameter_number(s, "CheckDerivatives") != 0) check_at_start(s, cb);
     const int status = talvir_step(&s, &request);
     if (status != TALVIR_OK) return status;
   }

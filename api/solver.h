@@ -14,6 +14,8 @@
 //                                  (TALVIR_ERROR_NO_MEMORY) so that nothing crosses the C boundary
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -63,6 +65,12 @@ struct talvir_solver {
 
   talvir_listing_fn listing = nullptr;
   void* listing_user = nullptr;
+  talvir_progress_fn progress = nullptr;
+  void* progress_user = nullptr;
+  std::atomic<bool> interrupt_requested{false};  // talvir_interrupt, from any thread or a signal handler
+  std::chrono::steady_clock::time_point began;   // when the solve in progress began
+  int reported = -1;                             // the last iteration handed to progress and log
+  int log_lines = 0;                             // log lines of this solve (a header every 20)
   vek::io::UnitTable units;  // this solver's units: the listing unit and the scratch store
 
   vek::core::SolveState run;  // engine arrays and record; run.evaluation holds the evaluation arrays
@@ -70,7 +78,7 @@ struct talvir_solver {
   int request = TALVIR_REQUEST_NONE;  // pending while awaiting
   bool cannot_evaluate = false;       // talvir_cannot_evaluate was called for the pending request
   bool in_callback = false;           // talvir_solve is waiting for one of the caller's callbacks
-  bool in_listing = false;            // the listing sink is being handed a line
+  bool in_listing = false;            // the listing sink or the progress callback is running
   bool engine_called = false;         // the engine has run in this solve
   int value_evaluations = 0, derivative_evaluations = 0;
   std::vector<double> accepted_x, accepted_c;  // the last accepted point with its values
@@ -138,6 +146,17 @@ class ListingScope {
 };
 // Disconnects the listing unit, handing on an unfinished line.
 void end_listing(talvir_solver& s);
+
+// Progress (api/progress.cpp). report_progress hands iteration k (0: the start point) to the progress
+// callback and the log once; false when the callback asked to stop. limit_reached gives the ending of
+// a time or evaluation limit reached (the latter only when another values request would follow), or
+// TALVIR_ENDING_NONE. log_summary ends the log with the solve's ending.
+bool report_progress(talvir_solver& s, int iteration);
+// The number of a native numeric parameter (0 when it has none); one text to the listing sink.
+double parameter_number(const talvir_solver& s, const char* name);
+void to_sink(talvir_solver& s, const char* text);
+std::int32_t limit_reached(const talvir_solver& s, bool values_next);
+void log_summary(talvir_solver& s);
 
 // Begins a solve (the first step): engine arrays from the problem data, the first request.
 void begin_solve(talvir_solver& s);

@@ -132,6 +132,10 @@ void begin_solve(talvir_solver& s) {
   std::fill(s.accepted_c.begin(), s.accepted_c.end(), kNotKnown);
   s.results.ending = TALVIR_ENDING_NONE;
   s.results.message.clear();
+  s.began = std::chrono::steady_clock::now();
+  s.reported = -1;
+  s.log_lines = 0;
+  s.interrupt_requested.store(false, std::memory_order_relaxed);  // a request from before this solve
   s.request = TALVIR_REQUEST_ALL;
   s.phase = Phase::awaiting;
 }
@@ -144,7 +148,8 @@ void end_solve(talvir_solver& s, std::int32_t ending) {
   // After a line search limit X is the line search's start, while F and C hold the last trial's values;
   // after a stop or a failed evaluation the engine's arrays may hold values of a point never accepted.
   const bool at_accepted = !s.engine_called || ending == TALVIR_ENDING_LINE_SEARCH_LIMIT ||
-                           ending == TALVIR_ENDING_STOPPED || ending == TALVIR_ENDING_EVALUATION_FAILED;
+                           ending == TALVIR_ENDING_STOPPED || ending == TALVIR_ENDING_EVALUATION_FAILED ||
+                           ending == TALVIR_ENDING_TIME_LIMIT || ending == TALVIR_ENDING_EVALUATION_LIMIT;
   // The result arrays were sized at creation: ending a solve allocates nothing.
   if (at_accepted) {
     std::copy(s.accepted_x.begin(), s.accepted_x.end(), r.x.begin());
@@ -168,14 +173,38 @@ void end_solve(talvir_solver& s, std::int32_t ending) {
   }
   r.iterations = s.engine_called ? run.engine_state.ITER : 0;
   r.violation = violation_of(s, r);
+  log_summary(s);
   end_listing(s);
   s.request = TALVIR_REQUEST_NONE;
   s.phase = Phase::ended;
 }
 
 // One continuing step: values to the engine, one engine call, the next request or the ending.
+// After an engine call: the next request, or the ending (the engine's, a limit's, or a stop asked for by
+// the progress callback).
+void next_request(talvir_solver& s) {
+  const vek::core::SolveState& run = s.run;
+  if (run.INF == -1) {
+    const std::int32_t limit = limit_reached(s, true);
+    if (limit != TALVIR_ENDING_NONE) return end_solve(s, limit);
+    s.request = TALVIR_REQUEST_VALUES;
+  } else if (run.INF == -2) {
+    remember_accepted(s);
+    if (!report_progress(s, run.engine_state.ITER)) return end_solve(s, TALVIR_ENDING_STOPPED);
+    s.request = TALVIR_REQUEST_DERIVATIVES;
+  } else {
+    report_progress(s, run.engine_state.ITER);
+    end_solve(s, vek::core::ending_of_flag(run.INF, run.engine_state.unbounded,
+                                           run.engine_state.robust.locally_infeasible));
+  }
+}
+
 void continue_solve(talvir_solver& s) {
   vek::core::SolveState& run = s.run;
+  if (s.interrupt_requested.exchange(false, std::memory_order_relaxed)) {
+    end_solve(s, TALVIR_ENDING_STOPPED);
+    return;
+  }
   // The controls depend on the parameter records alone: taken again only after one was stored.
   if (s.controls_stale) {
     vek::core::set_engine_controls(run, s.parameters, vek::core::kParameterCount);
@@ -186,20 +215,17 @@ void continue_solve(talvir_solver& s) {
     end_solve(s, TALVIR_ENDING_EVALUATION_FAILED);
     return;
   }
+  const std::int32_t limit = limit_reached(s, false);
+  if (!report_progress(s, 0) || limit != TALVIR_ENDING_NONE) {  // the start point, once
+    end_solve(s, limit != TALVIR_ENDING_NONE ? limit : TALVIR_ENDING_STOPPED);
+    return;
+  }
   {
     ListingScope listing(s);
     vek::core::run_engine(run);
   }
   s.engine_called = true;
-  if (run.INF == -1) {
-    s.request = TALVIR_REQUEST_VALUES;
-  } else if (run.INF == -2) {
-    remember_accepted(s);
-    s.request = TALVIR_REQUEST_DERIVATIVES;
-  } else {
-    end_solve(s, vek::core::ending_of_flag(run.INF, run.engine_state.unbounded,
-                                           run.engine_state.robust.locally_infeasible));
-  }
+  next_request(s);
 }
 
 }  // namespace talvir_api

@@ -67,6 +67,13 @@ constexpr OutcomeRow kOutcomes[] = {
      "Locally infeasible: no step reduces the constraint violation further (robust strategy); the point "
      "returned is where the violation is least - solution not found.",
      EndingCategory::infeasible},
+    {kEndingTimeLimit, nullptr,
+     "Time limit reached (TimeLimit) - solution not found; the final point is the last accepted one.",
+     EndingCategory::limit},
+    {kEndingEvaluationLimit, nullptr,
+     "Evaluation limit reached (MaxEvaluations) - solution not found; the final point is the last accepted "
+     "one.",
+     EndingCategory::limit},
     {kEndingEvaluationFailed, nullptr,
      "The functions could not be evaluated at the start point, or the derivatives at an accepted point - "
      "solver failed.",

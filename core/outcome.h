@@ -32,6 +32,8 @@ inline constexpr std::int32_t kEndingStopped = 20;            // the caller stop
 inline constexpr std::int32_t kEndingEvaluationFailed = 21;   // the functions could not be evaluated
 inline constexpr std::int32_t kEndingUnbounded = 22;          // the objective is unbounded below
 inline constexpr std::int32_t kEndingLocallyInfeasible = 23;  // no step reduces the violation
+inline constexpr std::int32_t kEndingTimeLimit = 24;          // the solve took its time limit
+inline constexpr std::int32_t kEndingEvaluationLimit = 25;    // the solve made its evaluation limit
 
 enum class EndingCategory : std::int32_t {
   none = 0,

@@ -164,6 +164,10 @@ typedef struct talvir_solver talvir_solver;
 #define TALVIR_ENDING_UNBOUNDED 22
 /* robust strategy: no step reduces the constraint violation any further; x is where it is least */
 #define TALVIR_ENDING_LOCALLY_INFEASIBLE 23
+/* "TimeLimit" seconds of wall time passed; x is the last accepted point */
+#define TALVIR_ENDING_TIME_LIMIT 24
+/* "MaxEvaluations" function evaluations made; x is the last accepted point */
+#define TALVIR_ENDING_EVALUATION_LIMIT 25
 
 /* Categories of endings, for mapping to a caller's own result codes. */
 #define TALVIR_CATEGORY_NONE 0       /* TALVIR_ENDING_NONE */
@@ -387,6 +391,42 @@ TALVIR_API int talvir_solve(talvir_solver* solver, talvir_objective_fn objective
  * talvir_solve with the same functions. TALVIR_ERROR_BAD_VALUE for a size too small to hold `user`, or
  * for `evaluate` given together with any of the four. */
 TALVIR_API int talvir_solve_with(talvir_solver* solver, const talvir_callbacks* callbacks);
+
+/* ---- Progress, limits and interruption ---------------------------------------------------------------- */
+
+/* What a solve has reached, handed to the progress callback. The record may grow: `size` is the size the
+ * library filled, so a caller compiled against an older header reads only what it knows. */
+typedef struct talvir_iteration {
+  size_t size;
+  int iteration;                /* 0 at the start point, then the iteration just completed */
+  int value_evaluations;        /* evaluations so far (values requests answered, the start included) */
+  int derivative_evaluations;   /* derivative requests answered so far */
+  double f;                     /* the objective at the point */
+  double violation;             /* the largest constraint and bound violation at the point */
+  double convergence_sum;       /* the iteration's convergence sum and the threshold it was compared with */
+  double convergence_threshold; /* (both 0 at the start point) */
+  double step;                  /* the step factor of the iteration's line search (0 at the start) */
+  double penalty;               /* the penalty function at the start of the iteration's line search */
+  double relaxation;            /* the QP's relaxation variable (1 when the linearisation is consistent) */
+  int active;                   /* constraints with a non-zero multiplier in the iteration's QP */
+  int elastic;                  /* 1 when the iteration's step was elastic (robust strategy) */
+  double seconds;               /* wall time since the solve began */
+  const double* x;              /* the point, n values, valid during the call */
+} talvir_iteration;
+
+/* Called once at the start point and once per iteration after the iteration's point is accepted, so the
+ * number of calls is talvir_get_iterations + 1 at the end. Return TALVIR_CALLBACK_OK to go on or
+ * TALVIR_CALLBACK_STOP to end the solve (TALVIR_ENDING_STOPPED, results at the last accepted point). Like
+ * the listing sink, it may call the getters of its solver only (and talvir_interrupt). */
+typedef int (*talvir_progress_fn)(const talvir_iteration* iteration, void* user);
+
+/* Sets (or with a null fn removes) the progress callback. Set-up: refused during a solve. */
+TALVIR_API int talvir_set_progress(talvir_solver* solver, talvir_progress_fn fn, void* user);
+
+/* Asks the solve in progress to stop: it ends TALVIR_ENDING_STOPPED with the last accepted point at the
+ * solver's next step. Safe from any thread and from a signal handler (it only sets an atomic flag); a
+ * request made while no solve is in progress is dropped when the next one begins. */
+TALVIR_API int talvir_interrupt(talvir_solver* solver);
 
 /* ---- Derivative checker ------------------------------------------------------------------------------ */
 

@@ -86,7 +86,8 @@ TEST(AmplEndings, CodesAreUniqueInTheirBandsAndDocumented) {
     const bool solved = e.ending == Ending::kOptimal || e.ending == Ending::kFeasible;
     const bool infeasible =
         e.ending == Ending::kLinearisedInfeasible || e.ending == Ending::kLocallyInfeasible;
-    const bool limit = e.ending == Ending::kIterationLimit || e.ending == Ending::kLineSearchLimit;
+    const bool limit = e.ending == Ending::kIterationLimit || e.ending == Ending::kLineSearchLimit ||
+                       e.ending == Ending::kTimeLimit || e.ending == Ending::kEvaluationLimit;
     const bool unbounded = e.ending == Ending::kUnbounded;
     const int band = e.code / 100;
     EXPECT_EQ(band, solved ? 0 : infeasible ? 2 : unbounded ? 3 : limit ? 4 : 5);

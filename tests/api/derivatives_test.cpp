@@ -106,4 +106,31 @@ TEST(Derivatives, TheBundledProblemsPassAndPlantedErrorsAreFound) {
   }
 }
 
+// "CheckDerivatives" runs the checker at the start point of a callback solve, to the listing sink.
+TEST(Derivatives, TheParameterChecksAtTheStartOfASolve) {
+  const auto p = talvir::problems::make_problem("hs071");
+  const int kinds[2] = {p->kind(0), p->kind(1)};
+  std::vector<double> x0(4), xl(4), xu(4);
+  p->start(x0.data());
+  p->bounds(xl.data(), xu.data());
+  for (const Plant plant : {Plant{}, Plant{-1, 0, false}}) {
+    talvir_solver* s = nullptr;
+    ASSERT_EQ(talvir_create(4, 2, kinds, &s), TALVIR_OK);
+    talvir_set_bounds(s, xl.data(), xu.data());
+    talvir_set_start(s, x0.data());
+    std::string listing;
+    talvir_set_listing(
+        s, [](const char* text, void* u) { *static_cast<std::string*>(u) += text; }, &listing);
+    ASSERT_EQ(talvir_set_parameter(s, "CheckDerivatives", "1"), TALVIR_OK);
+    Context cx{p.get(), plant, {}};
+    ASSERT_EQ(talvir_solve(s, objective, constraints, gradient, jacobian, &cx), TALVIR_OK);
+    const bool planted = plant.row == -1;
+    EXPECT_NE(listing.find(planted ? "  gradient 0, variable 0: given" : "0 entries beyond the tolerance\n"),
+              std::string::npos)
+        << listing;
+    EXPECT_EQ(listing.find("1 entries beyond the tolerance\n") != std::string::npos, planted) << listing;
+    talvir_free(s);
+  }
+}
+
 }  // namespace

@@ -278,7 +278,7 @@ namespace {
 // (the engine's flag 5 is reported as the ending 3).
 TEST(Refusals, OnlyTheEndingsThatExistHaveTextsAndCategories) {
   for (int code = -2; code <= 30; ++code) {
-    const bool exists = (code >= 0 && code <= 11 && code != 5) || (code >= 20 && code <= 23);
+    const bool exists = (code >= 0 && code <= 11 && code != 5) || (code >= 20 && code <= 25);
     const char* text = nullptr;
     int category = -1;
     EXPECT_EQ(talvir_ending_text(code, &text), exists ? TALVIR_OK : TALVIR_ERROR_BAD_VALUE) << code;
