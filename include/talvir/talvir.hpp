@@ -201,6 +201,37 @@ class Solver {
     return *this;
   }
 
+  // The progress callback: true to go on, false to stop the solve (talvir_set_progress).
+  Solver& set_progress(std::function<bool(const talvir_iteration&)> progress) {
+    state_->progress = std::move(progress);
+    check(state_->progress ? talvir_set_progress(handle_, &Solver::progress_call, state_.get())
+                           : talvir_set_progress(handle_, nullptr, nullptr));
+    return *this;
+  }
+  // Stops the solve in progress at its next step; safe from any thread (talvir_interrupt).
+  void interrupt() noexcept { talvir_interrupt(handle_); }
+
+  // The entries whose derivatives differ from central differences at x (talvir_check_derivatives);
+  // needs the four callbacks of `functions`.
+  struct DerivativeReport {
+    int row, column;  // row -1: the gradient
+    double given, estimated, error;
+  };
+  std::vector<DerivativeReport> check_derivatives(Functions functions, View<const double> x,
+                                                  double tolerance = 1e-4) {
+    Callbacks cb{std::move(functions), {}};
+    std::vector<DerivativeReport> found;
+    int bad = 0;
+    const auto report = [](int row, int column, double given, double estimated, double error, void* user) {
+      static_cast<std::vector<DerivativeReport>*>(user)->push_back({row, column, given, estimated, error});
+    };
+    check(talvir_check_derivatives(handle_, &Solver::call_objective, &Solver::call_constraints,
+                                   &Solver::call_gradient, &Solver::call_jacobian, &cb, sized(x, n()),
+                                   tolerance, report, &found, &bad));
+    if (cb.failure) std::rethrow_exception(cb.failure);
+    return found;
+  }
+
   // ---- parameters
   Solver& set(const char* name, int value) {
     check(talvir_set_integer_parameter(handle_, name, value));
@@ -299,7 +330,15 @@ class Solver {
   Solver() : state_(new State) {}
   struct State {
     std::function<void(const char*)> listing;
+    std::function<bool(const talvir_iteration&)> progress;
   };
+  static int progress_call(const talvir_iteration* it, void* user) {
+    try {
+      return static_cast<State*>(user)->progress(*it) ? TALVIR_CALLBACK_OK : TALVIR_CALLBACK_STOP;
+    } catch (...) {
+      return TALVIR_CALLBACK_STOP;  // an exception in the progress callback stops the solve
+    }
+  }
   struct Callbacks {
     Functions functions;
     std::exception_ptr failure;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host/problems/problem.h"
-#include "talvir/talvir.h"
+#include "talvir/talvir.hpp"
 
 namespace {
 
@@ -130,6 +130,44 @@ TEST(Derivatives, TheParameterChecksAtTheStartOfASolve) {
         << listing;
     EXPECT_EQ(listing.find("1 entries beyond the tolerance\n") != std::string::npos, planted) << listing;
     talvir_free(s);
+  }
+}
+
+// The wrapper's forms: check_derivatives finds a planted gradient entry; set_progress counts the calls
+// and stops the solve at iteration 2; interrupt() from the progress callback stops it at the next step.
+TEST(Derivatives, TheWrapperChecksWatchesAndInterrupts) {
+  const auto p = talvir::problems::make_problem("hs071");
+  std::vector<double> x0(4), xl(4), xu(4);
+  p->start(x0.data());
+  p->bounds(xl.data(), xu.data());
+  talvir::Functions fs;
+  fs.objective = [&](talvir::View<const double> x) { return p->objective(x.data()); };
+  fs.gradient = [&](talvir::View<const double> x, talvir::Gradient g) {
+    p->gradient(x.data(), g.data()), g[3] += 1;
+  };
+  fs.constraints = [&](talvir::View<const double> x, talvir::ConstraintValues c) {
+    p->constraints(x.data(), c.data());
+  };
+  fs.jacobian = [&](talvir::View<const double> x, talvir::JacobianValues v) {
+    p->jacobian(x.data(), v.data());
+  };
+  talvir::Solver solver(4, 2, {p->kind(0), p->kind(1)});
+  solver.set_bounds(xl, xu).set_start(x0);
+  const auto found = solver.check_derivatives(fs, x0);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].row, -1);
+  EXPECT_EQ(found[0].column, 3);
+  for (const bool by_interrupt : {false, true}) {
+    int calls = 0;
+    solver.set_progress([&](const talvir_iteration& it) {
+      ++calls;
+      if (by_interrupt && it.iteration == 2) solver.interrupt();
+      return by_interrupt || it.iteration < 2;
+    });
+    const talvir::Result r = solver.solve(fs);
+    EXPECT_EQ(r.ending, TALVIR_ENDING_STOPPED);
+    EXPECT_EQ(r.iterations, 2);
+    EXPECT_EQ(calls, 3);
   }
 }
 
