@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "api/solver.h"
 #include "core/parameter_records.h"
@@ -112,7 +113,14 @@ void log_summary(talvir_solver& s) {
                 "evaluations:  %d values, %d derivatives\ntime:         %.3f s\n",
                 r.ending, r.message.c_str(), r.f, r.violation, r.iterations, s.value_evaluations,
                 s.derivative_evaluations, seconds_since(s));
-  to_sink(s, text);
+  // The sink receives one whole line per call.
+  for (char *line = text, *end = std::strchr(text, '\n'); end != nullptr;
+       line = end + 1, end = std::strchr(line, '\n')) {
+    const char next = end[1];
+    end[1] = '\0';
+    to_sink(s, line);
+    end[1] = next;
+  }
 }
 
 }  // namespace talvir_api
