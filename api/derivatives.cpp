@@ -36,6 +36,20 @@ struct Report {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+// While alive, the solver counts as inside one of its callbacks (afterwards as it was before): the caller's
+// functions run, and from inside them the solver may not be freed, stepped or solved.
+class InsideCallbacks {
+ public:
+  explicit InsideCallbacks(talvir_solver& s) : s_(s), was_(s.in_callback) { s.in_callback = true; }
+  ~InsideCallbacks() { s_.in_callback = was_; }
+  InsideCallbacks(const InsideCallbacks&) = delete;
+  InsideCallbacks& operator=(const InsideCallbacks&) = delete;
+
+ private:
+  talvir_solver& s_;
+  bool was_;
+};
+
 // f and c at x, or NaNs where a callback refuses or gives a non-finite value.
 void values_at(const Functions& fs, int n, int m, const double* x, double& f, std::vector<double>& c) {
   if (fs.objective(n, x, &f, fs.user) != TALVIR_CALLBACK_OK) f = kNaN;
@@ -84,6 +98,10 @@ TALVIR_API int talvir_check_derivatives(talvir_solver* s, talvir_objective_fn ob
                 tolerance);
   if (const int refused = talvir_api::refuse_in_listing(s, "talvir_check_derivatives")) return refused;
   return talvir_api::guarded(s, [&] {
+    // The structure as it is now: a callback may set another before the entries are compared.
+    std::vector<int> rows(nnz), cols(nnz);
+    for (int k = 0; k < nnz; ++k) talvir_api::caller_entry(*s, k, rows[k], cols[k]);
+    const InsideCallbacks inside(*s);
     const Functions fs{objective, constraints, gradient, jacobian, user};
     std::vector<double> x(x0, x0 + n), g(n, kNaN), values(std::max(nnz, 1), kNaN), df(n), dc(m);
     std::vector<std::vector<double>> columns(n, std::vector<double>(m));
@@ -93,11 +111,8 @@ TALVIR_API int talvir_check_derivatives(talvir_solver* s, talvir_objective_fn ob
     for (int i = 0; i < n; ++i) column_estimate(fs, n, m, x, i, df[i], columns[i]);
     Report r{report, report_user, tolerance};
     for (int i = 0; i < n; ++i) r.compare(-1, i, g[i], df[i]);
-    for (int k = 0; k < (m > 0 ? nnz : 0); ++k) {
-      int row = 0, column = 0;
-      talvir_api::caller_entry(*s, k, row, column);
-      r.compare(row, column, values[k], columns[column][row]);
-    }
+    for (int k = 0; k < (m > 0 ? nnz : 0); ++k)
+      r.compare(rows[k], cols[k], values[k], columns[cols[k]][rows[k]]);
     *bad = r.bad;
     return succeed(s);
   });
