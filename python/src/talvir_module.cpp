@@ -10,6 +10,8 @@
 //   real_parameter(name) -> float  the value of a real parameter (e.g. "OptTol")
 //   set_listing(on)                collect the engine's listing (read it with take_listing)
 //   take_listing() -> str          the listing text collected since the last call
+//   set_progress(on)               collect a record per progress call (the start point and each iteration)
+//   take_progress() -> [(iteration, f, violation, x)]  the records collected since the last call
 //   step() -> int                  one talvir_step with the GIL released; the request (REQUEST_*)
 //   cannot_evaluate(), stop()      talvir_cannot_evaluate, talvir_stop
 //   point()                        the point of the pending request, a read-only array over the handle's x
@@ -109,6 +111,20 @@ class Solver {
              : talvir_set_listing(handle(), nullptr, nullptr));
   }
 
+  void set_progress(bool on) {
+    check(on ? talvir_set_progress(handle(), &Solver::record, this) : talvir_set_progress(handle(), nullptr, nullptr));
+  }
+
+  py::list take_progress() {
+    py::list out;
+    for (const Progress& p : progress_) {
+      py::array_t<double> x(static_cast<py::ssize_t>(p.x.size()), p.x.data());
+      out.append(py::make_tuple(p.iteration, p.f, p.violation, x));
+    }
+    progress_.clear();
+    return out;
+  }
+
   std::string take_listing() {
     std::string text;
     text.swap(listing_);
@@ -196,6 +212,12 @@ class Solver {
 
  private:
   static void collect(const char* text, void* user) { static_cast<Solver*>(user)->listing_ += text; }
+  // The progress callback runs during step(), with the GIL released: it only records.
+  static int record(const talvir_iteration* it, void* user) {
+    auto& s = *static_cast<Solver*>(user);
+    s.progress_.push_back({it->iteration, it->f, it->violation, std::vector<double>(it->x, it->x + s.n_)});
+    return TALVIR_CALLBACK_OK;
+  }
 
   double scalar(int (*get)(const talvir_solver*, double*)) const {
     double value = 0;
@@ -220,6 +242,12 @@ class Solver {
   double* c_ = nullptr;
   double* jac_ = nullptr;
   std::string listing_;  // filled by the listing sink during step(), with the GIL released
+  struct Progress {
+    int iteration;
+    double f, violation;
+    std::vector<double> x;
+  };
+  std::vector<Progress> progress_;  // filled by the progress callback during step()
 };
 
 // The parameter definitions: (name, description, type, minimum, maximum) per record.
@@ -263,6 +291,8 @@ PYBIND11_MODULE(_talvir, module) {
       .def("real_parameter", &Solver::real_parameter)
       .def("set_listing", &Solver::set_listing)
       .def("take_listing", &Solver::take_listing)
+      .def("set_progress", &Solver::set_progress)
+      .def("take_progress", &Solver::take_progress)
       .def("step", &Solver::step)
       .def("cannot_evaluate", &Solver::cannot_evaluate)
       .def("stop", &Solver::stop)

@@ -22,6 +22,7 @@ bound_multipliers (>= 0 at an active lower bound, <= 0 at an active upper bound)
 max(1e-6, OptTol) (maxcv); otherwise the message says why.
 """
 
+import inspect
 import sys
 import warnings
 
@@ -133,6 +134,21 @@ def _solver(rows, x, xl, xu, chosen):
     return solver
 
 
+def _caller(callback):
+    """How to call `callback`: with the result so far when its one parameter is named
+    intermediate_result (scipy's newer convention), else with a copy of x."""
+    if callback is None:
+        return None
+    try:
+        names = list(inspect.signature(callback).parameters)
+    except (TypeError, ValueError):
+        names = []
+    if names == ["intermediate_result"]:
+        return lambda it, f, violation, x: callback(
+            intermediate_result=OptimizeResult(x=x, fun=f, nit=it, maxcv=violation))
+    return lambda it, f, violation, x: callback(x)
+
+
 class _Last:
     """The gradient last computed and where (the result's jac reuses it at the final point)."""
 
@@ -143,12 +159,16 @@ class _Last:
 def _run(solver, objective, rows, callback, disp):
     point, f, g, c, jac = solver.point(), solver.f, solver.g, solver.c, solver.jac
     last = _Last()
-    first = True
+    call = _caller(callback)
+    solver.set_progress(call is not None)
     try:
         while True:
             request = solver.step()
             if disp:
                 sys.stdout.write(solver.take_listing())
+            if call is not None and not _called_back(solver, call):
+                _stop_quietly(solver)  # StopIteration: the last accepted point, status "stopped"
+                return last
             if request == 0:
                 return last
             x = point.copy()
@@ -159,12 +179,21 @@ def _run(solver, objective, rows, callback, disp):
                 last.x, last.g = x, objective.gradient(x)
                 g[:] = last.g
                 jac[:] = rows.jacobian(x).reshape(-1)
-                if callback is not None and not first:
-                    callback(x.copy())
-            first = False
     except BaseException:
         _stop_quietly(solver)
         raise
+
+
+def _called_back(solver, call):
+    """Hands each iteration since the last step to the callback; False when it raised StopIteration."""
+    for it, f, violation, x in solver.take_progress():
+        if it == 0:
+            continue  # the start point: scipy's callback sees iterations only
+        try:
+            call(it, f, violation, x)
+        except StopIteration:
+            return False
+    return True
 
 
 def _stop_quietly(solver):

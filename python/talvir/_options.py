@@ -5,9 +5,12 @@ settings(options, tol) -> Settings
                the seven parameters, names in any letter case: PrintLevel (text; any level but
                "Errors Only" prints the listing, as disp does), PrintFreq (int),
                StepSize (real), MaxIterations (int), MaxLineSearches (int), OptTol (real), QPMode (int),
-               Strategy (text: "Robust", the default, or "Faithful");
-               maxiter -> MaxIterations, ftol -> OptTol, disp (bool: the engine's listing to standard
-               output, PrintLevel "Normal" unless given), eps (absolute finite-difference step, > 0).
+               Strategy (text: "Robust", the default, or "Faithful"), Log (int 0/1), TimeLimit (real
+               seconds), MaxEvaluations (int), CheckDerivatives (int 0/1);
+               maxiter -> MaxIterations, ftol -> OptTol, maxfev and max_evaluations -> MaxEvaluations,
+               time_limit -> TimeLimit, disp (bool: one line per iteration and a summary to standard
+               output, Log 1; the engine's listing only when PrintLevel asks for it), eps (absolute
+               finite-difference step, > 0).
     tol      -> OptTol unless OptTol or ftol is given.
 Raises ValueError for an unknown or doubly given option and TypeError for a value of the wrong type.
 The parameter bounds are checked by the native table when the values are set (ValueError), still
@@ -27,9 +30,14 @@ PARAMETERS = {
     "OptTol": float,
     "QPMode": int,
     "Strategy": str,
+    "Log": int,
+    "TimeLimit": float,
+    "MaxEvaluations": int,
+    "CheckDerivatives": int,
 }
 _BY_LOWER = {name.lower(): name for name in PARAMETERS}
-_ALIASES = {"maxiter": "MaxIterations", "ftol": "OptTol"}
+_ALIASES = {"maxiter": "MaxIterations", "ftol": "OptTol", "maxfev": "MaxEvaluations",
+            "max_evaluations": "MaxEvaluations", "time_limit": "TimeLimit"}
 _OWN = ("disp", "eps")
 
 
@@ -84,9 +92,11 @@ def settings(options, tol):
     if tol is not None and "OptTol" not in result.parameters:
         _put(result.parameters, "OptTol", tol, "tol")
     if result.disp:
-        result.parameters.setdefault("PrintLevel", "Normal")
-    elif result.parameters.get("PrintLevel", "Errors Only").lower() != "errors only":
+        result.parameters.setdefault("Log", 1)
+    if result.parameters.get("PrintLevel", "Errors Only").lower() != "errors only":
         result.disp = True  # a listing was asked for by its level
+    if result.parameters.get("Log", 0):
+        result.disp = True
     return result
 
 

@@ -42,7 +42,7 @@ BAD_CALLS = [
     (TypeError, "NonlinearConstraint", dict(constraints=[7])),
     (ValueError, "must be <= ub", dict(constraints=NonlinearConstraint(ineq, 1, 0))),
     (ValueError, "columns", dict(constraints=LinearConstraint([[1, 2, 3]], 0, 1))),
-    (ValueError, "unknown option", dict(options={"maxfev": 3})),
+    (ValueError, "unknown option", dict(options={"frobnicate": 3})),
     (TypeError, "integer", dict(options={"maxiter": 1.5})),
     (TypeError, "number", dict(options={"maxiter": "many"})),
     (TypeError, "text", dict(options={"PrintLevel": 1})),
@@ -104,13 +104,15 @@ def test_iteration_limit_is_reported_honestly():
     assert "3" in res.message
 
 
-@pytest.mark.parametrize("options, listed", [
-    ({"disp": True}, True), ({"PrintLevel": "Normal"}, True), ({}, False),
-    ({"disp": False, "printlevel": "errors only"}, False),
+@pytest.mark.parametrize("options, logged, listed", [
+    ({"disp": True}, True, False), ({"PrintLevel": "Normal"}, False, True), ({}, False, False),
+    ({"disp": False, "printlevel": "errors only"}, False, False), ({"Log": 1}, True, False),
 ])
-def test_disp_and_print_level_print_the_listing(capsys, options, listed):
+def test_disp_prints_the_log_and_print_level_the_listing(capsys, options, logged, listed):
     talvir.minimize(lambda x: (x[0] - 1) ** 2, [0.0], options=options)
-    assert ("ITERATIONS =" in capsys.readouterr().out) == listed
+    out = capsys.readouterr().out
+    assert ("iter     objective     violation" in out and "\nending:       1, Converged" in out) == logged
+    assert ("ITERATIONS =" in out) == listed
 
 
 def test_parameters_reach_the_engine():

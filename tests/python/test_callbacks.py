@@ -165,3 +165,45 @@ def test_a_solve_inside_an_objective_leaves_the_outer_solve_alone():
     assert nested.success, nested.message
     assert nested.x[0] == pytest.approx(1.0, abs=1e-4)
     assert nested.fun == pytest.approx(0.5, abs=1e-8)
+
+
+def hs071_kwargs():
+    fun = lambda x: x[0] * x[3] * (x[0] + x[1] + x[2]) + x[2]  # noqa: E731
+    cons = [{"type": "ineq", "fun": lambda x: x[0] * x[1] * x[2] * x[3] - 25},
+            {"type": "eq", "fun": lambda x: x @ x - 40}]
+    return dict(fun=fun, x0=[1, 5, 5, 1], bounds=[(1, 5)] * 4, constraints=cons)
+
+
+@pytest.mark.parametrize("convention", ["xk", "intermediate_result"])
+def test_callback_once_per_iteration_in_either_convention(convention):
+    seen = []
+    if convention == "xk":
+        def callback(xk):
+            seen.append(np.array(xk))
+    else:
+        def callback(intermediate_result):
+            seen.append(intermediate_result.x)
+            assert np.isfinite(intermediate_result.fun)
+    res = talvir.minimize(callback=callback, **hs071_kwargs())
+    assert res.success and len(seen) == res.nit
+    np.testing.assert_allclose(seen[-1], res.x, atol=1e-6)
+
+
+@pytest.mark.parametrize("how, status", [
+    ("stop iteration", 20), ("maxfev", 25), ("max_evaluations", 25), ("time_limit", 24),
+])
+def test_stops_and_limits_end_at_the_last_accepted_point(how, status):
+    kwargs = hs071_kwargs()
+    if how == "stop iteration":
+        def callback(xk):
+            raise StopIteration
+        kwargs["callback"] = callback
+    elif how == "time_limit":
+        kwargs["options"] = {"time_limit": 1e-12}
+    else:
+        kwargs["options"] = {how: 3}
+    res = talvir.minimize(**kwargs)
+    assert res.status == status and not res.success
+    assert res.nit < talvir.minimize(**hs071_kwargs()).nit
+    if status == 20:
+        assert res.nit == 1
