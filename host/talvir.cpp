@@ -33,7 +33,11 @@
 #include "host/module_parameters.h"
 #include "host/problems/problem.h"
 #include "host/solve_run.h"
+#ifdef TALVIR_WITH_API
+#include "host/native_run.h"
+#endif
 #include "io/available_memory.h"
+#include "io/decimal_text.h"
 
 namespace talvir::host {
 namespace {
@@ -61,7 +65,9 @@ struct CommandLine {
   std::vector<std::string> names;
   int size = 0;  // --n; 0 when not given
   bool listing = false;
-  std::string module;  // --module; empty when not given
+  bool log = false;         // --log: solve through the native API with the one-line log
+  double time_limit = 0.0;  // --time-limit: the same with a time limit
+  std::string module;       // --module; empty when not given
   std::vector<std::pair<std::string, std::string>> parameters;
 };
 
@@ -80,6 +86,9 @@ void print_usage(const std::string& module_path) {
       "  talvir list                     list the bundled problems\n"
       "  talvir check [options]          solve every bundled problem at OptTol %s and at the default\n"
       "                                  %s, and compare with the known optimum\n"
+      "  talvir check-derivatives [NAME ...]\n"
+      "                                  compare the derivatives of bundled problems (all when none\n"
+      "                                  is named) with central differences at their start points\n"
       "  talvir --help [--module PATH]   this text, with the parameters of the module\n"
       "%s"
       "\n"
@@ -90,6 +99,9 @@ void print_usage(const std::string& module_path) {
       "  --listing           print the solver's listing (sets PrintLevel=Normal unless --set says "
       "otherwise)\n"
       "  --module PATH       the solver module to load (default: %s)\n"
+      "  --log               solve through the native API (libtalvir), one line per iteration and a\n"
+      "                      summary (the native parameters, e.g. Strategy, may be --set)\n"
+      "  --time-limit S      solve through the native API with a limit of S seconds of wall time\n"
       "\n",
       kDefaultExample, kTightTolerance, kDefaultTolerance, kAmplUsage, module_path.c_str());
 }
@@ -143,6 +155,12 @@ std::string parse(int argc, char** argv, CommandLine& cl) {
     }
     if (a == "--listing") {
       cl.listing = true;
+    } else if (a == "--log") {
+      cl.log = true;
+    } else if (a == "--time-limit") {
+      if (!has_next || !vek::io::parse_decimal_real(args[k + 1].c_str(), &cl.time_limit) || cl.time_limit < 0)
+        return "--time-limit takes a number of seconds, 0 or more, in decimal";
+      ++k;
     } else if (a == "--n" || a == "--module" || a == "--set") {
       if (!has_next) return "option " + a + " needs a value";
       const std::string v = args[++k];
@@ -380,6 +398,23 @@ int run_with_module(const CommandLine& cl) {
   return status;
 }
 
+// The commands on the native API: check-derivatives, and solve with --log or --time-limit.
+int run_natively(const CommandLine& cl) {
+#ifdef TALVIR_WITH_API
+  if (cl.command == "check-derivatives") return check_derivatives(cl.names);
+  if (cl.command != "solve") return usage_error("--log and --time-limit go with solve");
+  const std::string name = cl.names.empty() ? kDefaultExample : cl.names[0];
+  if (cl.names.size() > 1) return usage_error("solve takes one problem name");
+  if (problems::make_problem(name) == nullptr)
+    return usage_error("unknown problem '" + name + "' (see 'talvir list')");
+  return solve_natively(*problems::make_problem(name, cl.size), cl.log, cl.time_limit, cl.parameters);
+#else
+  (void)cl;
+  return usage_error(
+      "this talvir was built without the native API: no check-derivatives, --log or --time-limit");
+#endif
+}
+
 int run(int argc, char** argv) {
   CommandLine cl;
   const std::string error = parse(argc, argv, cl);
@@ -391,6 +426,7 @@ int run(int argc, char** argv) {
   if (cl.command.empty()) cl.command = "solve";
   if (cl.command == "list")
     return cl.names.empty() ? list_problems() : usage_error("list takes no arguments");
+  if (cl.command == "check-derivatives" || cl.log || cl.time_limit > 0) return run_natively(cl);
   const std::string fault = command_fault(cl);
   if (!fault.empty()) return usage_error(fault);
   return run_with_module(cl);
