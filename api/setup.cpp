@@ -246,6 +246,14 @@ TALVIR_API int talvir_create_ranged(int n, int m, const double* lower, const dou
   return TALVIR_OK;
 }
 
+TALVIR_API int talvir_set_warm_start(talvir_solver* s, int on) {
+  if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (const int refused = talvir_api::refuse_in_listing(s, "talvir_set_warm_start")) return refused;
+  if (s->phase == Phase::awaiting) return refuse_during_solve(s, "talvir_set_warm_start");
+  s->warm_start = on != 0;
+  return succeed(s);
+}
+
 TALVIR_API int talvir_set_maximize(talvir_solver* s, int maximize) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
   if (const int refused = talvir_api::refuse_in_listing(s, "talvir_set_maximize")) return refused;
@@ -303,6 +311,7 @@ TALVIR_API int talvir_set_start(talvir_solver* s, const double* x0) {
                 bad);
   }
   std::copy(x0, x0 + s->n, s->start.begin());
+  s->start_given = true;
   return succeed(s);
 }
 

@@ -8,6 +8,7 @@
 #include "api/solver.h"
 #include "core/engine_run.h"
 #include "core/outcome.h"
+#include "engine/hessian.h"
 
 using talvir_api::fail;
 using talvir_api::first_non_finite;
@@ -115,11 +116,16 @@ void begin_solve(talvir_solver& s) {
   std::copy(s.kinds.begin(), s.kinds.end(), run.KTYPE.begin());
   std::copy(s.lower.begin(), s.lower.end(), run.XL.begin());
   std::copy(s.upper.begin(), s.upper.end(), run.XU.begin());
-  std::copy(s.start.begin(), s.start.end(), run.X.begin());
+  // A warm start goes on from the previous solve's point (unless a start was set since), its Hessian
+  // approximation and multipliers, which the engine's arrays still hold.
+  const bool warm = s.warm_start && s.engine_called;
+  const std::vector<double>& x0 = warm && !s.start_given ? s.results.x : s.start;
+  std::copy(x0.begin(), x0.end(), run.X.begin());
+  s.start_given = false;
   vek::core::move_start_into_bounds(run);  // as the plug-in's driver does
   std::copy(s.scales.begin(), s.scales.end(), run.D.begin());
-  run.D[s.n] = s.objective_scale;
-  std::fill(run.VF.begin(), run.VF.begin() + s.m, 0.0);
+  run.D[s.n] = warm ? vek::engine::kWarmStart : s.objective_scale;
+  if (!warm) std::fill(run.VF.begin(), run.VF.begin() + s.m, 0.0);
   std::fill(run.CVG.begin(), run.CVG.end(), 0.0);
   run.convergence_ratio = 0.0;
   run.jacobian_rows = s.rows1.data();

@@ -269,6 +269,12 @@ TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out
 TALVIR_API int talvir_create_ranged(int n, int m, const double* lower, const double* upper,
                                     talvir_solver** out);
 
+/* Warm starts (on != 0; set-up, default off): each later solve on this handle goes on from the previous
+ * one: from its Hessian approximation and penalty weights (the engine's warm start, used when they are
+ * usable, else a cold start), its multipliers, and its final point unless talvir_set_start was called
+ * since. Bounds, parameters and the functions may change between the solves; n and m cannot. */
+TALVIR_API int talvir_set_warm_start(talvir_solver* solver, int on);
+
 /* Maximise f instead of minimising it (maximize != 0; set-up, default 0). The engine minimises -f; f,
  * the gradient and the results stay the caller's. The multipliers keep grad f - sum_j lambda_j grad c_j =
  * z, so their signs turn: at a maximum lambda_j <= 0 for an active c_j >= 0 (or lower side), and z <= 0
