@@ -5,5 +5,5 @@
 # target; any finding fails the job and its input is left in build-fuzz/findings/.
 set -euo pipefail
 cmake --preset fuzz
-cmake --build build-fuzz --target fuzz_qpsub fuzz_engine fuzz_plugin fuzz_parameters fuzz_nl
+cmake --build build-fuzz --target fuzz_qpsub fuzz_engine fuzz_plugin fuzz_parameters fuzz_nl fuzz_api
 bash tests/fuzz/run_fuzzers.sh --seconds "${TALVIR_FUZZ_SECONDS:-30}"

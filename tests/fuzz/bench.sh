@@ -9,5 +9,5 @@ set -euo pipefail
 runs=${1:-1000000}
 shift || true
 cmake --preset fuzz >/dev/null
-cmake --build build-fuzz --target fuzz_qpsub fuzz_engine fuzz_plugin fuzz_parameters fuzz_nl
+cmake --build build-fuzz --target fuzz_qpsub fuzz_engine fuzz_plugin fuzz_parameters fuzz_nl fuzz_api
 exec bash tests/fuzz/run_fuzzers.sh --runs "$runs" "$@"

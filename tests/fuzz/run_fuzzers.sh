@@ -7,7 +7,7 @@
 #   tests/fuzz/run_fuzzers.sh [--seconds S | --runs N] [target ...]
 #     --seconds S   fuzz each target for S seconds (default 30)
 #     --runs N      fuzz each target for N executions instead (the bench: --runs 1000000)
-#     targets       fuzz_qpsub fuzz_engine fuzz_plugin fuzz_parameters fuzz_nl (default: all five)
+#     targets       fuzz_qpsub fuzz_engine fuzz_plugin fuzz_parameters fuzz_nl fuzz_api (default: all six)
 # Before fuzzing, every committed input (corpus and findings) is replayed once through the libFuzzer
 # build. Expects the targets built in build-fuzz (cmake --preset fuzz; cmake --build build-fuzz
 # --target <targets>); run from the repository root.
@@ -21,7 +21,7 @@ while [ $# -gt 0 ]; do
     *) targets+=("$1"); shift ;;
   esac
 done
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_qpsub fuzz_engine fuzz_plugin fuzz_parameters fuzz_nl)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_qpsub fuzz_engine fuzz_plugin fuzz_parameters fuzz_nl fuzz_api)
 
 bin=build-fuzz/bin
 work=build-fuzz/fuzz-work
