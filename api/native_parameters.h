@@ -36,6 +36,17 @@ inline constexpr std::int32_t kNativeOnlyCount =
     static_cast<std::int32_t>(sizeof(kNativeOnlyDefinitions) / sizeof(kNativeOnlyDefinitions[0]));
 inline constexpr std::int32_t kNativeParameterCount = vek::core::kParameterCount + kNativeOnlyCount;
 
+// The record index of a native-only parameter, found when compiled (names as in the table).
+constexpr std::int32_t native_index(const char* name) {
+  for (std::int32_t k = 0; k < kNativeOnlyCount; ++k) {
+    const char* a = kNativeOnlyDefinitions[k].name;
+    const char* b = name;
+    while (*a != '\0' && *a == *b) ++a, ++b;
+    if (*a == *b) return vek::core::kParameterCount + k;
+  }
+  return -1;
+}
+
 const vek::core::ParameterDefinition& native_definition(std::int32_t k);
 bool closed_options(const vek::core::ParameterDefinition& def);
 bool text_is_option(const vek::core::ParameterDefinition& def, const char* text);

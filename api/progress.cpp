@@ -84,7 +84,7 @@ void to_sink(talvir_solver& s, const char* text) {
 bool report_progress(talvir_solver& s, int iteration) {
   if (iteration <= s.reported) return true;
   s.reported = iteration;
-  const bool logging = parameter_number(s, "Log") != 0;
+  const bool logging = s.log;
   if (s.progress == nullptr && !logging) return true;
   const talvir_iteration it = iteration_record(s, iteration);
   if (logging) log_line(s, it);
@@ -104,8 +104,18 @@ std::int32_t limit_reached(const talvir_solver& s, bool values_next) {
   return TALVIR_ENDING_NONE;
 }
 
+void take_progress_controls(talvir_solver& s) {
+  // By index, not by name: this runs once per solve on a fresh handle.
+  constexpr std::int32_t kLog = native_index("Log"), kTime = native_index("TimeLimit"),
+                         kEvaluations = native_index("MaxEvaluations");
+  static_assert(kLog >= 0 && kTime >= 0 && kEvaluations >= 0, "the native parameters exist");
+  s.log = s.parameters[kLog].value.integer.value != 0;
+  s.time_limit = s.parameters[kTime].value.real.value;
+  s.max_evaluations = s.parameters[kEvaluations].value.integer.value;
+}
+
 void log_summary(talvir_solver& s) {
-  if (parameter_number(s, "Log") == 0) return;
+  if (!s.log) return;
   const Results& r = s.results;
   char text[600];
   std::snprintf(text, sizeof text,

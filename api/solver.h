@@ -73,6 +73,10 @@ struct talvir_solver {
   std::chrono::steady_clock::time_point began;   // when the solve in progress began
   int reported = -1;                             // the last iteration handed to progress and log
   int log_lines = 0;                             // log lines of this solve (a header every 20)
+  // "Log", "TimeLimit" and "MaxEvaluations", taken with the engine controls (take_progress_controls).
+  bool log = false;
+  double time_limit = 0.0;
+  int max_evaluations = 0;
   vek::io::UnitTable units;  // this solver's units: the listing unit and the scratch store
 
   vek::core::SolveState run;  // engine arrays and record; run.evaluation holds the evaluation arrays
@@ -154,6 +158,7 @@ void end_listing(talvir_solver& s);
 // a time or evaluation limit reached (the latter only when another values request would follow), or
 // TALVIR_ENDING_NONE. log_summary ends the log with the solve's ending.
 bool report_progress(talvir_solver& s, int iteration);
+void take_progress_controls(talvir_solver& s);
 // The number of a native numeric parameter (0 when it has none); one text to the listing sink.
 double parameter_number(const talvir_solver& s, const char* name);
 void to_sink(talvir_solver& s, const char* text);

@@ -215,6 +215,7 @@ void continue_solve(talvir_solver& s) {
   if (s.controls_stale) {
     vek::core::set_engine_controls(run, s.parameters, vek::core::kParameterCount);
     run.engine_state.strategy = talvir_api::native_strategy(s.parameters);
+    take_progress_controls(s);
     s.controls_stale = false;
   }
   if (!take_values(s)) {
