@@ -968,9 +968,14 @@ void solve(Model& md) {
   md.in_solve = md.fresh = false;
   md.phase = Phase::ended;
   md.cannot = false;
-  check_ending(md, md.stopped || md.stop_asked ? TALVIR_ENDING_STOPPED
-                   : md.derivatives_failed     ? TALVIR_ENDING_EVALUATION_FAILED
-                                               : TALVIR_ENDING_NONE);
+  // An interrupt from the sink or the progress callback stops the solve at its next step, if one comes
+  // (before an answer's failure is seen there).
+  int ending = TALVIR_ENDING_NONE;
+  talvir_get_ending(md.s, &ending);
+  const bool interrupted = md.interrupt_pending && ending == TALVIR_ENDING_STOPPED;
+  check_ending(md, md.stopped || md.stop_asked             ? TALVIR_ENDING_STOPPED
+                   : md.derivatives_failed && !interrupted ? TALVIR_ENDING_EVALUATION_FAILED
+                                                           : TALVIR_ENDING_NONE);
 }
 
 // Called at the start point and after each accepted iteration, with the record as documented; sometimes
