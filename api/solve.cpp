@@ -156,7 +156,8 @@ TALVIR_API int talvir_solve_with(talvir_solver* s, const talvir_callbacks* given
   if (s == nullptr || given == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
   if (given->size < offsetof(talvir_callbacks, user) + sizeof(void*)) {
     return fail(s, TALVIR_ERROR_BAD_VALUE,
-                "talvir_solve_with: size %zu is too small (set it to sizeof(talvir_callbacks))", given->size);
+                "talvir_solve_with: size %lu is too small (set it to sizeof(talvir_callbacks))",
+                static_cast<unsigned long>(given->size));
   }
   const Callbacks cb{given->objective, given->constraints, given->gradient,
                      given->jacobian,  given->evaluate,    given->user};
