@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "io/layout.h"
@@ -17,6 +18,13 @@ constexpr double kTieTolerance = 1e-14;  // step lengths closer than this count 
 constexpr int kExcluded = -1;            // state of a constraint passed over by the current ratio test
 constexpr double kDependent = 1e-10;     // a normal's relative part outside the active span taken as 0
 constexpr double kStationary = 1e-11;    // projected gradient relative to the size of its terms: 0
+
+// Sum over i = 0..n-1 of x[i] * y[i], in increasing i; 0 when n <= 0.
+inline double dot(const double* x, const double* y, int n) {
+  double s = 0.0;
+  for (int i = 0; i < n; ++i) s += x[i] * y[i];
+  return s;
+}
 
 }  // namespace
 
@@ -158,9 +166,9 @@ double ActiveSet::residual(int code) const {
   const Constraint c = decode(code);
   switch (c.kind) {
     case Kind::inequality:
-      return dot_range(1, nr_, ai_.column(c.index), d_) + c_(c.index);
+      return dot(ai_.column(c.index).data(), d_.data(), nr_) + c_(c.index);
     case Kind::elimination: {
-      const double v = dot_range(1, nr_, ae_.column(c.index), d_);
+      const double v = dot(ae_.column(c.index).data(), d_.data(), nr_);
       return ielb_(c.index) == 1 ? -(v + el_(c.index)) : v + eu_(c.index);
     }
     case Kind::bound:
@@ -238,20 +246,20 @@ int ActiveSet::run() {
   return status;
 }
 
-// GD = G + HD at the current point, reading H through its packing.
+// GD = G + HD at the current point: GD(i) = G(i) + sum_j H(i,j) D(j), terms added in increasing j.
+// H is read through its packing: row i up to the diagonal lies across the columns before it (H(i,j+1)
+// n-j-1 places after H(i,j)), the rest is column i from the diagonal down.
 void ActiveSet::compute_gradient() {
-  for (int i = 1; i <= nr_; ++i) gd_(i) = g_(i);
-  for (int j = 1; j <= nr_; ++j) {
-    // GD(j) has its terms from the columns before j already; its own column is summed in a local,
-    // in the same order, which leaves the update of the rows below free to run in parallel.
-    const double dj = d_(j);
-    double acc = gd_(j) + h_(j, j) * dj;
-    for (int i = j + 1; i <= nr_; ++i) {
-      const double hij = h_(i, j);
-      gd_(i) += hij * dj;
-      acc += hij * d_(i);
-    }
-    gd_(j) = acc;
+  const int n = nr_;
+  const double* const d = d_.data();
+  const double* const g = g_.data();
+  const double* hii = h_raw_;  // H(i, i)
+  for (int i = 0; i < n; hii += n - i, ++i) {
+    double s = g[i];
+    const double* hij = h_raw_ + i;  // H(i, 1)
+    for (int j = 0; j < i; hij += n - j - 1, ++j) s += *hij * d[j];
+    for (int j = i; j < n; ++j) s += hii[j - i] * d[j];
+    gd_raw_[i] = s;
   }
 }
 
@@ -262,24 +270,30 @@ ActiveSet::Step ActiveSet::grad() {
   return Step::dir;
 }
 
-// W(l) = Q(l,:) v for l = first..last. Q is stored by columns, so the loop runs down the columns;
-// each sum still adds its terms in increasing column order.
-void ActiveSet::rows_times(int first, int last, const Vec1<double>& v) {
-  for (int l = first; l <= last; ++l) w_(l) = 0.0;
-  for (int i = 1; i <= nr_; ++i) {
-    const double vi = v(i);
-    for (int l = first; l <= last; ++l) w_(l) += q_(l, i) * vi;
+// W(l) = Q(l,:) v for l = first..last, each sum in a register with its terms in increasing column
+// order (row l of Q is strided: Q is stored by columns).
+void ActiveSet::rows_times(int first, int last, const double* v) {
+  const int n = nr_;
+  for (int l = first - 1; l < last; ++l) {
+    const double* ql = q_raw_ + l;  // Q(l+1, i+1) at ql[i n]
+    double s = 0.0;
+    for (int i = 0; i < n; ++i) s += ql[static_cast<std::ptrdiff_t>(i) * n] * v[i];
+    w_raw_[l] = s;
   }
 }
 
 // Multipliers of the active list: R w = (rows 1..q of Q) GD, by back substitution.
 void ActiveSet::compute_multipliers() {
   const int q = q_count_;
-  rows_times(1, q, gd_);
+  rows_times(1, q, gd_raw_);
+  double* const w = w_raw_ - 1;  // 1-based
+  const double* const t = t_raw_;
   for (int l = q; l >= 1; --l) {
-    double s = w_(l);
-    for (int m = l + 1; m <= q; ++m) s -= t_.r(l, m) * w_(m);
-    w_(l) = div_or_zero(s, t_.r(l, l));
+    double s = w[l];
+    // R(l, m) at t[m(m-1)/2 + l - 1]: R(l, m+1) lies m places after R(l, m).
+    std::int64_t at = static_cast<std::int64_t>(l + 1) * l / 2 + l - 1;
+    for (int m = l + 1; m <= q; at += m, ++m) s -= t[at] * w[m];
+    w[l] = div_or_zero(s, t_.r(l, l));
   }
 }
 
@@ -331,11 +345,11 @@ ActiveSet::Step ActiveSet::dir() {
 
 // W(q+1..NR) = -Z'GD, the negative projected gradient; returns its squared length.
 double ActiveSet::projected_gradient() {
-  rows_times(q_count_ + 1, nr_, gd_);
+  rows_times(q_count_ + 1, nr_, gd_raw_);
   double sum = 0.0;
-  for (int l = q_count_ + 1; l <= nr_; ++l) {
-    sum += w_(l) * w_(l);
-    w_(l) = -w_(l);
+  for (double* w = w_raw_ + q_count_; w != w_raw_ + nr_; ++w) {
+    sum += *w * *w;
+    *w = -*w;
   }
   return sum;
 }
@@ -366,35 +380,53 @@ ActiveSet::Step ActiveSet::end() {
 // CORRECT: solve R'w = residuals (forward) and move D by -(rows 1..q of Q)'w.
 ActiveSet::Step ActiveSet::correct() {
   const int q = q_count_;
-  for (int l = 1; l <= q; ++l) {
-    double s = residual(iact_(l));
-    for (int m = 1; m <= l - 1; ++m) s -= t_.r(m, l) * w_(m);
-    w_(l) = div_or_zero(s, t_.r(l, l));
+  const int n = nr_;
+  double* const w = w_raw_;
+  for (int l = 0; l < q; ++l) {
+    const double* r = t_.r_column(l + 1);  // column l+1 of R
+    double s = residual(iact_(l + 1));
+    for (int m = 0; m < l; ++m) s -= r[m] * w[m];
+    w[l] = div_or_zero(s, r[l]);
   }
-  for (int i = 1; i <= nr_; ++i) {
+  double* const d = d_.data();
+  const double* qi = q_raw_;  // column i of Q
+  for (int i = 0; i < n; qi += n, ++i) {
     double s = 0.0;
-    for (int l = 1; l <= q; ++l) s += q_(l, i) * w_(l);
-    d_(i) -= s;
+    for (int l = 0; l < q; ++l) s += qi[l] * w[l];
+    d[i] -= s;
   }
   return Step::grad;
 }
 
-// Newton step in the null space of the active normals: U U' w = -Z'GD, d = Z'w, kept in GD.
+// Newton step in the null space of the active normals: U U' w = -Z'GD, d = Z'w, kept in GD. The two
+// triangular solves run along the rows and columns of U in its packing.
 void ActiveSet::newton_direction() {
   const int q = q_count_;
-  for (int l = nr_; l >= q + 1; --l) {
-    double s = w_(l);
-    for (int m = l + 1; m <= nr_; ++m) s -= t_.u(l, m) * w_(m);
-    w_(l) = div_or_zero(s, t_.u(l, l));
+  const int n = nr_;
+  double* const w = w_raw_ - 1;  // 1-based
+  // U' w = -Z'GD from the bottom up (U(l, m) = row[m - l], row l of U), then U z = that w downwards.
+  const double* row = t_.u_row(n) + 1;  // one past row n, the last of T
+  for (int l = n; l >= q + 1; --l) {
+    row -= n - l + 1;
+    double s = w[l];
+    for (int m = l + 1; m <= n; ++m) s -= row[m - l] * w[m];
+    w[l] = div_or_zero(s, row[0]);
   }
-  for (int l = q + 1; l <= nr_; ++l) {
-    w_(l) = div_or_zero(w_(l), t_.u(l, l));
-    for (int m = l + 1; m <= nr_; ++m) w_(m) -= t_.u(l, m) * w_(l);
+  // Column m of U: U(l+1, m) lies n-l places after U(l, m).
+  const double* const first_row = t_.u_row(q + 1);
+  const double* diag = first_row;  // U(m, m)
+  for (int m = q + 1; m <= n; diag += n - m + 1, ++m) {
+    double s = w[m];
+    const double* ulm = first_row + (m - q - 1);  // U(q+1, m)
+    for (int l = q + 1; l < m; ulm += n - l, ++l) s -= *ulm * w[l];
+    w[m] = div_or_zero(s, *diag);
   }
-  for (int i = 1; i <= nr_; ++i) {
+  const double* qi = q_raw_ + q;  // Q(q+1.., i): the reduced rows of column i
+  const double* const wz = w_raw_ + q;
+  for (int i = 0; i < n; qi += n, ++i) {
     double s = 0.0;
-    for (int l = q + 1; l <= nr_; ++l) s += q_(l, i) * w_(l);
-    gd_(i) = s;
+    for (int l = 0; l < n - q; ++l) s += qi[l] * wz[l];
+    gd_raw_[i] = s;
   }
 }
 
@@ -415,13 +447,13 @@ void ActiveSet::scan_candidates() {
     }
   };
   for (int j = 1; j <= mr_; ++j) {
-    const double s = dot_range(1, nr_, ai_.column(j), gd_);
+    const double s = dot(ai_.column(j).data(), gd_raw_, nr_);
     si_(j) = s;
     if (iine_(j) > 0) raise(s);
     if (s <= -tau_ && iine_(j) != kExcluded) offer(-ui_(j) / s, s, encode(Kind::inequality, j));
   }
   for (int k = 1; k <= me_; ++k) {
-    const double s = dot_range(1, nr_, ae_.column(k), gd_);
+    const double s = dot(ae_.column(k).data(), gd_raw_, nr_);
     se_(k) = s;
     if (ielb_(k) > 0) raise(s);
     if (std::fabs(s) > tau_ && ielb_(k) != kExcluded) {

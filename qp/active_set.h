@@ -59,7 +59,7 @@ class ActiveSet {
   Step step();
   void finish();
 
-  void rows_times(int first, int last, const Vec1<double>& v);
+  void rows_times(int first, int last, const double* v);
   void compute_gradient();
   void compute_multipliers();
   int choose_drop() const;

@@ -8,10 +8,13 @@
 //                        a.column(j) is column j as a Vec1 of its ld stored elements
 //   Packed<T>{p, n}      h(i, j) = lower triangle of a symmetric matrix of order n, packed by columns:
 //                        i >= j, at i + (j-1)n - j(j-1)/2; h.sym(i, j) accepts either order.
-//                        packed_size(n) = n(n+1)/2 elements
+//                        h.column(j) is the address of (j, j), below which column j runs on:
+//                        (i, j) = h.column(j)[i - j]. packed_size(n) = n(n+1)/2 elements
 //   Factor<T>{p, n}      the QP factor storage: r(i, j), i <= j, packed by columns at the front
 //                        (position j(j-1)/2 + i); u(i, j), i <= j, packed by rows at the back
-//                        (position i(2n-i+1)/2 - n + j)
+//                        (position i(2n-i+1)/2 - n + j). Contiguous runs for the inner loops:
+//                        r(i, j) = r_column(j)[i - 1]; u(i, j) = u_row(i)[j - i], and row i+1 begins
+//                        n - i + 1 places after row i
 // data() is the address of element 1 (or (1, 1)); ld() is the leading dimension the view was made with.
 #pragma once
 
@@ -73,6 +76,7 @@ class Packed {
   Packed(T* p, int n) : p_(p), n_(n) {}
   T& operator()(int i, int j) const { return p_[packed_pos(i, j, n_) - 1]; }
   T& sym(int i, int j) const { return i >= j ? (*this)(i, j) : (*this)(j, i); }
+  T* column(int j) const { return p_ + (packed_pos(j, j, n_) - 1); }
   T* data() const { return p_; }
 
  private:
@@ -86,6 +90,8 @@ class Factor {
   Factor(T* p, int n) : p_(p), n_(n) {}
   T& r(int i, int j) const { return p_[static_cast<std::int64_t>(j) * (j - 1) / 2 + i - 1]; }
   T& u(int i, int j) const { return p_[static_cast<std::int64_t>(i) * (2 * n_ - i + 1) / 2 - n_ + j - 1]; }
+  T* r_column(int j) const { return p_ + static_cast<std::int64_t>(j) * (j - 1) / 2; }
+  T* u_row(int i) const { return p_ + (static_cast<std::int64_t>(i) * (2 * n_ - i + 1) / 2 - n_ + i - 1); }
 
  private:
   T* p_;
