@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <limits>
 #include <utility>
 
@@ -38,6 +39,12 @@ namespace {
 
 constexpr double kSmallPivot = 1e-10;
 
+// The loops below run over contiguous columns: col(j)[i - 1] = A(i, j), and h.column(j)[i - j] = H(i, j)
+// for i >= j.
+double* col(const Mat1<double>& a, int j) {
+  return a.column(j).data();
+}
+
 // Exchanges variables k < p in the packed symmetric matrix: a symmetric permutation of rows/columns.
 void swap_packed(const Packed<double>& h, int n, int k, int p) {
   std::swap(h(k, k), h(p, p));
@@ -46,13 +53,26 @@ void swap_packed(const Packed<double>& h, int n, int k, int p) {
   }
 }
 
+// Row sizes: the largest coefficient of each variable over all M columns (kept in WA(1..NQ)).
+void row_sizes(int nq, int m, const Mat1<double>& a, double* size) {
+  const std::ptrdiff_t ld = a.ld();
+  for (int i = 0; i < nq; ++i) {
+    const double* ai = a.data() + i;  // A(i+1, j+1) at ai[j ld]
+    double s = 0.0;
+    for (int j = 0; j < m; ++j) s = std::max(s, std::fabs(ai[j * ld]));
+    size[i] = s;
+  }
+}
+
 // Pivot row for column k: the first variable with the largest scaled ratio; 0 when all are zero. A
 // variable whose coefficients are all small is judged against 0.01.
 int choose_pivot(int nq, int k, const Mat1<double>& a, const Vec1<double>& size, double& ratio) {
+  const double* ak = col(a, k) - 1;  // 1-based
+  const double* sz = size.data() - 1;
   int p = 0;
   ratio = 0.0;
   for (int i = k; i <= nq - 1; ++i) {
-    const double r = std::fabs(a(i, k)) / std::max(0.01, size(i));
+    const double r = std::fabs(ak[i]) / std::max(0.01, sz[i]);
     if (r > ratio) {
       ratio = r;
       p = i;
@@ -63,15 +83,17 @@ int choose_pivot(int nq, int k, const Mat1<double>& a, const Vec1<double>& size,
 
 // One Gauss-Jordan exchange step on the pivot A(k,k) over the equality columns 1..me.
 void exchange(int nq, int me, int k, const Mat1<double>& a) {
-  const double piv = 1.0 / a(k, k);
-  for (int i = 1; i <= nq; ++i) a(i, k) *= piv;
-  a(k, k) = piv;
+  double* const ak = col(a, k);
+  const double piv = 1.0 / ak[k - 1];
+  for (int i = 0; i < nq; ++i) ak[i] *= piv;
+  ak[k - 1] = piv;
   for (int j = 1; j <= me; ++j) {
     if (j == k) continue;
-    const double t = -a(k, j);
+    double* const aj = col(a, j);
+    const double t = -aj[k - 1];
     if (t == 0.0) continue;
-    for (int i = 1; i <= nq; ++i) a(i, j) += t * a(i, k);
-    a(k, j) = piv * t;
+    for (int i = 0; i < nq; ++i) aj[i] += t * ak[i];
+    aj[k - 1] = piv * t;
   }
 }
 
@@ -91,15 +113,19 @@ bool is_residue(double x, double bound) {
 // s(i) + sum_{t<k} |A(i,t)| s(t): the size of what the first k-1 steps put into row i, s(i) being the
 // largest coefficient of variable i (WA).
 double row_reach(int i, int k, const Mat1<double>& a, const Vec1<double>& size) {
-  double r = size(i);
-  for (int t = 1; t < k; ++t) r += std::fabs(a(i, t)) * size(t);
+  const double* ai = &a(i, 1);
+  const std::ptrdiff_t ld = a.ld();
+  const double* sz = size.data();
+  double r = sz[i - 1];
+  for (int t = 0; t < k - 1; ++t) r += std::fabs(ai[t * ld]) * sz[t];
   return r;
 }
 
 // sum_{u<k} |A(u,t)|: the size of column t of the inverse built by the first k-1 steps.
 double inverse_column(int t, int k, const Mat1<double>& a) {
+  const double* at = col(a, t);
   double s = 0.0;
-  for (int u = 1; u < k; ++u) s += std::fabs(a(u, t));
+  for (int u = 0; u < k - 1; ++u) s += std::fabs(at[u]);
   return s;
 }
 
@@ -125,9 +151,13 @@ void clear_elimination_residues(int nq, int me, const Mat1<double>& a, const Vec
   for (int l = me + 1; l <= nq; ++l) wa(l) = row_reach(l, me + 1, a, wa);
   for (int k = 1; k <= me; ++k) wa(k) = inverse_column(k, me + 1, a);
   const double gamma = residue_gamma(me);
-  for (int k = 1; k <= me; ++k)
-    for (int l = me + 1; l <= nq; ++l)
-      if (is_residue(a(l, k), gamma * wa(l) * wa(k))) a(l, k) = 0.0;
+  const double* const w = wa.data();
+  for (int k = 1; k <= me; ++k) {
+    double* const ak = col(a, k);
+    const double wk = w[k - 1];
+    for (int l = me; l < nq; ++l)
+      if (is_residue(ak[l], gamma * w[l] * wk)) ak[l] = 0.0;
+  }
 }
 
 // Inequalities in the free variables: each eliminated variable substituted (terms added in increasing
@@ -136,46 +166,67 @@ void clear_elimination_residues(int nq, int me, const Mat1<double>& a, const Vec
 // constraint made of rounding. WA as clear_elimination_residues leaves it.
 void reduce_inequalities(int nq, int m, int me, const Mat1<double>& a, const Vec1<double>& wa) {
   const double gamma = residue_gamma(me);
+  const double* const w = wa.data();
+  const std::ptrdiff_t ld = a.ld();
   for (int j = me + 1; j <= m; ++j) {
+    double* const aj = col(a, j);
     double inherited = 0.0;
-    for (int k = 1; k <= me; ++k) inherited += std::fabs(a(k, j)) * wa(k);
-    for (int l = me + 1; l <= nq; ++l) {
-      double s = a(l, j);
-      double size = std::fabs(s) + wa(l) * inherited;
-      for (int k = 1; k <= me; ++k) {
-        const double t = -a(k, j);
+    for (int k = 0; k < me; ++k) inherited += std::fabs(aj[k]) * w[k];
+    for (int l = me; l < nq; ++l) {
+      const double* const al = a.data() + l;  // A(l+1, k+1) at al[k ld]
+      double s = aj[l];
+      double size = std::fabs(s) + w[l] * inherited;
+      for (int k = 0; k < me; ++k) {
+        const double t = -aj[k];
         if (t == 0.0) continue;
-        const double term = t * a(l, k);
+        const double term = t * al[k * ld];
         s += term;
         size += std::fabs(term);
       }
-      a(l, j) = is_residue(s, gamma * size) ? 0.0 : s;
+      aj[l] = is_residue(s, gamma * size) ? 0.0 : s;
     }
   }
 }
 
 // Hessian and linear term in the free variables: H_FF - E H_BF - H_FB E' + E H_BB E' and G_F - E G_B.
+// For each column c > ME of the free block, in increasing c: WA(r) = (H_BB E')(r, c); H(q, c) for q >= c
+// gains (E H_BB E')(q, c); then every H(q, c), q > ME, loses (E H_BF)(q, c) (twice on the diagonal),
+// H(c, q) standing for H(q, c) above the diagonal; G(c) loses (E G_B)(c).
 void reduce_hessian(int nq, int me, const Mat1<double>& a, const Vec1<double>& g, const Packed<double>& h,
                     const Vec1<double>& wa) {
-  for (int c = me + 1; c <= nq; ++c) {
+  const std::ptrdiff_t ld = a.ld();
+  double* const w = wa.data();
+  const double* const gb = g.data();
+  double* hcc = h.column(me + 1);  // H(c, c), column c running below it
+  for (int c = me + 1; c <= nq; hcc += nq - c + 1, ++c) {
+    const double* const ac = a.data() + (c - 1);  // A(c, t+1) at ac[t ld]
     for (int r = 1; r <= me; ++r) {
       double s = 0.0;
-      for (int t = 1; t <= me; ++t) s += h.sym(r, t) * a(c, t);
-      wa(r) = s;
+      for (int t = 1; t <= me; ++t) s += h.sym(r, t) * ac[(t - 1) * ld];
+      w[r - 1] = s;
     }
     for (int q = c; q <= nq; ++q) {
+      const double* const aq = a.data() + (q - 1);
       double s = 0.0;
-      for (int t = 1; t <= me; ++t) s += a(q, t) * wa(t);
-      h(q, c) += s;
+      for (int t = 0; t < me; ++t) s += aq[t * ld] * w[t];
+      hcc[q - c] += s;
     }
+    double* hqc = h.column(me + 1) + (c - me - 1);  // H(c, q) for q = ME+1 (row c across column q)
     for (int q = me + 1; q <= nq; ++q) {
+      const double* const aq = a.data() + (q - 1);
       double s = 0.0;
-      for (int t = 1; t <= me; ++t) s += a(q, t) * h(c, t);
+      const double* hct = h.data() + (c - 1);  // H(c, t+1), running across the columns t < c
+      for (int t = 0; t < me; hct += nq - t - 1, ++t) s += aq[t * ld] * *hct;
       if (q == c) s *= 2.0;
-      h.sym(q, c) -= s;
+      if (q < c) {
+        *hqc -= s;
+        hqc += nq - q;
+      } else {
+        hcc[q - c] -= s;
+      }
     }
     double s = 0.0;
-    for (int t = 1; t <= me; ++t) s += g(t) * a(c, t);
+    for (int t = 0; t < me; ++t) s += gb[t] * ac[t * ld];
     g(c) -= s;
   }
 }
@@ -193,11 +244,7 @@ void QPREDU(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double
   const Packed<double> h(H, nq);
 
   // Row sizes: the largest coefficient of each variable (the pivot ratios use at least 0.01).
-  for (int i = 1; i <= nq; ++i) {
-    double s = 0.0;
-    for (int j = 1; j <= M; ++j) s = std::max(s, std::fabs(a(i, j)));
-    wa(i) = s;
-  }
+  row_sizes(nq, M, a, WA);
 
   for (int k = 1; k <= ME; ++k) {
     IR = k - 1;

@@ -115,10 +115,12 @@ void report_non_finite() {
       .end();
 }
 
+// x[i] * 0 is a zero for a finite x[i] and NaN for an infinity or a NaN, so the sum of these products
+// is 0 exactly when every value is finite: one pass without a branch per element.
 bool all_finite(const double* x, std::int64_t n) {
-  for (std::int64_t i = 0; i < n; ++i)
-    if (!std::isfinite(x[i])) return false;
-  return true;
+  double zero = 0.0;
+  for (std::int64_t i = 0; i < n; ++i) zero += x[i] * 0.0;
+  return zero == 0.0;
 }
 
 // The problem handed to the active-set routine (the reduced Hessian, linear term, constant terms, and
@@ -156,8 +158,9 @@ void report_pass_limit(int passes) {
 void relax_objective(int nq, const Vec1<double>& g, const Packed<double>& h) {
   double gmax = 0.0;
   for (int i = 1; i <= nq - 1; ++i) gmax = std::max(gmax, std::fabs(g(i)));
-  for (int i = 1; i <= nq - 1; ++i) h(nq, i) = 0.0;
-  h(nq, nq) = 1.0;
+  double* hi = h.data() + (nq - 1);  // H(NQ, i), the last of column i: H(NQ, i+1) nq-i places further
+  for (int i = 1; i <= nq - 1; hi += nq - i, ++i) *hi = 0.0;
+  *hi = 1.0;
   g(nq) = -std::max(100.0 * gmax, kRelaxationFloor);
 }
 
@@ -224,7 +227,7 @@ void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, dou
   relax_objective(NQ, g, Packed<double>(H, NQ));
   relax_constraints(NQ, M, kind, c, a);
   for_each_exchange(M, kind, [&](int j, int k) {
-    for (int i = 1; i <= NQ; ++i) std::swap(a(i, j), a(i, k));
+    std::swap_ranges(a.column(j).data(), a.column(j).data() + NQ, a.column(k).data());
     std::swap(c(j), c(k));
   });
   dl(NQ) = 0.0;
