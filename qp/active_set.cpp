@@ -19,6 +19,15 @@ constexpr int kExcluded = -1;            // state of a constraint passed over by
 constexpr double kDependent = 1e-10;     // a normal's relative part outside the active span taken as 0
 constexpr double kStationary = 1e-11;    // projected gradient relative to the size of its terms: 0
 
+// An active constraint's slope along the direction raises the zero tolerance, so that it cannot block:
+// the tolerance tau becomes max(tau, factor |slope|), the factor 10 in normal and 5 in reliable mode.
+double raise_factor(ActiveMode mode) {
+  return mode == ActiveMode::normal ? 10.0 : 5.0;
+}
+double raised(double tau, double factor, double slope) {
+  return std::max(tau, factor * std::fabs(slope));
+}
+
 // Sum over i = 0..n-1 of x[i] * y[i], in increasing i; 0 when n <= 0.
 inline double dot(const double* x, const double* y, int n) {
   double s = 0.0;
@@ -68,24 +77,25 @@ ActiveSet::ActiveSet(ActiveMode mode, const ActiveSetArgs& a, int pass_limit)
 // ---- start-up -------------------------------------------------------------------------------------
 
 void ActiveSet::scale_rows() {
+  const int n = nr_;
   // The last component belongs to the relaxation variable: scaled with the row, but it does not set
-  // the scale, so that a large constraint value does not flatten the row.
-  const auto row_factor = [this](const Mat1<double>& a, int j) {
+  // the scale, so that a large constraint value does not flatten the row. Returns the factor.
+  const auto scale_row = [n](double* row) {
     double big = 0.01;
-    for (int i = 1; i <= nr_ - 1; ++i) big = std::max(big, std::fabs(a(i, j)));
-    return 1.0 / big;
+    for (int i = 0; i < n - 1; ++i) big = std::max(big, std::fabs(row[i]));
+    const double f = 1.0 / big;
+    for (int i = 0; i < n; ++i) row[i] *= f;
+    return f;
   };
   for (int j = 1; j <= mr_; ++j) {
-    const double f = row_factor(ai_, j);
-    for (int i = 1; i <= nr_; ++i) ai_(i, j) *= f;
+    const double f = scale_row(ai_.column(j).data());
     c_(j) *= f;
     fi_(j) = f;
     iine_(j) = 0;
     ui_(j) = c_(j);
   }
   for (int k = 1; k <= me_; ++k) {
-    const double f = row_factor(ae_, k);
-    for (int i = 1; i <= nr_; ++i) ae_(i, k) *= f;
+    const double f = scale_row(ae_.column(k).data());
     el_(k) *= f;
     eu_(k) *= f;
     fe_(k) = f;
@@ -96,31 +106,28 @@ void ActiveSet::scale_rows() {
 
 namespace {
 
-void set_identity(const Mat1<double>& q, int n) {
-  for (int j = 1; j <= n; ++j) {
-    double* column = q.column(j).data();
-    std::fill(column, column + n, 0.0);
-    q(j, j) = 1.0;
-  }
+void set_identity(double* q, int n) {
+  for (int j = 0; j < n; ++j, q += n)
+    for (int i = 0; i < n; ++i) q[i] = i == j ? 1.0 : 0.0;
 }
 
 }  // namespace
 
 void ActiveSet::start_normal() {
-  set_identity(q_, nr_);
+  set_identity(q_raw_, nr_);
   for (int i = 1; i <= nr_; ++i) {
     d_(i) = 0.0;
     ibnd_(i) = 0;
   }
   // With no active constraint the U part of T is the whole Hessian in the same packing.
   const std::int64_t len = static_cast<std::int64_t>(nr_) * (nr_ + 1) / 2;
-  std::copy(h_raw_, h_raw_ + len, t_raw_);
+  for (std::int64_t k = 0; k < len; ++k) t_raw_[k] = h_raw_[k];
   QPCHOL(nr_, t_raw_, 0, iprint_);
   q_count_ = 0;
 }
 
 void ActiveSet::start_reliable() {
-  set_identity(q_, nr_);
+  set_identity(q_raw_, nr_);
   const std::int64_t len = static_cast<std::int64_t>(nr_) * (nr_ + 1) / 2;
   std::fill(t_raw_, t_raw_ + len, 0.0);
   for (int i = 1; i <= nr_; ++i) {
@@ -134,7 +141,7 @@ void ActiveSet::start_reliable() {
 
 // ---- codes of the active list ------------------------------------------------------------------------
 
-Constraint ActiveSet::decode(int code) const {
+inline Constraint ActiveSet::decode(int code) const {
   if (mode_ == ActiveMode::normal) {
     if (code > 0) return {Kind::inequality, code};
     if (code < -nr_) return {Kind::elimination, -code - nr_};
@@ -146,7 +153,7 @@ Constraint ActiveSet::decode(int code) const {
   return {Kind::bound, code - mr_ - me_};
 }
 
-int ActiveSet::encode(Kind kind, int index) const {
+inline int ActiveSet::encode(Kind kind, int index) const {
   const bool normal = mode_ == ActiveMode::normal;
   switch (kind) {
     case Kind::inequality:
@@ -193,12 +200,6 @@ void ActiveSet::free_constraint(int code) {
       ibnd_(c.index) = 0;
       break;
   }
-}
-
-// An active constraint's slope along the direction raises the zero tolerance, so that it cannot block.
-void ActiveSet::raise(double slope) {
-  const double factor = mode_ == ActiveMode::normal ? 10.0 : 5.0;
-  tau_ = std::max(tau_, factor * std::fabs(slope));
 }
 
 // ---- main loop ---------------------------------------------------------------------------------------
@@ -433,42 +434,59 @@ void ActiveSet::newton_direction() {
 // One scan of the ratio test along d = GD: the longest step up to 1 that keeps every constraint
 // satisfied. A clearly shorter step wins; among steps within 1e-14 the steeper constraint, then the
 // later one in the scan. Constraints marked excluded (state kExcluded) are passed over.
+// The running values (tolerance, step, choice) are kept in locals during the scan and stored at its end.
 void ActiveSet::scan_candidates() {
-  alpha_ = 1.0;
-  added_ = 0;
+  const int n = nr_;
+  const double* const gd = gd_raw_;
+  const double factor = raise_factor(mode_);
+  double tau = tau_;
+  double alpha = 1.0;
   double best = 0.0;
-  const auto offer = [this, &best](double t, double slope, int code) {
-    const double gap = t - alpha_;
+  double chosen_slope = slope_;
+  int added = 0;
+  const auto offer = [&](double t, double slope, int code) {
+    const double gap = t - alpha;
     if (gap <= kTieTolerance && (gap <= -kTieTolerance || std::fabs(slope) >= best)) {
-      alpha_ = t;
+      alpha = t;
       best = std::fabs(slope);
-      added_ = code;
-      slope_ = slope;
+      added = code;
+      chosen_slope = slope;
     }
   };
   for (int j = 1; j <= mr_; ++j) {
-    const double s = dot(ai_.column(j).data(), gd_raw_, nr_);
+    const double s = dot(ai_.column(j).data(), gd, n);
     si_(j) = s;
-    if (iine_(j) > 0) raise(s);
-    if (s <= -tau_ && iine_(j) != kExcluded) offer(-ui_(j) / s, s, encode(Kind::inequality, j));
+    const int state = iine_(j);
+    if (state > 0) tau = raised(tau, factor, s);
+    if (s <= -tau && state != kExcluded) offer(-ui_(j) / s, s, encode(Kind::inequality, j));
   }
   for (int k = 1; k <= me_; ++k) {
-    const double s = dot(ae_.column(k).data(), gd_raw_, nr_);
+    const double s = dot(ae_.column(k).data(), gd, n);
     se_(k) = s;
-    if (ielb_(k) > 0) raise(s);
-    if (std::fabs(s) > tau_ && ielb_(k) != kExcluded) {
+    const int state = ielb_(k);
+    if (state > 0) tau = raised(tau, factor, s);
+    if (std::fabs(s) > tau && state != kExcluded) {
       const double t = s > 0.0 ? -(el_(k) + v_(k)) / s : -(eu_(k) + v_(k)) / s;
       offer(t, s, encode(Kind::elimination, k));
     }
   }
-  for (int i = 1; i <= nr_; ++i) {
-    const double s = gd_(i);
-    if (ibnd_(i) > 0) raise(s);
-    if (std::fabs(s) > tau_ && ibnd_(i) != kExcluded) {
-      const double t = s > 0.0 ? (du_(i) - d_(i)) / s : (dl_(i) - d_(i)) / s;
-      offer(t, s, encode(Kind::bound, i));
+  const double* const d = d_.data();
+  const double* const dl = dl_.data();
+  const double* const du = du_.data();
+  const int* const ibnd = ibnd_.data();
+  for (int i = 0; i < n; ++i) {
+    const double s = gd[i];
+    const int state = ibnd[i];
+    if (state > 0) tau = raised(tau, factor, s);
+    if (std::fabs(s) > tau && state != kExcluded) {
+      const double t = s > 0.0 ? (du[i] - d[i]) / s : (dl[i] - d[i]) / s;
+      offer(t, s, encode(Kind::bound, i + 1));
     }
   }
+  tau_ = tau;
+  alpha_ = alpha;
+  added_ = added;
+  slope_ = chosen_slope;
 }
 
 // True when the normal of `code` lies in the span of the active normals up to rounding: its part in
@@ -557,13 +575,14 @@ void ActiveSet::put_normal(const Constraint& c, double sign) {
     case Kind::artificial:
       break;
   }
-  for (int i = 1; i <= nr_; ++i) w_(i) = 0.0;
-  w_(c.index) = sign;
+  for (int i = 1; i <= nr_; ++i) w_(i) = i == c.index ? sign : 0.0;
 }
 
 // Move along d by alpha, activate the blocking constraint and put its normal in W.
 void ActiveSet::take_step() {
-  for (int i = 1; i <= nr_; ++i) d_(i) += alpha_ * gd_(i);
+  const double alpha = alpha_;
+  double* const d = d_.data();
+  for (int i = 0; i < nr_; ++i) d[i] += alpha * gd_raw_[i];
   if (added_ != 0) {
     const Constraint c = decode(added_);
     switch (c.kind) {
@@ -583,8 +602,8 @@ void ActiveSet::take_step() {
     }
   }
   // The running row values follow the step; the correction step does not update them.
-  for (int j = 1; j <= mr_; ++j) ui_(j) += alpha_ * si_(j);
-  for (int k = 1; k <= me_; ++k) v_(k) += alpha_ * se_(k);
+  for (int j = 1; j <= mr_; ++j) ui_(j) += alpha * si_(j);
+  for (int k = 1; k <= me_; ++k) v_(k) += alpha * se_(k);
 }
 
 // STEP: direction, ratio test, update; an added constraint enters the factorisation.
@@ -637,7 +656,9 @@ void ActiveSet::finish() {
   for (int j = 1; j <= mr_; ++j)
     if (iine_(j) < 1) ui_(j) = 0.0;
   for (int k = 1; k <= me_; ++k) {
-    for (int i = 1; i <= nr_; ++i) ae_(i, k) /= fe_(k);  // the caller's coefficients again
+    double* const row = ae_.column(k).data();
+    const double f = fe_(k);
+    for (int i = 0; i < nr_; ++i) row[i] /= f;  // the caller's coefficients again
     if (ielb_(k) < 1) {
       el_(k) = 0.0;
       eu_(k) = 0.0;

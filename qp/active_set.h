@@ -78,7 +78,6 @@ class ActiveSet {
   int encode(Kind kind, int index) const;
   double residual(int code) const;
   void free_constraint(int code);
-  void raise(double slope);
 
   ActiveMode mode_;
   int nr_, me_, mr_, iprint_;
