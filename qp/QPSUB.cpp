@@ -26,6 +26,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "io/layout.h"
@@ -115,12 +116,17 @@ void report_non_finite() {
       .end();
 }
 
-// x[i] * 0 is a zero for a finite x[i] and NaN for an infinity or a NaN, so the sum of these products
-// is 0 exactly when every value is finite: one pass without a branch per element.
+// A double is not finite exactly when its exponent bits are all ones: one pass over the bits, without
+// a branch or a floating-point dependence per element.
 bool all_finite(const double* x, std::int64_t n) {
-  double zero = 0.0;
-  for (std::int64_t i = 0; i < n; ++i) zero += x[i] * 0.0;
-  return zero == 0.0;
+  constexpr std::uint64_t kExponent = 0x7ff0000000000000u;
+  std::uint64_t bad = 0;
+  for (std::int64_t i = 0; i < n; ++i) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, x + i, sizeof bits);
+    bad |= (bits & kExponent) == kExponent;
+  }
+  return bad == 0;
 }
 
 // The problem handed to the active-set routine (the reduced Hessian, linear term, constant terms, and
