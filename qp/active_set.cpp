@@ -37,7 +37,8 @@ inline double dot(const double* x, const double* y, int n) {
 
 }  // namespace
 
-ActiveSet::ActiveSet(ActiveMode mode, const ActiveSetArgs& a, int pass_limit)
+template <int kN>
+SizedActiveSet<kN>::SizedActiveSet(ActiveMode mode, const ActiveSetArgs& a, int pass_limit)
     : mode_(mode),
       nr_(a.NR),
       me_(a.ME),
@@ -76,8 +77,9 @@ ActiveSet::ActiveSet(ActiveMode mode, const ActiveSetArgs& a, int pass_limit)
 
 // ---- start-up -------------------------------------------------------------------------------------
 
-void ActiveSet::scale_rows() {
-  const int n = nr_;
+template <int kN>
+void SizedActiveSet<kN>::scale_rows() {
+  const int n = nr();
   // The last component belongs to the relaxation variable: scaled with the row, but it does not set
   // the scale, so that a large constraint value does not flatten the row. Returns the factor.
   const auto scale_row = [n](double* row) {
@@ -113,38 +115,41 @@ void set_identity(double* q, int n) {
 
 }  // namespace
 
-void ActiveSet::start_normal() {
-  set_identity(q_raw_, nr_);
-  for (int i = 1; i <= nr_; ++i) {
+template <int kN>
+void SizedActiveSet<kN>::start_normal() {
+  set_identity(q_raw_, nr());
+  for (int i = 1; i <= nr(); ++i) {
     d_(i) = 0.0;
     ibnd_(i) = 0;
   }
   // With no active constraint the U part of T is the whole Hessian in the same packing.
-  const std::int64_t len = static_cast<std::int64_t>(nr_) * (nr_ + 1) / 2;
+  const std::int64_t len = static_cast<std::int64_t>(nr()) * (nr() + 1) / 2;
   for (std::int64_t k = 0; k < len; ++k) t_raw_[k] = h_raw_[k];
-  QPCHOL(nr_, t_raw_, 0, iprint_);
+  QPCHOL(nr(), t_raw_, 0, iprint_);
   q_count_ = 0;
 }
 
-void ActiveSet::start_reliable() {
-  set_identity(q_raw_, nr_);
-  const std::int64_t len = static_cast<std::int64_t>(nr_) * (nr_ + 1) / 2;
+template <int kN>
+void SizedActiveSet<kN>::start_reliable() {
+  set_identity(q_raw_, nr());
+  const std::int64_t len = static_cast<std::int64_t>(nr()) * (nr() + 1) / 2;
   std::fill(t_raw_, t_raw_ + len, 0.0);
-  for (int i = 1; i <= nr_; ++i) {
+  for (int i = 1; i <= nr(); ++i) {
     t_.r(i, i) = 1.0;  // R = I: the artificial normals are the unit vectors
     ibnd_(i) = 3;
     iact_(i) = -i;
     d_(i) = 0.0;
   }
-  q_count_ = nr_;
+  q_count_ = nr();
 }
 
 // ---- codes of the active list ------------------------------------------------------------------------
 
-inline Constraint ActiveSet::decode(int code) const {
+template <int kN>
+inline Constraint SizedActiveSet<kN>::decode(int code) const {
   if (mode_ == ActiveMode::normal) {
     if (code > 0) return {Kind::inequality, code};
-    if (code < -nr_) return {Kind::elimination, -code - nr_};
+    if (code < -nr()) return {Kind::elimination, -code - nr()};
     return {Kind::bound, -code};
   }
   if (code < 0) return {Kind::artificial, -code};
@@ -153,13 +158,14 @@ inline Constraint ActiveSet::decode(int code) const {
   return {Kind::bound, code - mr_ - me_};
 }
 
-inline int ActiveSet::encode(Kind kind, int index) const {
+template <int kN>
+inline int SizedActiveSet<kN>::encode(Kind kind, int index) const {
   const bool normal = mode_ == ActiveMode::normal;
   switch (kind) {
     case Kind::inequality:
       return index;
     case Kind::elimination:
-      return normal ? -(nr_ + index) : mr_ + index;
+      return normal ? -(nr() + index) : mr_ + index;
     case Kind::bound:
       return normal ? -index : mr_ + me_ + index;
     case Kind::artificial:
@@ -169,13 +175,14 @@ inline int ActiveSet::encode(Kind kind, int index) const {
 }
 
 // Residual of an active constraint at the current D, in its normal'D + constant >= 0 form.
-double ActiveSet::residual(int code) const {
+template <int kN>
+double SizedActiveSet<kN>::residual(int code) const {
   const Constraint c = decode(code);
   switch (c.kind) {
     case Kind::inequality:
-      return dot(ai_.column(c.index).data(), d_.data(), nr_) + c_(c.index);
+      return dot(ai_.column(c.index).data(), d_.data(), nr()) + c_(c.index);
     case Kind::elimination: {
-      const double v = dot(ae_.column(c.index).data(), d_.data(), nr_);
+      const double v = dot(ae_.column(c.index).data(), d_.data(), nr());
       return ielb_(c.index) == 1 ? -(v + el_(c.index)) : v + eu_(c.index);
     }
     case Kind::bound:
@@ -186,7 +193,8 @@ double ActiveSet::residual(int code) const {
   return d_(c.index);
 }
 
-void ActiveSet::free_constraint(int code) {
+template <int kN>
+void SizedActiveSet<kN>::free_constraint(int code) {
   const Constraint c = decode(code);
   switch (c.kind) {
     case Kind::inequality:
@@ -204,7 +212,8 @@ void ActiveSet::free_constraint(int code) {
 
 // ---- main loop ---------------------------------------------------------------------------------------
 
-int ActiveSet::run() {
+template <int kN>
+int SizedActiveSet<kN>::run() {
   int passes = 0;
   int status = 0;
   Step s = Step::grad;
@@ -250,8 +259,9 @@ int ActiveSet::run() {
 // GD = G + HD at the current point: GD(i) = G(i) + sum_j H(i,j) D(j), terms added in increasing j.
 // H is read through its packing: row i up to the diagonal lies across the columns before it (H(i,j+1)
 // n-j-1 places after H(i,j)), the rest is column i from the diagonal down.
-void ActiveSet::compute_gradient() {
-  const int n = nr_;
+template <int kN>
+void SizedActiveSet<kN>::compute_gradient() {
+  const int n = nr();
   const double* const d = d_.data();
   const double* const g = g_.data();
   const double* hii = h_raw_;  // H(i, i)
@@ -265,16 +275,18 @@ void ActiveSet::compute_gradient() {
 }
 
 // GRAD: after an addition (or for the refinement step) a new direction; otherwise check multipliers.
-ActiveSet::Step ActiveSet::grad() {
+template <int kN>
+typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::grad() {
   compute_gradient();
-  if (q_count_ == nr_ || (added_ == 0 && p_ != 2)) return Step::mult;
+  if (q_count_ == nr() || (added_ == 0 && p_ != 2)) return Step::mult;
   return Step::dir;
 }
 
 // W(l) = Q(l,:) v for l = first..last, each sum in a register with its terms in increasing column
 // order (row l of Q is strided: Q is stored by columns).
-void ActiveSet::rows_times(int first, int last, const double* v) {
-  const int n = nr_;
+template <int kN>
+void SizedActiveSet<kN>::rows_times(int first, int last, const double* v) {
+  const int n = nr();
   for (int l = first - 1; l < last; ++l) {
     const double* ql = q_raw_ + l;  // Q(l+1, i+1) at ql[i n]
     double s = 0.0;
@@ -284,7 +296,8 @@ void ActiveSet::rows_times(int first, int last, const double* v) {
 }
 
 // Multipliers of the active list: R w = (rows 1..q of Q) GD, by back substitution.
-void ActiveSet::compute_multipliers() {
+template <int kN>
+void SizedActiveSet<kN>::compute_multipliers() {
   const int q = q_count_;
   rows_times(1, q, gd_raw_);
   double* const w = w_raw_ - 1;  // 1-based
@@ -300,7 +313,8 @@ void ActiveSet::compute_multipliers() {
 
 // The position to drop, 0 for none. Scanning from the back with ties replacing the choice lets the
 // lowest position win. Reliable mode releases an artificial constraint on a multiplier of either sign.
-int ActiveSet::choose_drop() const {
+template <int kN>
+int SizedActiveSet<kN>::choose_drop() const {
   double smallest = -tau_;
   int pos = 0;
   for (int l = q_count_; l >= 1; --l) {
@@ -315,7 +329,8 @@ int ActiveSet::choose_drop() const {
 }
 
 // MULT: count the check, compute the multipliers and look for one to drop.
-ActiveSet::Step ActiveSet::mult() {
+template <int kN>
+typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::mult() {
   ++p_;
   if (q_count_ == 0) return Step::end;
   compute_multipliers();
@@ -324,13 +339,14 @@ ActiveSet::Step ActiveSet::mult() {
 }
 
 // DROP: remove the chosen constraint from the factorisation and the active list.
-ActiveSet::Step ActiveSet::drop() {
+template <int kN>
+typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::drop() {
   p_ = 1;
   const int l = drop_pos_;
   const int code = iact_(l);
   int ifail = 0;
   // An indefinite reduced Hessian is reported by QPDEL, which resets the pivot; the iteration goes on.
-  QPDEL(nr_, q_count_, l, ifail, w_raw_, q_raw_, h_raw_, t_raw_, iprint_);
+  QPDEL(nr(), q_count_, l, ifail, w_raw_, q_raw_, h_raw_, t_raw_, iprint_);
   --q_count_;
   for (int m = l; m <= q_count_; ++m) iact_(m) = iact_(m + 1);
   free_constraint(code);
@@ -338,17 +354,19 @@ ActiveSet::Step ActiveSet::drop() {
 }
 
 // DIR: negative projected gradient in the reduced space and its squared length.
-ActiveSet::Step ActiveSet::dir() {
+template <int kN>
+typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::dir() {
   const double sum = projected_gradient();
   if (p_ == 2 || sum > 10.0 * tau_ * tau_) return Step::step;
   return Step::mult;
 }
 
 // W(q+1..NR) = -Z'GD, the negative projected gradient; returns its squared length.
-double ActiveSet::projected_gradient() {
-  rows_times(q_count_ + 1, nr_, gd_raw_);
+template <int kN>
+double SizedActiveSet<kN>::projected_gradient() {
+  rows_times(q_count_ + 1, nr(), gd_raw_);
   double sum = 0.0;
-  for (double* w = w_raw_ + q_count_; w != w_raw_ + nr_; ++w) {
+  for (double* w = w_raw_ + q_count_; w != w_raw_ + nr(); ++w) {
     sum += *w * *w;
     *w = -*w;
   }
@@ -359,29 +377,32 @@ double ActiveSet::projected_gradient() {
 // leaves it) is within 10 tau^2 in square, or within kStationary times the size of the terms of GD.
 // The refinement step ends with this test, so that a Newton step spoilt by an inexact factor (pivots
 // reset by QPCHOL or QPDEL) is not taken for a solution.
-bool ActiveSet::stationary() {
+template <int kN>
+bool SizedActiveSet<kN>::stationary() {
   const double sum = projected_gradient();
   if (sum <= 10.0 * tau_ * tau_) return true;
   double size = 0.0;
-  for (int i = 1; i <= nr_; ++i) {
+  for (int i = 1; i <= nr(); ++i) {
     double s = std::fabs(g_(i));
-    for (int j = 1; j <= nr_; ++j) s += std::fabs(h_.sym(i, j) * d_(j));
+    for (int j = 1; j <= nr(); ++j) s += std::fabs(h_.sym(i, j) * d_(j));
     size = std::max(size, s);
   }
   return sum <= kStationary * kStationary * size * size;
 }
 
 // END: stop after the refinement; otherwise correct D onto the active constraints first.
-ActiveSet::Step ActiveSet::end() {
+template <int kN>
+typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::end() {
   if (p_ >= 3) return stationary() ? Step::finish : Step::step;
   if (q_count_ == 0) return Step::dir;
   return Step::correct;
 }
 
 // CORRECT: solve R'w = residuals (forward) and move D by -(rows 1..q of Q)'w.
-ActiveSet::Step ActiveSet::correct() {
+template <int kN>
+typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::correct() {
   const int q = q_count_;
-  const int n = nr_;
+  const int n = nr();
   double* const w = w_raw_;
   for (int l = 0; l < q; ++l) {
     const double* r = t_.r_column(l + 1);  // column l+1 of R
@@ -401,9 +422,10 @@ ActiveSet::Step ActiveSet::correct() {
 
 // Newton step in the null space of the active normals: U U' w = -Z'GD, d = Z'w, kept in GD. The two
 // triangular solves run along the rows and columns of U in its packing.
-void ActiveSet::newton_direction() {
+template <int kN>
+void SizedActiveSet<kN>::newton_direction() {
   const int q = q_count_;
-  const int n = nr_;
+  const int n = nr();
   double* const w = w_raw_ - 1;  // 1-based
   // U' w = -Z'GD from the bottom up (U(l, m) = row[m - l], row l of U), then U z = that w downwards.
   const double* row = t_.u_row(n) + 1;  // one past row n, the last of T
@@ -435,8 +457,9 @@ void ActiveSet::newton_direction() {
 // satisfied. A clearly shorter step wins; among steps within 1e-14 the steeper constraint, then the
 // later one in the scan. Constraints marked excluded (state kExcluded) are passed over.
 // The running values (tolerance, step, choice) are kept in locals during the scan and stored at its end.
-void ActiveSet::scan_candidates() {
-  const int n = nr_;
+template <int kN>
+void SizedActiveSet<kN>::scan_candidates() {
+  const int n = nr();
   const double* const gd = gd_raw_;
   const double factor = raise_factor(mode_);
   double tau = tau_;
@@ -492,14 +515,15 @@ void ActiveSet::scan_candidates() {
 // True when the normal of `code` lies in the span of the active normals up to rounding: its part in
 // the reduced space (rows q+1..NR of Q) is at most kDependent times its length. Uses W as work (the
 // step about to be taken overwrites it anyway).
-bool ActiveSet::in_active_span(int code) {
+template <int kN>
+bool SizedActiveSet<kN>::in_active_span(int code) {
   put_normal(decode(code), 1.0);
   double length = 0.0;
-  for (int i = 1; i <= nr_; ++i) length += w_(i) * w_(i);
+  for (int i = 1; i <= nr(); ++i) length += w_(i) * w_(i);
   double outside = 0.0;
-  for (int l = q_count_ + 1; l <= nr_; ++l) {
+  for (int l = q_count_ + 1; l <= nr(); ++l) {
     double z = 0.0;
-    for (int i = 1; i <= nr_; ++i) z += q_(l, i) * w_(i);
+    for (int i = 1; i <= nr(); ++i) z += q_(l, i) * w_(i);
     outside += z * z;
   }
   return outside <= kDependent * kDependent * length;
@@ -507,11 +531,12 @@ bool ActiveSet::in_active_span(int code) {
 
 // A necessary condition for in_active_span, in O(NR): a normal a with at most kDependent of its length
 // outside the active span has |a'd| <= kDependent |a| |d| along a direction d in the reduced space.
-bool ActiveSet::flat_slope(int code) const {
+template <int kN>
+bool SizedActiveSet<kN>::flat_slope(int code) const {
   const Constraint c = decode(code);
   const Mat1<double>& rows = c.kind == Kind::elimination ? ae_ : ai_;
   double length = 0.0, dlength = 0.0;
-  for (int i = 1; i <= nr_; ++i) {
+  for (int i = 1; i <= nr(); ++i) {
     length += rows(i, c.index) * rows(i, c.index);
     dlength += gd_(i) * gd_(i);
   }
@@ -520,12 +545,14 @@ bool ActiveSet::flat_slope(int code) const {
 
 // True for the rows that the elimination of equalities computed (elimination rows, and inequality rows
 // when there was something to eliminate): only they carry rounding that can tilt a dependent normal.
-bool ActiveSet::from_elimination(int code) const {
+template <int kN>
+bool SizedActiveSet<kN>::from_elimination(int code) const {
   const Kind kind = decode(code).kind;
   return me_ > 0 && (kind == Kind::elimination || kind == Kind::inequality);
 }
 
-void ActiveSet::set_state(int code, int state) {
+template <int kN>
+void SizedActiveSet<kN>::set_state(int code, int state) {
   const Constraint c = decode(code);
   switch (c.kind) {
     case Kind::inequality:
@@ -544,7 +571,8 @@ void ActiveSet::set_state(int code, int state) {
 // Ratio test. A blocking constraint whose normal lies in the span of the active normals cannot really
 // block: along a direction in their null space its value does not change, and its computed slope is
 // rounding (magnified by a long direction). It is passed over, and the scan repeated without it.
-void ActiveSet::ratio_test() {
+template <int kN>
+void SizedActiveSet<kN>::ratio_test() {
   bool excluded = false;
   scan_candidates();
   while (added_ != 0 && q_count_ > 0 && from_elimination(added_) && flat_slope(added_) &&
@@ -558,31 +586,33 @@ void ActiveSet::ratio_test() {
     if (iine_(j) == kExcluded) iine_(j) = 0;
   for (int k = 1; k <= me_; ++k)
     if (ielb_(k) == kExcluded) ielb_(k) = 0;
-  for (int i = 1; i <= nr_; ++i)
+  for (int i = 1; i <= nr(); ++i)
     if (ibnd_(i) == kExcluded) ibnd_(i) = 0;
 }
 
 // W = sign times the normal of constraint c (the unit vector of a bound).
-void ActiveSet::put_normal(const Constraint& c, double sign) {
+template <int kN>
+void SizedActiveSet<kN>::put_normal(const Constraint& c, double sign) {
   switch (c.kind) {
     case Kind::inequality:
-      for (int i = 1; i <= nr_; ++i) w_(i) = sign * ai_(i, c.index);
+      for (int i = 1; i <= nr(); ++i) w_(i) = sign * ai_(i, c.index);
       return;
     case Kind::elimination:
-      for (int i = 1; i <= nr_; ++i) w_(i) = sign * ae_(i, c.index);
+      for (int i = 1; i <= nr(); ++i) w_(i) = sign * ae_(i, c.index);
       return;
     case Kind::bound:
     case Kind::artificial:
       break;
   }
-  for (int i = 1; i <= nr_; ++i) w_(i) = i == c.index ? sign : 0.0;
+  for (int i = 1; i <= nr(); ++i) w_(i) = i == c.index ? sign : 0.0;
 }
 
 // Move along d by alpha, activate the blocking constraint and put its normal in W.
-void ActiveSet::take_step() {
+template <int kN>
+void SizedActiveSet<kN>::take_step() {
   const double alpha = alpha_;
   double* const d = d_.data();
-  for (int i = 0; i < nr_; ++i) d[i] += alpha * gd_raw_[i];
+  for (int i = 0; i < nr(); ++i) d[i] += alpha * gd_raw_[i];
   if (added_ != 0) {
     const Constraint c = decode(added_);
     switch (c.kind) {
@@ -607,13 +637,14 @@ void ActiveSet::take_step() {
 }
 
 // STEP: direction, ratio test, update; an added constraint enters the factorisation.
-ActiveSet::Step ActiveSet::step() {
+template <int kN>
+typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::step() {
   if (p_ == 2) p_ = 3;
   newton_direction();
   ratio_test();
   take_step();
   if (added_ != 0) {
-    QPADD(nr_, q_count_, w_raw_, q_raw_, t_raw_, gd_raw_);
+    QPADD(nr(), q_count_, w_raw_, q_raw_, t_raw_, gd_raw_);
     ++q_count_;
     iact_(q_count_) = added_;
     return Step::grad;
@@ -626,7 +657,8 @@ ActiveSet::Step ActiveSet::step() {
 }
 
 // FINISH: multipliers out (unscaled), zero multipliers of inactive constraints, the listing line.
-void ActiveSet::finish() {
+template <int kN>
+void SizedActiveSet<kN>::finish() {
   for (int l = 1; l <= q_count_; ++l) {
     const Constraint c = decode(iact_(l));
     switch (c.kind) {
@@ -658,13 +690,13 @@ void ActiveSet::finish() {
   for (int k = 1; k <= me_; ++k) {
     double* const row = ae_.column(k).data();
     const double f = fe_(k);
-    for (int i = 0; i < nr_; ++i) row[i] /= f;  // the caller's coefficients again
+    for (int i = 0; i < nr(); ++i) row[i] /= f;  // the caller's coefficients again
     if (ielb_(k) < 1) {
       el_(k) = 0.0;
       eu_(k) = 0.0;
     }
   }
-  for (int i = 1; i <= nr_; ++i)
+  for (int i = 1; i <= nr(); ++i)
     if (ibnd_(i) < 1) {
       dl_(i) = 0.0;
       du_(i) = 0.0;
@@ -677,6 +709,50 @@ void ActiveSet::finish() {
         .x(1)
         .i(5, std::max(q_count_ - 1, 0))
         .end();
+  }
+}
+
+// ---- the instances ----------------------------------------------------------------------------------
+
+namespace {
+
+template <int kN>
+int solve_sized(ActiveMode mode, const ActiveSetArgs& a, int pass_limit) {
+  SizedActiveSet<kN> solver(mode, a, pass_limit);
+  solver.scale_rows();
+  if (mode == ActiveMode::normal) {
+    solver.start_normal();
+  } else {
+    solver.start_reliable();
+  }
+  return solver.run();
+}
+
+}  // namespace
+
+template class SizedActiveSet<0>;
+
+int solve_active_set(ActiveMode mode, const ActiveSetArgs& a, int pass_limit) {
+  static_assert(kLargestFixedSize == 8, "one case per fixed size");
+  switch (a.NR) {
+    case 1:
+      return solve_sized<1>(mode, a, pass_limit);
+    case 2:
+      return solve_sized<2>(mode, a, pass_limit);
+    case 3:
+      return solve_sized<3>(mode, a, pass_limit);
+    case 4:
+      return solve_sized<4>(mode, a, pass_limit);
+    case 5:
+      return solve_sized<5>(mode, a, pass_limit);
+    case 6:
+      return solve_sized<6>(mode, a, pass_limit);
+    case 7:
+      return solve_sized<7>(mode, a, pass_limit);
+    case 8:
+      return solve_sized<8>(mode, a, pass_limit);
+    default:
+      return solve_sized<0>(mode, a, pass_limit);
   }
 }
 
