@@ -26,7 +26,9 @@ namespace {
 // U. The entry each rotation pushes below U's diagonal, at (k+1, k), is kept in WK(k). Returns the
 // gathered component. Row k of Q is strided (Q(k, i+1) n places after Q(k, i)); row k of U is a run,
 // and row k+1 follows it.
-double gather(int n, int q, double* wk, double* qm, const Factor<double>& f) {
+template <int kN>
+double gather(int n_given, int q, double* wk, double* qm, const Factor<double>& f) {
+  const int n = kN > 0 ? kN : n_given;
   double tau = wk[n - 1];
   for (int k = n - 1; k >= q + 1; --k) {
     const double omega = wk[k - 1];
@@ -52,7 +54,9 @@ double gather(int n, int q, double* wk, double* qm, const Factor<double>& f) {
 
 // Phase 4: remove the entries WK(k) below U's diagonal by rotating columns k+1 and k; row q+1 leaves
 // the reduced space and is not rotated. U(i, k) and U(i, k+1) are neighbours in row i.
-void clean_up(int n, int q, const double* wk, const Factor<double>& f) {
+template <int kN>
+void clean_up(int n_given, int q, const double* wk, const Factor<double>& f) {
+  const int n = kN > 0 ? kN : n_given;
   for (int k = n - 1; k >= q + 1; --k) {
     const double phi = wk[k - 1];
     if (phi == 0.0) continue;
@@ -70,8 +74,11 @@ void clean_up(int n, int q, const double* wk, const Factor<double>& f) {
 
 }  // namespace
 
-void QPADD(int N, int NACT, const double* AN, double* Q, double* T, double* WK) {
-  const int n = N;
+namespace detail {
+
+template <int kN>
+void qpadd_sized(int N, int NACT, const double* AN, double* Q, double* T, double* WK) {
+  const int n = kN > 0 ? kN : N;
   const int q = NACT;
   const Factor<double> f(T, n);
 
@@ -88,13 +95,29 @@ void QPADD(int N, int NACT, const double* AN, double* Q, double* T, double* WK) 
   for (int l = 0; l < q; ++l) r[l] = WK[l];
 
   // 2. Gather the reduced part of a in row q+1.
-  const double diag = gather(n, q, WK, Q, f);
+  const double diag = gather<kN>(n, q, WK, Q, f);
 
   // 3. The diagonal of R; with q = 0 its slot is that of U(1,1), so it is written only now.
   r[q] = diag;
 
   // 4. Clean up U.
-  if (q + 1 < n) clean_up(n, q, WK, f);
+  if (q + 1 < n) clean_up<kN>(n, q, WK, f);
+}
+
+template void qpadd_sized<0>(int, int, const double*, double*, double*, double*);
+template void qpadd_sized<1>(int, int, const double*, double*, double*, double*);
+template void qpadd_sized<2>(int, int, const double*, double*, double*, double*);
+template void qpadd_sized<3>(int, int, const double*, double*, double*, double*);
+template void qpadd_sized<4>(int, int, const double*, double*, double*, double*);
+template void qpadd_sized<5>(int, int, const double*, double*, double*, double*);
+template void qpadd_sized<6>(int, int, const double*, double*, double*, double*);
+template void qpadd_sized<7>(int, int, const double*, double*, double*, double*);
+template void qpadd_sized<8>(int, int, const double*, double*, double*, double*);
+
+}  // namespace detail
+
+void QPADD(int N, int NACT, const double* AN, double* Q, double* T, double* WK) {
+  detail::qpadd_sized<0>(N, NACT, AN, Q, T, WK);
 }
 
 }  // namespace vek::qp

@@ -125,7 +125,7 @@ void SizedActiveSet<kN>::start_normal() {
   // With no active constraint the U part of T is the whole Hessian in the same packing.
   const std::int64_t len = static_cast<std::int64_t>(nr()) * (nr() + 1) / 2;
   for (std::int64_t k = 0; k < len; ++k) t_raw_[k] = h_raw_[k];
-  QPCHOL(nr(), t_raw_, 0, iprint_);
+  qpchol_sized<kN>(nr(), t_raw_, 0, iprint_);
   q_count_ = 0;
 }
 
@@ -346,7 +346,7 @@ typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::drop() {
   const int code = iact_(l);
   int ifail = 0;
   // An indefinite reduced Hessian is reported by QPDEL, which resets the pivot; the iteration goes on.
-  QPDEL(nr(), q_count_, l, ifail, w_raw_, q_raw_, h_raw_, t_raw_, iprint_);
+  qpdel_sized<kN>(nr(), q_count_, l, ifail, w_raw_, q_raw_, h_raw_, t_raw_, iprint_);
   --q_count_;
   for (int m = l; m <= q_count_; ++m) iact_(m) = iact_(m + 1);
   free_constraint(code);
@@ -644,7 +644,7 @@ typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::step() {
   ratio_test();
   take_step();
   if (added_ != 0) {
-    QPADD(nr(), q_count_, w_raw_, q_raw_, t_raw_, gd_raw_);
+    qpadd_sized<kN>(nr(), q_count_, w_raw_, q_raw_, t_raw_, gd_raw_);
     ++q_count_;
     iact_(q_count_) = added_;
     return Step::grad;
