@@ -54,7 +54,9 @@ void swap_packed(const Packed<double>& h, int n, int k, int p) {
 }
 
 // Row sizes: the largest coefficient of each variable over all M columns (kept in WA(1..NQ)).
-void row_sizes(int nq, int m, const Mat1<double>& a, double* size) {
+template <int kNQ>
+void row_sizes(int nq_given, int m, const Mat1<double>& a, double* size) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
   const std::ptrdiff_t ld = a.ld();
   for (int i = 0; i < nq; ++i) {
     const double* ai = a.data() + i;  // A(i+1, j+1) at ai[j ld]
@@ -66,7 +68,9 @@ void row_sizes(int nq, int m, const Mat1<double>& a, double* size) {
 
 // Pivot row for column k: the first variable with the largest scaled ratio; 0 when all are zero. A
 // variable whose coefficients are all small is judged against 0.01.
-int choose_pivot(int nq, int k, const Mat1<double>& a, const Vec1<double>& size, double& ratio) {
+template <int kNQ>
+int choose_pivot(int nq_given, int k, const Mat1<double>& a, const Vec1<double>& size, double& ratio) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
   const double* ak = col(a, k) - 1;  // 1-based
   const double* sz = size.data() - 1;
   int p = 0;
@@ -82,7 +86,9 @@ int choose_pivot(int nq, int k, const Mat1<double>& a, const Vec1<double>& size,
 }
 
 // One Gauss-Jordan exchange step on the pivot A(k,k) over the equality columns 1..me.
-void exchange(int nq, int me, int k, const Mat1<double>& a) {
+template <int kNQ>
+void exchange(int nq_given, int me, int k, const Mat1<double>& a) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
   double* const ak = col(a, k);
   const double piv = 1.0 / ak[k - 1];
   for (int i = 0; i < nq; ++i) ak[i] *= piv;
@@ -133,7 +139,9 @@ double inverse_column(int t, int k, const Mat1<double>& a) {
 // rounding bound gamma r(i) K of the k-1 steps before it, K = 1 + sum_{t<k} s(t) |column t of the
 // inverse|, are cancellation residues of exact zeros and are set to 0. An equality that depends on
 // the ones before it thereby shows as a zero column (dependence), not as a pivot made of rounding.
-void clear_column_residues(int nq, int k, const Mat1<double>& a, const Vec1<double>& size) {
+template <int kNQ>
+void clear_column_residues(int nq_given, int k, const Mat1<double>& a, const Vec1<double>& size) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
   if (k == 1) return;
   double growth = 1.0;
   for (int t = 1; t < k; ++t) growth += size(t) * inverse_column(t, k, a);
@@ -147,7 +155,9 @@ void clear_column_residues(int nq, int k, const Mat1<double>& a, const Vec1<doub
 // are set to 0. A fixed variable's row must stay exactly zero when it is zero in exact arithmetic:
 // with both of its bounds 0, a residue would forbid every move. WA(l), l > ME, is left holding r(l)
 // and WA(k), k <= ME, the size of column k of the inverse, for the inequalities.
-void clear_elimination_residues(int nq, int me, const Mat1<double>& a, const Vec1<double>& wa) {
+template <int kNQ>
+void clear_elimination_residues(int nq_given, int me, const Mat1<double>& a, const Vec1<double>& wa) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
   for (int l = me + 1; l <= nq; ++l) wa(l) = row_reach(l, me + 1, a, wa);
   for (int k = 1; k <= me; ++k) wa(k) = inverse_column(k, me + 1, a);
   const double gamma = residue_gamma(me);
@@ -164,7 +174,9 @@ void clear_elimination_residues(int nq, int me, const Mat1<double>& a, const Vec
 // order of the eliminated variable). A result within its rounding bound (the sizes of its terms, plus
 // those inherited from E) is set to 0, so that a row implied by the equalities does not become a
 // constraint made of rounding. WA as clear_elimination_residues leaves it.
-void reduce_inequalities(int nq, int m, int me, const Mat1<double>& a, const Vec1<double>& wa) {
+template <int kNQ>
+void reduce_inequalities(int nq_given, int m, int me, const Mat1<double>& a, const Vec1<double>& wa) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
   const double gamma = residue_gamma(me);
   const double* const w = wa.data();
   const std::ptrdiff_t ld = a.ld();
@@ -194,8 +206,10 @@ void reduce_inequalities(int nq, int m, int me, const Mat1<double>& a, const Vec
 // H(c, q) standing for H(q, c) above the diagonal; G(c) loses (E G_B)(c). Each of these sums over
 // t = 1..ME starts from 0 and adds its terms in increasing t; they are formed for all q at once, one
 // column of E at a time, in WA(ME+1..NQ) (free after reduce_inequalities).
-void reduce_hessian(int nq, int me, const Mat1<double>& a, const Vec1<double>& g, const Packed<double>& h,
-                    const Vec1<double>& wa) {
+template <int kNQ>
+void reduce_hessian(int nq_given, int me, const Mat1<double>& a, const Vec1<double>& g,
+                    const Packed<double>& h, const Vec1<double>& wa) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
   const std::ptrdiff_t ld = a.ld();
   double* const w = wa.data();
   double* const sum = w + me;  // sum[q - me - 1] for row q > ME
@@ -237,24 +251,27 @@ void reduce_hessian(int nq, int me, const Mat1<double>& a, const Vec1<double>& g
 
 }  // namespace
 
-void QPREDU(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double* G, double* H, double* DL,
-            double* DU, double* WA, int IPRINT) {
+namespace detail {
+
+template <int kNQ>
+void qpredu_sized(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double* G, double* H,
+                  double* DL, double* DU, double* WA, int IPRINT) {
   IR = 0;
   if (ME <= 0) return;
-  const int nq = NQ;
+  const int nq = kNQ > 0 ? kNQ : NQ;
   const Mat1<double> a(A, LCN);
   const Vec1<double> g(G), dl(DL), du(DU), wa(WA);
   const Vec1<int> iwa(IWA);
   const Packed<double> h(H, nq);
 
   // Row sizes: the largest coefficient of each variable (the pivot ratios use at least 0.01).
-  row_sizes(nq, M, a, WA);
+  row_sizes<kNQ>(nq, M, a, WA);
 
   for (int k = 1; k <= ME; ++k) {
     IR = k - 1;
-    clear_column_residues(nq, k, a, wa);
+    clear_column_residues<kNQ>(nq, k, a, wa);
     double ratio = 0.0;
-    const int p = choose_pivot(nq, k, a, wa, ratio);
+    const int p = choose_pivot<kNQ>(nq, k, a, wa, ratio);
     if (p == 0) return;  // dependent equality constraints (or more of them than variables)
     if (ratio <= kSmallPivot && IPRINT >= 0) {
       io::ListDirected(io::kListingUnit).text(" ").end();
@@ -269,14 +286,42 @@ void QPREDU(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double
       std::swap(g(p), g(k));
       swap_packed(h, nq, k, p);
     }
-    exchange(nq, ME, k, a);
+    exchange<kNQ>(nq, ME, k, a);
   }
   IR = ME;
   if (ME + 1 > nq) return;
 
-  clear_elimination_residues(nq, ME, a, wa);
-  reduce_inequalities(nq, M, ME, a, wa);
-  reduce_hessian(nq, ME, a, g, h, wa);
+  clear_elimination_residues<kNQ>(nq, ME, a, wa);
+  reduce_inequalities<kNQ>(nq, M, ME, a, wa);
+  reduce_hessian<kNQ>(nq, ME, a, g, h, wa);
+}
+
+template void qpredu_sized<0>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<1>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<2>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<3>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<4>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<5>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<6>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<7>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<8>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<9>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+
+}  // namespace detail
+
+void QPREDU(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double* G, double* H, double* DL,
+            double* DU, double* WA, int IPRINT) {
+  detail::qpredu_sized<0>(NQ, LCN, M, ME, IR, IWA, A, G, H, DL, DU, WA, IPRINT);
 }
 
 }  // namespace vek::qp

@@ -34,6 +34,7 @@
 #include "qp/QPACTR.h"
 #include "qp/QPBACK.h"
 #include "qp/QPREDU.h"
+#include "qp/active_set.h"
 #include "qp/views.h"
 
 namespace vek::qp {
@@ -207,16 +208,12 @@ void for_each_exchange(int m, const Vec1<const int>& kind, Swap swap) {
   }
 }
 
-}  // namespace
-
-void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, double* DL, double* DU,
-           double* C, double* A, double* G, double* H, int* IWA, double* WA, int LIWA, int LWA, int MODE,
-           int& QPFAIL, int IPRINT) {
-  QPFAIL = 0;
-  if (!arguments_consistent(NQ, LCN, M, ME, KTYPE)) {
-    QPFAIL = 4;
-    return;
-  }
+// The work of QPSUB once the arguments are known to be consistent, for NQ = kNQ (kNQ > 0) or any NQ.
+template <int kNQ>
+void solve_sized(int NQ_given, int LCN, int M, int ME, int* KTYPE, double* D, double* U, double* DL,
+                 double* DU, double* C, double* A, double* G, double* H, int* IWA, double* WA, int LIWA,
+                 int LWA, int MODE, int& QPFAIL, int IPRINT) {
+  const int NQ = kNQ > 0 ? kNQ : NQ_given;
   const int nr = NQ - ME;
   const int mr = M - ME;
   const long long liwa_min = qpsub_min_liwa(NQ, M, ME);
@@ -240,7 +237,7 @@ void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, dou
   du(NQ) = 1.0;
 
   int ir = 0;
-  QPREDU(NQ, LCN, M, ME, ir, IWA, A, G, H, DL, DU, WA, IPRINT);
+  detail::qpredu_sized<kNQ>(NQ, LCN, M, ME, ir, IWA, A, G, H, DL, DU, WA, IPRINT);
   if (ir != ME) {
     if (IPRINT >= 0) report_dependent(ir);
     QPFAIL = 2;
@@ -263,7 +260,7 @@ void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, dou
     QPACT(LCN, nr, ME, mr, ws.iact, ws.ibnd, ws.ielb, ws.iine, D + ME, U, U + ME, DL + ME, DL, DU + ME, DU,
           C + ME, ae, ai, G + ME, hr, ws.gd, ws.w, ws.se, ws.si, ws.fe, ws.fi, ws.q, ws.t, IPRINT, status);
   }
-  QPBACK(LCN, NQ, ME, M, IWA, D, U, DL, DU, A, G, H, WA);
+  detail::qpback_sized<kNQ>(LCN, NQ, ME, M, IWA, D, U, DL, DU, A, G, H, WA);
 
   // Multipliers back to the caller's order (the pairs are disjoint, so their order does not matter)
   // and sense (a constraint <= 0 was negated).
@@ -278,6 +275,23 @@ void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, dou
     if (IPRINT >= 0) report_pass_limit(qpact_pass_limit(nr, ME, mr));
     QPFAIL = 3;
   }
+}
+
+}  // namespace
+
+void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, double* DL, double* DU,
+           double* C, double* A, double* G, double* H, int* IWA, double* WA, int LIWA, int LWA, int MODE,
+           int& QPFAIL, int IPRINT) {
+  QPFAIL = 0;
+  if (!arguments_consistent(NQ, LCN, M, ME, KTYPE)) {
+    QPFAIL = 4;
+    return;
+  }
+  // Fixed-size instances up to one more than the active set's largest (NQ = NR + ME), any size beyond.
+  with_fixed_size<detail::kLargestFixedSize + 1>(NQ, [&](auto size) {
+    solve_sized<decltype(size)::value>(NQ, LCN, M, ME, KTYPE, D, U, DL, DU, C, A, G, H, IWA, WA, LIWA, LWA,
+                                       MODE, QPFAIL, IPRINT);
+  });
 }
 
 }  // namespace vek::qp

@@ -730,30 +730,11 @@ int solve_sized(ActiveMode mode, const ActiveSetArgs& a, int pass_limit) {
 
 }  // namespace
 
-template class SizedActiveSet<0>;
+template class SizedActiveSet<0>;  // also ActiveSet's, for its direct users
 
 int solve_active_set(ActiveMode mode, const ActiveSetArgs& a, int pass_limit) {
-  static_assert(kLargestFixedSize == 8, "one case per fixed size");
-  switch (a.NR) {
-    case 1:
-      return solve_sized<1>(mode, a, pass_limit);
-    case 2:
-      return solve_sized<2>(mode, a, pass_limit);
-    case 3:
-      return solve_sized<3>(mode, a, pass_limit);
-    case 4:
-      return solve_sized<4>(mode, a, pass_limit);
-    case 5:
-      return solve_sized<5>(mode, a, pass_limit);
-    case 6:
-      return solve_sized<6>(mode, a, pass_limit);
-    case 7:
-      return solve_sized<7>(mode, a, pass_limit);
-    case 8:
-      return solve_sized<8>(mode, a, pass_limit);
-    default:
-      return solve_sized<0>(mode, a, pass_limit);
-  }
+  return with_fixed_size<kLargestFixedSize>(
+      a.NR, [&](auto size) { return solve_sized<decltype(size)::value>(mode, a, pass_limit); });
 }
 
 }  // namespace vek::qp::detail

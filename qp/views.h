@@ -20,6 +20,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
 namespace vek::qp {
 
@@ -97,6 +99,19 @@ class Factor {
   T* p_;
   int n_;
 };
+
+// Calls f(std::integral_constant<int, n>()) when 1 <= n <= kLargest, else f(std::integral_constant<int,
+// 0>()): the fixed-size instances of the QP routines, where the loops over the variables have a length known
+// to the compiler, and the instance for any size (0).
+template <int kLargest, class F>
+decltype(auto) with_fixed_size(int n, F&& f) {
+  if constexpr (kLargest == 0) {
+    return f(std::integral_constant<int, 0>());
+  } else {
+    if (n == kLargest) return f(std::integral_constant<int, kLargest>());
+    return with_fixed_size<kLargest - 1>(n, std::forward<F>(f));
+  }
+}
 
 // Sum over m = from..to of x(m) * y(m) (increasing m); 0 when the range is empty.
 template <class X, class Y>
