@@ -219,7 +219,8 @@ struct UnitTable::State {
 namespace {
 
 UnitTable::State& current() {
-  return current_units().state();
+  UnitTable* const table = current_table;
+  return (table != nullptr ? *table : process_units()).state();
 }
 
 // Hands the pending text of a file unit to the file; false when a write fails.
@@ -465,8 +466,8 @@ int remove_file(const char* path) {
 
 int open_scratch(int unit) {
   UnitTable::State& table = current();
-  if (table.find(unit) != nullptr) return 1;  // never reopen a connected unit behind its owner's back
   Unit& u = table.slot(unit);
+  if (u.kind != Kind::kNone) return kUnitConnected;  // never reopen a connected unit behind its owner's back
   if (table.storage == ScratchStorage::kFile) {
     u.scratch_file = open_unnamed_scratch();  // removed by the system when closed
     if (u.scratch_file == nullptr) return 2;
@@ -481,7 +482,7 @@ int open_scratch(int unit) {
 
 int rewind(int unit) {
   Unit* u = current().find(unit);
-  if (u == nullptr) return 1;
+  if (u == nullptr) return kUnitNotConnected;
   if (u->kind == Kind::kScratchFile) return std::fseek(u->scratch_file, 0, SEEK_SET) == 0 ? 0 : 2;
   if (u->kind == Kind::kScratchMemory) u->position = 0;
   return 0;  // a text unit has nothing to rewind: its text is already on its way
@@ -489,7 +490,8 @@ int rewind(int unit) {
 
 int close_scratch(int unit) {
   Unit* u = current().find(unit);
-  if (u == nullptr || !is_scratch(u->kind)) return 1;
+  if (u == nullptr) return kUnitNotConnected;
+  if (!is_scratch(u->kind)) return kNotScratchUnit;
   return close_unit(*u) ? 0 : 2;
 }
 
