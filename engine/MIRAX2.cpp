@@ -72,16 +72,13 @@ void set_linear_term_and_bounds(int N, const QpPartition& p, const double* G, co
 // the leading dimension NQ of the copy (the solve driver's), A is one piece and goes in one copy.
 void solve_in_memory(int N, int M, int ME, int* KTYPE, double* C, const qp::Mat1<double>& A, const double* H,
                      double* U, double* D, const QpPartition& p, int MODE, int& QPFAIL, int IPRINT) {
-  std::copy(C, C + M, p.c_copy.data());
+  qp::copy_values(C, M, p.c_copy.data());
   if (A.ld() == p.NQ) {
-    std::copy(A.data(), A.data() + static_cast<std::ptrdiff_t>(p.NQ) * M, p.a_copy.data());
+    qp::copy_values(A.data(), static_cast<std::ptrdiff_t>(p.NQ) * M, p.a_copy.data());
   } else {
-    for (int j = 1; j <= M; ++j) {
-      const double* from = A.column(j).data();
-      std::copy(from, from + N, p.a_copy.column(j).data());
-    }
+    for (int j = 1; j <= M; ++j) qp::copy_values(A.column(j).data(), N, p.a_copy.column(j).data());
   }
-  std::copy(H, H + p.h_copy.size(), p.h_copy.data());
+  qp::copy_values(H, p.h_copy.size(), p.h_copy.data());
   int* iwa = begin_integer_workspace(p.iwa_storage, p.LIWA);
   qp::QPSUB(p.NQ, p.NQ, M, ME, KTYPE, D, U, p.dl.data(), p.du.data(), p.c_copy.data(), p.a_copy.data(),
             p.lin.data(), p.h_copy.data(), iwa, p.wa.data(), p.LIWA, p.LWA, MODE, QPFAIL, IPRINT);

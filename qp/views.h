@@ -113,6 +113,13 @@ decltype(auto) with_fixed_size(int n, F&& f) {
   }
 }
 
+// Copies n values as a plain loop: the arrays of the engine and the QP are a handful of elements long,
+// where a call of memmove costs more than the loop (built with talvir_small_arrays, the loop stays one).
+template <class T>
+void copy_values(const T* from, std::ptrdiff_t n, T* to) {
+  for (std::ptrdiff_t i = 0; i < n; ++i) to[i] = from[i];
+}
+
 // Sum over m = from..to of x(m) * y(m) (increasing m); 0 when the range is empty.
 template <class X, class Y>
 double dot_range(int from, int to, const X& x, const Y& y) {
