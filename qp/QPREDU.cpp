@@ -201,21 +201,18 @@ void reduce_inequalities(int nq_given, int m, int me, const Mat1<double>& a, con
 }
 
 // Hessian and linear term in the free variables: H_FF - E H_BF - H_FB E' + E H_BB E' and G_F - E G_B.
-// For each column c > ME of the free block, in increasing c: WA(r) = (H_BB E')(r, c); H(q, c) for q >= c
-// gains (E H_BB E')(q, c); then every H(q, c), q > ME, loses (E H_BF)(q, c) (twice on the diagonal),
-// H(c, q) standing for H(q, c) above the diagonal; G(c) loses (E G_B)(c). Each of these sums over
-// t = 1..ME starts from 0 and adds its terms in increasing t; they are formed for all q at once, one
-// column of E at a time, in WA(ME+1..NQ) (free after reduce_inequalities).
+// For each column c > ME of the free block, in increasing c: WA(r) = (H_BB E')(r, c); then for every row
+// q > ME, with s1 = (E H_BB E')(q, c) and s2 = (E H_BF)(q, c): H(q, c) = (H(q, c) + s1) - s2 for q >= c
+// (2 s2 on the diagonal), and H(c, q) -= s2 above the diagonal (the later column's share of that
+// element); G(c) loses (E G_B)(c). Each sum over t = 1..ME starts from 0, terms in increasing t.
 template <int kNQ>
 void reduce_hessian(int nq_given, int me, const Mat1<double>& a, const Vec1<double>& g,
                     const Packed<double>& h, const Vec1<double>& wa) {
   const int nq = kNQ > 0 ? kNQ : nq_given;
   const std::ptrdiff_t ld = a.ld();
   double* const w = wa.data();
-  double* const sum = w + me;  // sum[q - me - 1] for row q > ME
   const double* const gb = g.data();
-  const double* const e = a.data() + me;  // E(q, t) = e[(q - me - 1) + (t - 1) ld], q > ME
-  double* hcc = h.column(me + 1);         // H(c, c), column c running below it
+  double* hcc = h.column(me + 1);  // H(c, c), column c running below it
   for (int c = me + 1; c <= nq; hcc += nq - c + 1, ++c) {
     const double* const ac = a.data() + (c - 1);  // A(c, t+1) at ac[t ld]
     for (int r = 1; r <= me; ++r) {
@@ -223,26 +220,22 @@ void reduce_hessian(int nq_given, int me, const Mat1<double>& a, const Vec1<doub
       for (int t = 1; t <= me; ++t) s += h.sym(r, t) * ac[(t - 1) * ld];
       w[r - 1] = s;
     }
-    // (E H_BB E')(q, c) for q = c..NQ: rows q - me - 1 = c - me - 1 .. nq - me - 1 of E.
-    const int first = c - me - 1, rows = nq - me;
-    for (int q = first; q < rows; ++q) sum[q] = 0.0 + e[q] * w[0];
-    for (int t = 1; t < me; ++t)
-      for (int q = first; q < rows; ++q) sum[q] += e[q + t * ld] * w[t];
-    for (int q = first; q < rows; ++q) hcc[q - first] += sum[q];
-    // (E H_BF)(q, c) for q = ME+1..NQ, with H_BF(t, c) = H(c, t), t <= ME, across the columns t.
-    const double* hct = h.data() + (c - 1);  // H(c, t)
-    for (int q = 0; q < rows; ++q) sum[q] = 0.0 + e[q] * *hct;
-    for (int t = 1; t < me; ++t) {
-      hct += nq - t;
-      for (int q = 0; q < rows; ++q) sum[q] += e[q + t * ld] * *hct;
+    double* hqc = h.column(me + 1) + (c - me - 1);  // H(c, q) above the diagonal, q = ME+1..c-1
+    for (int q = me + 1; q <= nq; ++q) {
+      const double* const aq = a.data() + (q - 1);  // E(q, t+1) = A(q, t+1) at aq[t ld]
+      const double* hct = h.data() + (c - 1);       // H(c, t) across the columns t <= ME
+      double s2 = 0.0;
+      for (int t = 0; t < me; hct += nq - t - 1, ++t) s2 += aq[t * ld] * *hct;
+      if (q < c) {
+        *hqc -= s2;
+        hqc += nq - q;
+        continue;
+      }
+      double s1 = 0.0;
+      for (int t = 0; t < me; ++t) s1 += aq[t * ld] * w[t];
+      double& hq = hcc[q - c];
+      hq = (hq + s1) - (q == c ? s2 * 2.0 : s2);
     }
-    double* hqc = h.column(me + 1) + first;  // H(c, q) above the diagonal, q = ME+1..c-1
-    for (int q = 0; q < first; ++q) {
-      *hqc -= sum[q];
-      hqc += nq - me - 1 - q;
-    }
-    hcc[0] -= 2.0 * sum[first];
-    for (int q = first + 1; q < rows; ++q) hcc[q - first] -= sum[q];
     double s = 0.0;
     for (int t = 0; t < me; ++t) s += gb[t] * ac[t * ld];
     g(c) -= s;
