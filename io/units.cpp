@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -195,24 +196,48 @@ thread_local UnitTable* current_table = nullptr;
 }  // namespace
 
 struct UnitTable::State {
-  // Few numbers are ever used (7 and 40): searched linearly. A deque, so that a new slot never moves
-  // the others (a line sink may write to another unit while it is handed a line).
-  std::deque<Unit> units;
+  // Few numbers are ever used (7 and 40): searched linearly. The first two slots are part of the table
+  // and later ones go to a deque made when first needed, so that a table costs one allocation; a new
+  // slot never moves the others (a line sink may write to another unit while it is handed a line).
+  static constexpr int kInlineSlots = 2;
+  Unit inline_slots[kInlineSlots];
+  int inline_used = 0;
+  std::unique_ptr<std::deque<Unit>> more_slots;
   OutputFile adopted;  // a new file's descriptor, for the first connection to it
   ScratchStorage storage = ScratchStorage::kMemory;
   long long scratch_opened = 0, scratch_files = 0;
 
-  Unit* find(int number) {
-    for (Unit& u : units)
-      if (u.number == number && u.kind != Kind::kNone) return &u;
+  // Calls f(u) for every slot, in the order they were made.
+  template <class F>
+  void each(F&& f) {
+    for (int k = 0; k < inline_used; ++k) f(inline_slots[k]);
+    if (more_slots)
+      for (Unit& u : *more_slots) f(u);
+  }
+  // The first slot with `number`, or null.
+  Unit* slot_of(int number) {
+    for (int k = 0; k < inline_used; ++k)
+      if (inline_slots[k].number == number) return &inline_slots[k];
+    if (more_slots)
+      for (Unit& u : *more_slots)
+        if (u.number == number) return &u;
     return nullptr;
   }
+  Unit* find(int number) {
+    Unit* u = slot_of(number);
+    return u != nullptr && u->kind != Kind::kNone ? u : nullptr;
+  }
   Unit& slot(int number) {
-    for (Unit& u : units)
-      if (u.number == number) return u;
-    units.emplace_back();
-    units.back().number = number;
-    return units.back();
+    if (Unit* u = slot_of(number)) return *u;
+    Unit* fresh = nullptr;
+    if (inline_used < kInlineSlots) {
+      fresh = &inline_slots[inline_used++];
+    } else {
+      if (!more_slots) more_slots = std::make_unique<std::deque<Unit>>();
+      fresh = &more_slots->emplace_back();
+    }
+    fresh->number = number;
+    return *fresh;
   }
 };
 
@@ -336,8 +361,9 @@ int read_from_file(std::FILE* f, const RecordPiece* pieces, std::size_t count) {
 UnitTable::UnitTable() : state_(new State) {}
 
 UnitTable::~UnitTable() {
-  for (Unit& u : state_->units)
+  state_->each([](Unit& u) {
     if (u.kind != Kind::kNone) close_unit(u);
+  });
   delete state_;
 }
 
@@ -429,13 +455,11 @@ void end_line(int unit) {
 
 bool last_file_text(int unit, const char* path, std::string_view& text) {
   text = {};
-  for (const Unit& u : current().units) {
-    if (u.number != unit) continue;
-    if (u.kind != Kind::kNone || !u.held_valid || path == nullptr || u.held_path != path) return false;
-    text = u.held;
-    return true;
-  }
-  return false;
+  const Unit* u = current().slot_of(unit);
+  if (u == nullptr || u->kind != Kind::kNone || !u->held_valid || path == nullptr || u->held_path != path)
+    return false;
+  text = u->held;
+  return true;
 }
 
 bool adopt_file(const char* path, int descriptor) {
@@ -453,14 +477,14 @@ bool adopt_file(const char* path, int descriptor) {
 int remove_file(const char* path) {
   if (path == nullptr) return -1;
   if (current().adopted.is_for(path)) current().adopted.release();
-  for (Unit& u : current().units) {
-    if (!u.file.is_for(path)) continue;
+  current().each([path](Unit& u) {
+    if (!u.file.is_for(path)) return;
     if (u.kind == Kind::kTextFile) {
       u.file.forget_name();  // still written to; its next connection opens the file by name
     } else {
       u.file.release();
     }
-  }
+  });
   return std::remove(path);
 }
 
