@@ -82,36 +82,14 @@ void MIRAX(const int& N, const int& M, int* KTYPE, double* X, const double& F, c
   }
   const long long min_lwvf = mirax_min_lwvf(N, M);
   const long long min_lwqp = mirax_min_lwqp(N, M, ME);
-  EngineCall c;
-  if (LWQP < min_lwqp || !vf_segments(N, M, VF, LWVF, c.vf)) {
+  if (LWQP < min_lwqp || LWVF < min_lwvf) {
     if (IPRINT >= 0) listing::short_workspace(LWVF, min_lwvf, LWQP, min_lwqp);
     INF = 7;
     state.resume = Resume::start_solution;
     return;
   }
-  c.N = N;
-  c.M = M;
-  c.ME = ME;
-  c.KTYPE = qp::Vec1<int>(KTYPE, M);
-  c.X = qp::Vec1<double>(X, N);
-  c.F = F;
-  c.G = qp::Vec1<const double>(G, N);
-  c.C = qp::Vec1<double>(C, M > 0 ? M : 1);
-  c.A = qp::Mat1<double>(A, LCN);
-  c.LCN = LCN;
-  c.MAXIT = MAXIT;
-  c.ACC = ACC;
-  c.IPRINT = IPRINT;
-  c.INF = &INF;
-  c.WQP = WQP;
-  c.LWQP = LWQP;
-  c.XL = qp::Vec1<const double>(XL, N);
-  c.XU = qp::Vec1<const double>(XU, N);
-  c.D = qp::Vec1<double>(D, N + 1);
-  c.STEP = STEP;
-  c.MODE = MODE;
-  c.CVG = CVG;
-  c.MAXLS = MAXLS;
+  const EngineCall c(N, M, ME, KTYPE, X, F, G, C, A, LCN, MAXIT, ACC, IPRINT, &INF, VF, WQP, LWQP, XL, XU, D,
+                     STEP, MODE, CVG, MAXLS);
   MXITER(c, state);
 }
 

@@ -2,6 +2,7 @@
 #include "engine/MIRAX2.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <new>
 #include <string_view>
 
@@ -12,40 +13,45 @@
 
 namespace vek::engine {
 
+// Every field of `p` is written once, and only after the checks: no local record is copied over it.
 bool partition_wqp(int N, int M, int ME, double* WQP, int LWQP, QpPartition& p) {
   const int NQ = N + 1;
-  QpPartition q;
-  q.NQ = NQ;
-  q.NR = NQ - ME;
   const long long liwa = qp::qpsub_min_liwa(NQ, M, ME);
   const long long lwa = qp::qpsub_min_lwa(NQ, M, ME);
   // In 64 bits: the needs may pass the int range; once LWQP covers one, its pieces fit in an int.
-  q.minimum = 3LL * NQ + liwa + lwa;
-  q.in_memory_need =
-      q.minimum + M + static_cast<long long>(NQ) * M + static_cast<long long>(NQ) * (NQ + 1) / 2;
-  if (N < 1 || M < 0 || ME < 0 || ME > M || LWQP < q.minimum) return false;
-  q.LIWA = static_cast<int>(liwa);
-  q.LWA = static_cast<int>(lwa);
-  q.in_memory = LWQP >= q.in_memory_need;
+  const long long minimum = 3LL * NQ + liwa + lwa;
+  const long long in_memory_need =
+      minimum + M + static_cast<long long>(NQ) * M + static_cast<long long>(NQ) * (NQ + 1) / 2;
+  if (N < 1 || M < 0 || ME < 0 || ME > M || LWQP < minimum) return false;
+  p.NQ = NQ;
+  p.NR = NQ - ME;
+  p.minimum = minimum;
+  p.in_memory_need = in_memory_need;
+  p.LIWA = static_cast<int>(liwa);
+  p.LWA = static_cast<int>(lwa);
+  p.in_memory = LWQP >= in_memory_need;
   double* next = WQP;
-  q.lin = qp::Vec1<double>(next, NQ);
+  p.lin = qp::Vec1<double>(next, NQ);
   next += NQ;
-  q.dl = qp::Vec1<double>(next, NQ);
+  p.dl = qp::Vec1<double>(next, NQ);
   next += NQ;
-  q.du = qp::Vec1<double>(next, NQ);
+  p.du = qp::Vec1<double>(next, NQ);
   next += NQ;
-  q.iwa_storage = next;
-  next += q.LIWA;
-  q.wa = qp::Vec1<double>(next, q.LWA);
-  next += q.LWA;
-  if (q.in_memory) {
-    q.c_copy = qp::Vec1<double>(next, M);
+  p.iwa_storage = next;
+  next += p.LIWA;
+  p.wa = qp::Vec1<double>(next, p.LWA);
+  next += p.LWA;
+  if (p.in_memory) {
+    p.c_copy = qp::Vec1<double>(next, M);
     next += M;
-    q.a_copy = qp::Mat1<double>(next, NQ);
+    p.a_copy = qp::Mat1<double>(next, NQ);
     next += NQ * M;
-    q.h_copy = qp::Vec1<double>(next, qp::packed_size(NQ));
+    p.h_copy = qp::Vec1<double>(next, qp::packed_size(NQ));
+  } else {
+    p.c_copy = qp::Vec1<double>();
+    p.a_copy = qp::Mat1<double>();
+    p.h_copy = qp::Vec1<double>();
   }
-  p = q;
   return true;
 }
 
@@ -62,14 +68,17 @@ void set_linear_term_and_bounds(int N, const QpPartition& p, const double* G, co
   }
 }
 
+// Rows 1..N of A are copied; row NQ of the copy is QPSUB's to write (it never reads it first). With
+// the leading dimension NQ of the copy (the solve driver's), A is one piece and goes in one copy.
 void solve_in_memory(int N, int M, int ME, int* KTYPE, double* C, const qp::Mat1<double>& A, const double* H,
                      double* U, double* D, const QpPartition& p, int MODE, int& QPFAIL, int IPRINT) {
-  std::copy(C, C + M, p.c_copy.data());
-  for (int j = 1; j <= M; ++j) {
-    const double* from = A.column(j).data();
-    std::copy(from, from + N, p.a_copy.column(j).data());
+  qp::copy_values(C, M, p.c_copy.data());
+  if (A.ld() == p.NQ) {
+    qp::copy_values(A.data(), static_cast<std::ptrdiff_t>(p.NQ) * M, p.a_copy.data());
+  } else {
+    for (int j = 1; j <= M; ++j) qp::copy_values(A.column(j).data(), N, p.a_copy.column(j).data());
   }
-  std::copy(H, H + p.h_copy.size(), p.h_copy.data());
+  qp::copy_values(H, p.h_copy.size(), p.h_copy.data());
   int* iwa = begin_integer_workspace(p.iwa_storage, p.LIWA);
   qp::QPSUB(p.NQ, p.NQ, M, ME, KTYPE, D, U, p.dl.data(), p.du.data(), p.c_copy.data(), p.a_copy.data(),
             p.lin.data(), p.h_copy.data(), iwa, p.wa.data(), p.LIWA, p.LWA, MODE, QPFAIL, IPRINT);

@@ -1,5 +1,6 @@
 // EngineCall: the arguments of one MIRAX call as named 1-based views, handed from MIRAX to MXITER and
-// on to the line search. Built by MIRAX after its argument checks; it owns nothing.
+// on to the line search. Built by MIRAX after its argument checks (the constructor writes every field
+// once, VF cut by cut_vf); it owns nothing.
 #pragma once
 
 #include "engine/workspace.h"
@@ -8,6 +9,35 @@
 namespace vek::engine {
 
 struct EngineCall {
+  EngineCall() = default;
+  EngineCall(int n, int m, int me, int* ktype, double* x, double f, const double* g, double* c, double* a,
+             int lcn, int maxit, double acc, int iprint, int* inf, double* vf_storage, double* wqp, int lwqp,
+             const double* xl, const double* xu, double* d, double step, int mode, double* cvg, int maxls)
+      : N(n),
+        M(m),
+        ME(me),
+        KTYPE(ktype, m),
+        X(x, n),
+        F(f),
+        G(g, n),
+        C(c, m > 0 ? m : 1),
+        A(a, lcn),
+        LCN(lcn),
+        MAXIT(maxit),
+        ACC(acc),
+        IPRINT(iprint),
+        INF(inf),
+        vf(cut_vf(n, m, vf_storage)),
+        WQP(wqp),
+        LWQP(lwqp),
+        XL(xl, n),
+        XU(xu, n),
+        D(d, n + 1),
+        STEP(step),
+        MODE(mode),
+        CVG(cvg),
+        MAXLS(maxls) {}
+
   int N = 0, M = 0, ME = 0;
   qp::Vec1<int> KTYPE;  // M
   qp::Vec1<double> X;   // N

@@ -57,7 +57,7 @@ void initialise_hessian(int N, int M, double h0, double F, const double* G, cons
 
 void lagrangian_gradient(int N, int M, const double* G, const qp::Mat1<const double>& A, const double* lambda,
                          double* out) {
-  std::copy(G, G + N, out);
+  qp::copy_values(G, N, out);
   for (int j = 1; j <= M; ++j) {
     const double u = lambda[j - 1];
     if (u == 0.0) continue;
@@ -70,7 +70,7 @@ namespace {
 
 // B delta over the stored lower triangle, column by column: O(N^2) without branching per element.
 void packed_times(int N, const qp::Packed<double>& B, const double* v, double* out) {
-  std::fill(out, out + N, 0.0);
+  for (int i = 0; i < N; ++i) out[i] = 0.0;
   for (int k = 1; k <= N; ++k) {
     out[k - 1] += B(k, k) * v[k - 1];
     for (int i = k + 1; i <= N; ++i) {

@@ -27,17 +27,21 @@ void SCRUNI(std::string_view /*requested*/, char* name, int name_len, int& unit)
   unit = io::kScratchUnit;
 }
 
+// One call of the unit layer per operation: a unit already connected (SCRATCHUNF) or not connected
+// (SCRATCHREWIND, SCRATCHCLOSE) is left as it is, which is success.
 void SCROPS(const int& unit, std::string_view /*name*/, std::string_view keyword, int& ierr) {
   ierr = 0;
-  const bool connected = io::is_connected(unit);
   const std::string_view key = without_trailing_blanks(keyword);
   int status = 0;
   if (key == "SCRATCHUNF") {
-    if (!connected) status = io::open_scratch(unit);
+    status = io::open_scratch(unit);
+    if (status == io::kUnitConnected) status = 0;
   } else if (key == "SCRATCHREWIND") {
-    if (connected) status = io::rewind(unit);
+    status = io::rewind(unit);
+    if (status == io::kUnitNotConnected) status = 0;
   } else if (key == "SCRATCHCLOSE") {
-    if (connected) status = io::close_scratch(unit);
+    status = io::close_scratch(unit);
+    if (status == io::kUnitNotConnected) status = 0;
   } else {
     status = -1;  // not an operation of the manager
   }

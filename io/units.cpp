@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -195,31 +196,56 @@ thread_local UnitTable* current_table = nullptr;
 }  // namespace
 
 struct UnitTable::State {
-  // Few numbers are ever used (7 and 40): searched linearly. A deque, so that a new slot never moves
-  // the others (a line sink may write to another unit while it is handed a line).
-  std::deque<Unit> units;
+  // Few numbers are ever used (7 and 40): searched linearly. The first two slots are part of the table
+  // and later ones go to a deque made when first needed, so that a table costs one allocation; a new
+  // slot never moves the others (a line sink may write to another unit while it is handed a line).
+  static constexpr int kInlineSlots = 2;
+  Unit inline_slots[kInlineSlots];
+  int inline_used = 0;
+  std::unique_ptr<std::deque<Unit>> more_slots;
   OutputFile adopted;  // a new file's descriptor, for the first connection to it
   ScratchStorage storage = ScratchStorage::kMemory;
   long long scratch_opened = 0, scratch_files = 0;
 
-  Unit* find(int number) {
-    for (Unit& u : units)
-      if (u.number == number && u.kind != Kind::kNone) return &u;
+  // Calls f(u) for every slot, in the order they were made.
+  template <class F>
+  void each(F&& f) {
+    for (int k = 0; k < inline_used; ++k) f(inline_slots[k]);
+    if (more_slots)
+      for (Unit& u : *more_slots) f(u);
+  }
+  // The first slot with `number`, or null.
+  Unit* slot_of(int number) {
+    for (int k = 0; k < inline_used; ++k)
+      if (inline_slots[k].number == number) return &inline_slots[k];
+    if (more_slots)
+      for (Unit& u : *more_slots)
+        if (u.number == number) return &u;
     return nullptr;
   }
+  Unit* find(int number) {
+    Unit* u = slot_of(number);
+    return u != nullptr && u->kind != Kind::kNone ? u : nullptr;
+  }
   Unit& slot(int number) {
-    for (Unit& u : units)
-      if (u.number == number) return u;
-    units.emplace_back();
-    units.back().number = number;
-    return units.back();
+    if (Unit* u = slot_of(number)) return *u;
+    Unit* fresh = nullptr;
+    if (inline_used < kInlineSlots) {
+      fresh = &inline_slots[inline_used++];
+    } else {
+      if (!more_slots) more_slots = std::make_unique<std::deque<Unit>>();
+      fresh = &more_slots->emplace_back();
+    }
+    fresh->number = number;
+    return *fresh;
   }
 };
 
 namespace {
 
 UnitTable::State& current() {
-  return current_units().state();
+  UnitTable* const table = current_table;
+  return (table != nullptr ? *table : process_units()).state();
 }
 
 // Hands the pending text of a file unit to the file; false when a write fails.
@@ -335,8 +361,9 @@ int read_from_file(std::FILE* f, const RecordPiece* pieces, std::size_t count) {
 UnitTable::UnitTable() : state_(new State) {}
 
 UnitTable::~UnitTable() {
-  for (Unit& u : state_->units)
+  state_->each([](Unit& u) {
     if (u.kind != Kind::kNone) close_unit(u);
+  });
   delete state_;
 }
 
@@ -428,13 +455,11 @@ void end_line(int unit) {
 
 bool last_file_text(int unit, const char* path, std::string_view& text) {
   text = {};
-  for (const Unit& u : current().units) {
-    if (u.number != unit) continue;
-    if (u.kind != Kind::kNone || !u.held_valid || path == nullptr || u.held_path != path) return false;
-    text = u.held;
-    return true;
-  }
-  return false;
+  const Unit* u = current().slot_of(unit);
+  if (u == nullptr || u->kind != Kind::kNone || !u->held_valid || path == nullptr || u->held_path != path)
+    return false;
+  text = u->held;
+  return true;
 }
 
 bool adopt_file(const char* path, int descriptor) {
@@ -452,21 +477,21 @@ bool adopt_file(const char* path, int descriptor) {
 int remove_file(const char* path) {
   if (path == nullptr) return -1;
   if (current().adopted.is_for(path)) current().adopted.release();
-  for (Unit& u : current().units) {
-    if (!u.file.is_for(path)) continue;
+  current().each([path](Unit& u) {
+    if (!u.file.is_for(path)) return;
     if (u.kind == Kind::kTextFile) {
       u.file.forget_name();  // still written to; its next connection opens the file by name
     } else {
       u.file.release();
     }
-  }
+  });
   return std::remove(path);
 }
 
 int open_scratch(int unit) {
   UnitTable::State& table = current();
-  if (table.find(unit) != nullptr) return 1;  // never reopen a connected unit behind its owner's back
   Unit& u = table.slot(unit);
+  if (u.kind != Kind::kNone) return kUnitConnected;  // never reopen a connected unit behind its owner's back
   if (table.storage == ScratchStorage::kFile) {
     u.scratch_file = open_unnamed_scratch();  // removed by the system when closed
     if (u.scratch_file == nullptr) return 2;
@@ -481,7 +506,7 @@ int open_scratch(int unit) {
 
 int rewind(int unit) {
   Unit* u = current().find(unit);
-  if (u == nullptr) return 1;
+  if (u == nullptr) return kUnitNotConnected;
   if (u->kind == Kind::kScratchFile) return std::fseek(u->scratch_file, 0, SEEK_SET) == 0 ? 0 : 2;
   if (u->kind == Kind::kScratchMemory) u->position = 0;
   return 0;  // a text unit has nothing to rewind: its text is already on its way
@@ -489,7 +514,8 @@ int rewind(int unit) {
 
 int close_scratch(int unit) {
   Unit* u = current().find(unit);
-  if (u == nullptr || !is_scratch(u->kind)) return 1;
+  if (u == nullptr) return kUnitNotConnected;
+  if (!is_scratch(u->kind)) return kNotScratchUnit;
   return close_unit(*u) ? 0 : 2;
 }
 

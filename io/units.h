@@ -46,6 +46,9 @@
 // Scratch units (unformatted, sequential, unnamed, private; deleted when closed). Every call returns 0
 // on success and a non-zero status on failure:
 //   open_scratch, rewind, close_scratch, write_record, read_record.
+// Among the failures: open_scratch gives kUnitConnected for a unit already connected (to anything);
+// rewind and close_scratch give kUnitNotConnected for a unit not connected, and close_scratch gives
+// kNotScratchUnit for a unit connected as a text unit.
 // A scratch unit lives in the table's own in-memory record store (ScratchStorage::kMemory, the default),
 // whose buffer is kept and reused by the next scratch unit of the table; or, when the table is set to
 // ScratchStorage::kFile, in an unnamed temporary file of the system. Nothing outside the process can
@@ -71,6 +74,10 @@ namespace vek::io {
 
 inline constexpr int kListingUnit = 7;
 inline constexpr int kScratchUnit = 40;
+// Statuses of the scratch operations (0 is success).
+inline constexpr int kUnitConnected = 1;
+inline constexpr int kUnitNotConnected = 1;
+inline constexpr int kNotScratchUnit = 3;
 // The most text of one file connection that a table holds for last_file_text; beyond it the text goes
 // to the file as it comes, in pieces of this size.
 inline constexpr std::size_t kHeldTextLimit = 256 * 1024;

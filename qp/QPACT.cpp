@@ -36,10 +36,7 @@ void QPACT(int LCN, int NR, int ME, int MR, int* IACT, int* IBND, int* IELB, int
            double* FI, double* Q, double* T, int IPRINT, int& STATUS) {
   const detail::ActiveSetArgs args{LCN, NR, ME, MR, IACT, IBND, IELB, IINE, D,  V,  UI, DL, EL, DU,    EU,
                                    C,   AE, AI, G,  H,    GD,   W,    SE,   SI, FE, FI, Q,  T,  IPRINT};
-  detail::ActiveSet solver(detail::ActiveMode::normal, args, qpact_pass_limit(NR, ME, MR));
-  solver.scale_rows();
-  solver.start_normal();
-  STATUS = solver.run();
+  STATUS = detail::solve_active_set(detail::ActiveMode::normal, args, qpact_pass_limit(NR, ME, MR));
 }
 
 }  // namespace vek::qp

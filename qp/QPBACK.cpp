@@ -19,9 +19,13 @@
 
 namespace vek::qp {
 
-void QPBACK(int LCN, int NQ, int ME, int M, const int* IWA, double* D, double* U, double* DL, double* DU,
-            const double* A, const double* G, const double* H, double* WA) {
+namespace detail {
+
+template <int kNQ>
+void qpback_sized(int LCN, int NQ_given, int ME, int M, const int* IWA, double* D, double* U, double* DL,
+                  double* DU, const double* A, const double* G, const double* H, double* WA) {
   if (ME <= 0) return;
+  const int NQ = kNQ > 0 ? kNQ : NQ_given;
   const Mat1<const double> a(A, LCN);
   const Packed<const double> h(H, NQ);
   const Vec1<const double> g(G);
@@ -54,6 +58,34 @@ void QPBACK(int LCN, int NQ, int ME, int M, const int* IWA, double* D, double* U
     std::swap(du(i), du(p));
     std::swap(dl(i), dl(p));
   }
+}
+
+template void qpback_sized<0>(int, int, int, int, const int*, double*, double*, double*, double*,
+                              const double*, const double*, const double*, double*);
+template void qpback_sized<1>(int, int, int, int, const int*, double*, double*, double*, double*,
+                              const double*, const double*, const double*, double*);
+template void qpback_sized<2>(int, int, int, int, const int*, double*, double*, double*, double*,
+                              const double*, const double*, const double*, double*);
+template void qpback_sized<3>(int, int, int, int, const int*, double*, double*, double*, double*,
+                              const double*, const double*, const double*, double*);
+template void qpback_sized<4>(int, int, int, int, const int*, double*, double*, double*, double*,
+                              const double*, const double*, const double*, double*);
+template void qpback_sized<5>(int, int, int, int, const int*, double*, double*, double*, double*,
+                              const double*, const double*, const double*, double*);
+template void qpback_sized<6>(int, int, int, int, const int*, double*, double*, double*, double*,
+                              const double*, const double*, const double*, double*);
+template void qpback_sized<7>(int, int, int, int, const int*, double*, double*, double*, double*,
+                              const double*, const double*, const double*, double*);
+template void qpback_sized<8>(int, int, int, int, const int*, double*, double*, double*, double*,
+                              const double*, const double*, const double*, double*);
+template void qpback_sized<9>(int, int, int, int, const int*, double*, double*, double*, double*,
+                              const double*, const double*, const double*, double*);
+
+}  // namespace detail
+
+void QPBACK(int LCN, int NQ, int ME, int M, const int* IWA, double* D, double* U, double* DL, double* DU,
+            const double* A, const double* G, const double* H, double* WA) {
+  detail::qpback_sized<0>(LCN, NQ, ME, M, IWA, D, U, DL, DU, A, G, H, WA);
 }
 
 }  // namespace vek::qp

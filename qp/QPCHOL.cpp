@@ -29,29 +29,52 @@ void report_small_pivot(double s, int iprint) {
 
 }  // namespace
 
-void QPCHOL(int N, double* T, int NACT, int IPRINT) {
-  const int n = N;
+namespace detail {
+
+// Row j of U is a run from U(j, j); rows i and j beyond column j are already final, so the update
+// works in place: U(i, j) = (U(i, j) - sum_{m>j} U(j, m) U(i, m)) / d, d the square root of the pivot.
+template <int kN>
+void qpchol_sized(int N, double* T, int NACT, int IPRINT) {
+  const int n = kN > 0 ? kN : N;
   const int q = NACT;
   if (q + 1 > n) return;
   const Factor<double> f(T, n);
   for (int j = n; j >= q + 1; --j) {
+    double* const uj = f.u_row(j);  // U(j, m) at uj[m - j]
     double d = 1.0;
+    double* ui = uj;  // row i, from i = j down
     for (int i = j; i >= q + 1; --i) {
-      // Rows i and j beyond column j are already final, so the update works in place.
-      double s = f.u(i, j);
-      for (int m = j + 1; m <= n; ++m) s -= f.u(j, m) * f.u(i, m);
+      double s = ui[j - i];
+      for (int m = j + 1; m <= n; ++m) s -= uj[m - j] * ui[m - i];
       if (i == j) {
         if (s <= kPivotFloor) {
           report_small_pivot(s, IPRINT);
           s = kPivotFloor;
         }
         d = std::sqrt(s);
-        f.u(j, j) = s / d;
+        ui[0] = s / d;
       } else {
-        f.u(i, j) = s / d;
+        ui[j - i] = s / d;
       }
+      if (i > q + 1) ui -= n - i + 2;  // row i-1 starts n-i+2 places before row i
     }
   }
+}
+
+template void qpchol_sized<0>(int, double*, int, int);
+template void qpchol_sized<1>(int, double*, int, int);
+template void qpchol_sized<2>(int, double*, int, int);
+template void qpchol_sized<3>(int, double*, int, int);
+template void qpchol_sized<4>(int, double*, int, int);
+template void qpchol_sized<5>(int, double*, int, int);
+template void qpchol_sized<6>(int, double*, int, int);
+template void qpchol_sized<7>(int, double*, int, int);
+template void qpchol_sized<8>(int, double*, int, int);
+
+}  // namespace detail
+
+void QPCHOL(int N, double* T, int NACT, int IPRINT) {
+  detail::qpchol_sized<0>(N, T, NACT, IPRINT);
 }
 
 }  // namespace vek::qp

@@ -19,6 +19,7 @@
 #include "qp/QPDEL.h"
 
 #include <cmath>
+#include <cstddef>
 
 #include "io/layout.h"
 #include "qp/rotation.h"
@@ -40,70 +41,96 @@ void report_indefinite(double sigma, int iprint) {
 }
 
 // Phase 1: remove column l of the q x q triangle R, rotating rows j-1 and j of R and Q for j > l.
-void remove_column(int n, int q, int l, const Mat1<double>& qm, const Factor<double>& f) {
+template <int kN>
+void remove_column(int n_given, int q, int l, double* qm, const Factor<double>& f) {
+  const int n = kN > 0 ? kN : n_given;
   for (int j = l + 1; j <= q; ++j) {
     double r = 0.0;
     const Rotation g = make_rotation(f.r(j - 1, j), f.r(j, j), r);
     for (int m = j; m <= q; ++m) rotate(g, f.r(j - 1, m), f.r(j, m));
-    for (int i = 1; i <= n; ++i) rotate(g, qm(j - 1, i), qm(j, i));
+    double* qj = qm + (j - 2);  // Q(j-1, 1); Q(j, i) follows Q(j-1, i)
+    for (int i = 0; i < n; ++i, qj += n) rotate(g, qj[0], qj[1]);
     // Column j, without its now zero last element, becomes column j-1.
-    for (int i = 1; i <= j - 1; ++i) f.r(i, j - 1) = f.r(i, j);
+    double* const to = f.r_column(j - 1);
+    const double* const from = f.r_column(j);
+    for (int i = 0; i < j - 1; ++i) to[i] = from[i];
   }
 }
 
-// W = H z for z = row q of Q, reading H through its packing.
-void hessian_times_row(int n, int q, const Mat1<double>& qm, const Packed<const double>& h,
-                       const Vec1<double>& w) {
-  for (int i = 1; i <= n; ++i) w(i) = 0.0;
-  for (int j = 1; j <= n; ++j) {
-    const double zj = qm(q, j);
-    double acc = w(j) + h(j, j) * zj;  // column j's own terms summed locally, in the same order
-    for (int i = j + 1; i <= n; ++i) {
-      const double hij = h(i, j);
-      w(i) += hij * zj;
-      acc += hij * qm(q, i);
-    }
-    w(j) = acc;
+// W = H z for z = row q of Q: W(i) = 0 + sum_j H(i,j) z(j), terms in increasing j, each sum in a
+// register. Row i of H up to the diagonal runs across the columns before it (H(i, j+1) n-j places
+// after H(i, j)); the rest is column i from the diagonal down. z(j) = Q(q, j) lies n places after z(j-1).
+template <int kN>
+void hessian_times_row(int n_given, int q, const double* qm, const double* h, double* w) {
+  const int n = kN > 0 ? kN : n_given;
+  const double* const z = qm + (q - 1);
+  const double* hii = h;  // H(i, i)
+  for (int i = 1; i <= n; hii += n - i + 1, ++i) {
+    double s = 0.0;
+    const double* hij = h + (i - 1);  // H(i, 1)
+    for (int j = 1; j < i; hij += n - j, ++j) s += *hij * z[static_cast<std::ptrdiff_t>(j - 1) * n];
+    for (int j = i; j <= n; ++j) s += hii[j - i] * z[static_cast<std::ptrdiff_t>(j - 1) * n];
+    w[i - 1] = s;
   }
 }
 
 }  // namespace
 
-void QPDEL(int N, int NACT, int L, int& IFAIL, double* W, double* Q, const double* H, double* T, int IPRINT) {
-  const int n = N;
+namespace detail {
+
+template <int kN>
+void qpdel_sized(int N, int NACT, int L, int& IFAIL, double* W, double* Q, const double* H, double* T,
+                 int IPRINT) {
+  const int n = kN > 0 ? kN : N;
   const int q = NACT;
-  const Mat1<double> qm(Q, n);
-  const Packed<const double> h(H, n);
   const Factor<double> f(T, n);
-  const Vec1<double> w(W);
   IFAIL = 0;
 
   // 1. Remove column L from R (nothing to rotate when L = q).
-  remove_column(n, q, L, qm, f);
+  remove_column<kN>(n, q, L, Q, f);
 
-  // 2. New leading row of U: first the products Q(k,:)W, k = q..n, in the row's own slots (running
-  //    down the columns of Q), then solve U_old beta = Z_old'Hz from the bottom up.
-  hessian_times_row(n, q, qm, h, w);
-  for (int k = q; k <= n; ++k) f.u(q, k) = 0.0;
-  for (int i = 1; i <= n; ++i) {
-    const double wi = w(i);
-    for (int k = q; k <= n; ++k) f.u(q, k) += qm(k, i) * wi;
+  // 2. New leading row of U: first the products Q(k,:)W, k = q..n, in the row's own slots (each sum
+  //    in increasing column order), then solve U_old beta = Z_old'Hz from the bottom up.
+  hessian_times_row<kN>(n, q, Q, H, W);
+  double* const uq = f.u_row(q);  // U(q, k) at uq[k - q]
+  for (int k = q; k <= n; ++k) {
+    const double* const qk = Q + (k - 1);  // Q(k, i) at qk[(i-1) n]
+    double s = 0.0;
+    for (int i = 0; i < n; ++i) s += qk[static_cast<std::ptrdiff_t>(i) * n] * W[i];
+    uq[k - q] = s;
   }
   for (int k = n; k >= q + 1; --k) {
-    double s = f.u(q, k);
-    for (int m = k + 1; m <= n; ++m) s -= f.u(q, m) * f.u(k, m);
-    f.u(q, k) = div_or_zero(s, f.u(k, k));
+    const double* const uk = f.u_row(k);  // U(k, m) at uk[m - k]
+    double s = uq[k - q];
+    for (int m = k + 1; m <= n; ++m) s -= uq[m - q] * uk[m - k];
+    uq[k - q] = div_or_zero(s, uk[0]);
   }
 
   // 3. The new diagonal: z'Hz minus what the rows below already account for.
-  double sigma = f.u(q, q);
-  for (int m = q + 1; m <= n; ++m) sigma -= f.u(q, m) * f.u(q, m);
+  double sigma = uq[0];
+  for (int m = q + 1; m <= n; ++m) sigma -= uq[m - q] * uq[m - q];
   if (sigma <= 0.0) {
     report_indefinite(sigma, IPRINT);
     IFAIL = 1;
     sigma = kPivotFloor;  // keep the factor defined: the pivot reset of QPCHOL
   }
-  f.u(q, q) = std::sqrt(sigma);
+  uq[0] = std::sqrt(sigma);
+}
+
+template void qpdel_sized<0>(int, int, int, int&, double*, double*, const double*, double*, int);
+template void qpdel_sized<1>(int, int, int, int&, double*, double*, const double*, double*, int);
+template void qpdel_sized<2>(int, int, int, int&, double*, double*, const double*, double*, int);
+template void qpdel_sized<3>(int, int, int, int&, double*, double*, const double*, double*, int);
+template void qpdel_sized<4>(int, int, int, int&, double*, double*, const double*, double*, int);
+template void qpdel_sized<5>(int, int, int, int&, double*, double*, const double*, double*, int);
+template void qpdel_sized<6>(int, int, int, int&, double*, double*, const double*, double*, int);
+template void qpdel_sized<7>(int, int, int, int&, double*, double*, const double*, double*, int);
+template void qpdel_sized<8>(int, int, int, int&, double*, double*, const double*, double*, int);
+
+}  // namespace detail
+
+void QPDEL(int N, int NACT, int L, int& IFAIL, double* W, double* Q, const double* H, double* T, int IPRINT) {
+  detail::qpdel_sized<0>(N, NACT, L, IFAIL, W, Q, H, T, IPRINT);
 }
 
 }  // namespace vek::qp

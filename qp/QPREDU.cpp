@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <limits>
 #include <utility>
 
@@ -38,6 +39,12 @@ namespace {
 
 constexpr double kSmallPivot = 1e-10;
 
+// The loops below run over contiguous columns: col(j)[i - 1] = A(i, j), and h.column(j)[i - j] = H(i, j)
+// for i >= j.
+double* col(const Mat1<double>& a, int j) {
+  return a.column(j).data();
+}
+
 // Exchanges variables k < p in the packed symmetric matrix: a symmetric permutation of rows/columns.
 void swap_packed(const Packed<double>& h, int n, int k, int p) {
   std::swap(h(k, k), h(p, p));
@@ -46,13 +53,30 @@ void swap_packed(const Packed<double>& h, int n, int k, int p) {
   }
 }
 
+// Row sizes: the largest coefficient of each variable over all M columns (kept in WA(1..NQ)).
+template <int kNQ>
+void row_sizes(int nq_given, int m, const Mat1<double>& a, double* size) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
+  const std::ptrdiff_t ld = a.ld();
+  for (int i = 0; i < nq; ++i) {
+    const double* ai = a.data() + i;  // A(i+1, j+1) at ai[j ld]
+    double s = 0.0;
+    for (int j = 0; j < m; ++j) s = std::max(s, std::fabs(ai[j * ld]));
+    size[i] = s;
+  }
+}
+
 // Pivot row for column k: the first variable with the largest scaled ratio; 0 when all are zero. A
 // variable whose coefficients are all small is judged against 0.01.
-int choose_pivot(int nq, int k, const Mat1<double>& a, const Vec1<double>& size, double& ratio) {
+template <int kNQ>
+int choose_pivot(int nq_given, int k, const Mat1<double>& a, const Vec1<double>& size, double& ratio) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
+  const double* ak = col(a, k) - 1;  // 1-based
+  const double* sz = size.data() - 1;
   int p = 0;
   ratio = 0.0;
   for (int i = k; i <= nq - 1; ++i) {
-    const double r = std::fabs(a(i, k)) / std::max(0.01, size(i));
+    const double r = std::fabs(ak[i]) / std::max(0.01, sz[i]);
     if (r > ratio) {
       ratio = r;
       p = i;
@@ -62,16 +86,20 @@ int choose_pivot(int nq, int k, const Mat1<double>& a, const Vec1<double>& size,
 }
 
 // One Gauss-Jordan exchange step on the pivot A(k,k) over the equality columns 1..me.
-void exchange(int nq, int me, int k, const Mat1<double>& a) {
-  const double piv = 1.0 / a(k, k);
-  for (int i = 1; i <= nq; ++i) a(i, k) *= piv;
-  a(k, k) = piv;
+template <int kNQ>
+void exchange(int nq_given, int me, int k, const Mat1<double>& a) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
+  double* const ak = col(a, k);
+  const double piv = 1.0 / ak[k - 1];
+  for (int i = 0; i < nq; ++i) ak[i] *= piv;
+  ak[k - 1] = piv;
   for (int j = 1; j <= me; ++j) {
     if (j == k) continue;
-    const double t = -a(k, j);
+    double* const aj = col(a, j);
+    const double t = -aj[k - 1];
     if (t == 0.0) continue;
-    for (int i = 1; i <= nq; ++i) a(i, j) += t * a(i, k);
-    a(k, j) = piv * t;
+    for (int i = 0; i < nq; ++i) aj[i] += t * ak[i];
+    aj[k - 1] = piv * t;
   }
 }
 
@@ -91,15 +119,19 @@ bool is_residue(double x, double bound) {
 // s(i) + sum_{t<k} |A(i,t)| s(t): the size of what the first k-1 steps put into row i, s(i) being the
 // largest coefficient of variable i (WA).
 double row_reach(int i, int k, const Mat1<double>& a, const Vec1<double>& size) {
-  double r = size(i);
-  for (int t = 1; t < k; ++t) r += std::fabs(a(i, t)) * size(t);
+  const double* ai = &a(i, 1);
+  const std::ptrdiff_t ld = a.ld();
+  const double* sz = size.data();
+  double r = sz[i - 1];
+  for (int t = 0; t < k - 1; ++t) r += std::fabs(ai[t * ld]) * sz[t];
   return r;
 }
 
 // sum_{u<k} |A(u,t)|: the size of column t of the inverse built by the first k-1 steps.
 double inverse_column(int t, int k, const Mat1<double>& a) {
+  const double* at = col(a, t);
   double s = 0.0;
-  for (int u = 1; u < k; ++u) s += std::fabs(a(u, t));
+  for (int u = 0; u < k - 1; ++u) s += std::fabs(at[u]);
   return s;
 }
 
@@ -107,7 +139,9 @@ double inverse_column(int t, int k, const Mat1<double>& a) {
 // rounding bound gamma r(i) K of the k-1 steps before it, K = 1 + sum_{t<k} s(t) |column t of the
 // inverse|, are cancellation residues of exact zeros and are set to 0. An equality that depends on
 // the ones before it thereby shows as a zero column (dependence), not as a pivot made of rounding.
-void clear_column_residues(int nq, int k, const Mat1<double>& a, const Vec1<double>& size) {
+template <int kNQ>
+void clear_column_residues(int nq_given, int k, const Mat1<double>& a, const Vec1<double>& size) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
   if (k == 1) return;
   double growth = 1.0;
   for (int t = 1; t < k; ++t) growth += size(t) * inverse_column(t, k, a);
@@ -121,89 +155,116 @@ void clear_column_residues(int nq, int k, const Mat1<double>& a, const Vec1<doub
 // are set to 0. A fixed variable's row must stay exactly zero when it is zero in exact arithmetic:
 // with both of its bounds 0, a residue would forbid every move. WA(l), l > ME, is left holding r(l)
 // and WA(k), k <= ME, the size of column k of the inverse, for the inequalities.
-void clear_elimination_residues(int nq, int me, const Mat1<double>& a, const Vec1<double>& wa) {
+template <int kNQ>
+void clear_elimination_residues(int nq_given, int me, const Mat1<double>& a, const Vec1<double>& wa) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
   for (int l = me + 1; l <= nq; ++l) wa(l) = row_reach(l, me + 1, a, wa);
   for (int k = 1; k <= me; ++k) wa(k) = inverse_column(k, me + 1, a);
   const double gamma = residue_gamma(me);
-  for (int k = 1; k <= me; ++k)
-    for (int l = me + 1; l <= nq; ++l)
-      if (is_residue(a(l, k), gamma * wa(l) * wa(k))) a(l, k) = 0.0;
+  const double* const w = wa.data();
+  for (int k = 1; k <= me; ++k) {
+    double* const ak = col(a, k);
+    const double wk = w[k - 1];
+    for (int l = me; l < nq; ++l)
+      if (is_residue(ak[l], gamma * w[l] * wk)) ak[l] = 0.0;
+  }
 }
 
 // Inequalities in the free variables: each eliminated variable substituted (terms added in increasing
 // order of the eliminated variable). A result within its rounding bound (the sizes of its terms, plus
 // those inherited from E) is set to 0, so that a row implied by the equalities does not become a
 // constraint made of rounding. WA as clear_elimination_residues leaves it.
-void reduce_inequalities(int nq, int m, int me, const Mat1<double>& a, const Vec1<double>& wa) {
+template <int kNQ>
+void reduce_inequalities(int nq_given, int m, int me, const Mat1<double>& a, const Vec1<double>& wa) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
   const double gamma = residue_gamma(me);
+  const double* const w = wa.data();
+  const std::ptrdiff_t ld = a.ld();
   for (int j = me + 1; j <= m; ++j) {
+    double* const aj = col(a, j);
     double inherited = 0.0;
-    for (int k = 1; k <= me; ++k) inherited += std::fabs(a(k, j)) * wa(k);
-    for (int l = me + 1; l <= nq; ++l) {
-      double s = a(l, j);
-      double size = std::fabs(s) + wa(l) * inherited;
-      for (int k = 1; k <= me; ++k) {
-        const double t = -a(k, j);
+    for (int k = 0; k < me; ++k) inherited += std::fabs(aj[k]) * w[k];
+    for (int l = me; l < nq; ++l) {
+      const double* const al = a.data() + l;  // A(l+1, k+1) at al[k ld]
+      double s = aj[l];
+      double size = std::fabs(s) + w[l] * inherited;
+      for (int k = 0; k < me; ++k) {
+        const double t = -aj[k];
         if (t == 0.0) continue;
-        const double term = t * a(l, k);
+        const double term = t * al[k * ld];
         s += term;
         size += std::fabs(term);
       }
-      a(l, j) = is_residue(s, gamma * size) ? 0.0 : s;
+      aj[l] = is_residue(s, gamma * size) ? 0.0 : s;
     }
   }
 }
 
 // Hessian and linear term in the free variables: H_FF - E H_BF - H_FB E' + E H_BB E' and G_F - E G_B.
-void reduce_hessian(int nq, int me, const Mat1<double>& a, const Vec1<double>& g, const Packed<double>& h,
-                    const Vec1<double>& wa) {
-  for (int c = me + 1; c <= nq; ++c) {
+// For each column c > ME of the free block, in increasing c: WA(r) = (H_BB E')(r, c); then for every row
+// q > ME, with s1 = (E H_BB E')(q, c) and s2 = (E H_BF)(q, c): H(q, c) = (H(q, c) + s1) - s2 for q >= c
+// (2 s2 on the diagonal), and H(c, q) -= s2 above the diagonal (the later column's share of that
+// element); G(c) loses (E G_B)(c). Each sum over t = 1..ME starts from 0, terms in increasing t.
+template <int kNQ>
+void reduce_hessian(int nq_given, int me, const Mat1<double>& a, const Vec1<double>& g,
+                    const Packed<double>& h, const Vec1<double>& wa) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
+  const std::ptrdiff_t ld = a.ld();
+  double* const w = wa.data();
+  const double* const gb = g.data();
+  double* hcc = h.column(me + 1);  // H(c, c), column c running below it
+  for (int c = me + 1; c <= nq; hcc += nq - c + 1, ++c) {
+    const double* const ac = a.data() + (c - 1);  // A(c, t+1) at ac[t ld]
     for (int r = 1; r <= me; ++r) {
       double s = 0.0;
-      for (int t = 1; t <= me; ++t) s += h.sym(r, t) * a(c, t);
-      wa(r) = s;
+      for (int t = 1; t <= me; ++t) s += h.sym(r, t) * ac[(t - 1) * ld];
+      w[r - 1] = s;
     }
-    for (int q = c; q <= nq; ++q) {
-      double s = 0.0;
-      for (int t = 1; t <= me; ++t) s += a(q, t) * wa(t);
-      h(q, c) += s;
-    }
+    double* hqc = h.column(me + 1) + (c - me - 1);  // H(c, q) above the diagonal, q = ME+1..c-1
     for (int q = me + 1; q <= nq; ++q) {
-      double s = 0.0;
-      for (int t = 1; t <= me; ++t) s += a(q, t) * h(c, t);
-      if (q == c) s *= 2.0;
-      h.sym(q, c) -= s;
+      const double* const aq = a.data() + (q - 1);  // E(q, t+1) = A(q, t+1) at aq[t ld]
+      const double* hct = h.data() + (c - 1);       // H(c, t) across the columns t <= ME
+      double s2 = 0.0;
+      for (int t = 0; t < me; hct += nq - t - 1, ++t) s2 += aq[t * ld] * *hct;
+      if (q < c) {
+        *hqc -= s2;
+        hqc += nq - q;
+        continue;
+      }
+      double s1 = 0.0;
+      for (int t = 0; t < me; ++t) s1 += aq[t * ld] * w[t];
+      double& hq = hcc[q - c];
+      hq = (hq + s1) - (q == c ? s2 * 2.0 : s2);
     }
     double s = 0.0;
-    for (int t = 1; t <= me; ++t) s += g(t) * a(c, t);
+    for (int t = 0; t < me; ++t) s += gb[t] * ac[t * ld];
     g(c) -= s;
   }
 }
 
 }  // namespace
 
-void QPREDU(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double* G, double* H, double* DL,
-            double* DU, double* WA, int IPRINT) {
+namespace detail {
+
+template <int kNQ>
+void qpredu_sized(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double* G, double* H,
+                  double* DL, double* DU, double* WA, int IPRINT) {
   IR = 0;
   if (ME <= 0) return;
-  const int nq = NQ;
+  const int nq = kNQ > 0 ? kNQ : NQ;
   const Mat1<double> a(A, LCN);
   const Vec1<double> g(G), dl(DL), du(DU), wa(WA);
   const Vec1<int> iwa(IWA);
   const Packed<double> h(H, nq);
 
   // Row sizes: the largest coefficient of each variable (the pivot ratios use at least 0.01).
-  for (int i = 1; i <= nq; ++i) {
-    double s = 0.0;
-    for (int j = 1; j <= M; ++j) s = std::max(s, std::fabs(a(i, j)));
-    wa(i) = s;
-  }
+  row_sizes<kNQ>(nq, M, a, WA);
 
   for (int k = 1; k <= ME; ++k) {
     IR = k - 1;
-    clear_column_residues(nq, k, a, wa);
+    clear_column_residues<kNQ>(nq, k, a, wa);
     double ratio = 0.0;
-    const int p = choose_pivot(nq, k, a, wa, ratio);
+    const int p = choose_pivot<kNQ>(nq, k, a, wa, ratio);
     if (p == 0) return;  // dependent equality constraints (or more of them than variables)
     if (ratio <= kSmallPivot && IPRINT >= 0) {
       io::ListDirected(io::kListingUnit).text(" ").end();
@@ -218,14 +279,42 @@ void QPREDU(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double
       std::swap(g(p), g(k));
       swap_packed(h, nq, k, p);
     }
-    exchange(nq, ME, k, a);
+    exchange<kNQ>(nq, ME, k, a);
   }
   IR = ME;
   if (ME + 1 > nq) return;
 
-  clear_elimination_residues(nq, ME, a, wa);
-  reduce_inequalities(nq, M, ME, a, wa);
-  reduce_hessian(nq, ME, a, g, h, wa);
+  clear_elimination_residues<kNQ>(nq, ME, a, wa);
+  reduce_inequalities<kNQ>(nq, M, ME, a, wa);
+  reduce_hessian<kNQ>(nq, ME, a, g, h, wa);
+}
+
+template void qpredu_sized<0>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<1>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<2>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<3>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<4>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<5>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<6>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<7>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<8>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+template void qpredu_sized<9>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
+                              double*, int);
+
+}  // namespace detail
+
+void QPREDU(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double* G, double* H, double* DL,
+            double* DU, double* WA, int IPRINT) {
+  detail::qpredu_sized<0>(NQ, LCN, M, ME, IR, IWA, A, G, H, DL, DU, WA, IPRINT);
 }
 
 }  // namespace vek::qp

@@ -26,6 +26,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "io/layout.h"
@@ -33,6 +34,7 @@
 #include "qp/QPACTR.h"
 #include "qp/QPBACK.h"
 #include "qp/QPREDU.h"
+#include "qp/active_set.h"
 #include "qp/views.h"
 
 namespace vek::qp {
@@ -115,10 +117,17 @@ void report_non_finite() {
       .end();
 }
 
+// A double is not finite exactly when its exponent bits are all ones: one pass over the bits, without
+// a branch or a floating-point dependence per element.
 bool all_finite(const double* x, std::int64_t n) {
-  for (std::int64_t i = 0; i < n; ++i)
-    if (!std::isfinite(x[i])) return false;
-  return true;
+  constexpr std::uint64_t kExponent = 0x7ff0000000000000u;
+  std::uint64_t bad = 0;
+  for (std::int64_t i = 0; i < n; ++i) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, x + i, sizeof bits);
+    bad |= (bits & kExponent) == kExponent;
+  }
+  return bad == 0;
 }
 
 // The problem handed to the active-set routine (the reduced Hessian, linear term, constant terms, and
@@ -156,8 +165,9 @@ void report_pass_limit(int passes) {
 void relax_objective(int nq, const Vec1<double>& g, const Packed<double>& h) {
   double gmax = 0.0;
   for (int i = 1; i <= nq - 1; ++i) gmax = std::max(gmax, std::fabs(g(i)));
-  for (int i = 1; i <= nq - 1; ++i) h(nq, i) = 0.0;
-  h(nq, nq) = 1.0;
+  double* hi = h.data() + (nq - 1);  // H(NQ, i), the last of column i: H(NQ, i+1) nq-i places further
+  for (int i = 1; i <= nq - 1; hi += nq - i, ++i) *hi = 0.0;
+  *hi = 1.0;
   g(nq) = -std::max(100.0 * gmax, kRelaxationFloor);
 }
 
@@ -198,16 +208,12 @@ void for_each_exchange(int m, const Vec1<const int>& kind, Swap swap) {
   }
 }
 
-}  // namespace
-
-void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, double* DL, double* DU,
-           double* C, double* A, double* G, double* H, int* IWA, double* WA, int LIWA, int LWA, int MODE,
-           int& QPFAIL, int IPRINT) {
-  QPFAIL = 0;
-  if (!arguments_consistent(NQ, LCN, M, ME, KTYPE)) {
-    QPFAIL = 4;
-    return;
-  }
+// The work of QPSUB once the arguments are known to be consistent, for NQ = kNQ (kNQ > 0) or any NQ.
+template <int kNQ>
+void solve_sized(int NQ_given, int LCN, int M, int ME, int* KTYPE, double* D, double* U, double* DL,
+                 double* DU, double* C, double* A, double* G, double* H, int* IWA, double* WA, int LIWA,
+                 int LWA, int MODE, int& QPFAIL, int IPRINT) {
+  const int NQ = kNQ > 0 ? kNQ : NQ_given;
   const int nr = NQ - ME;
   const int mr = M - ME;
   const long long liwa_min = qpsub_min_liwa(NQ, M, ME);
@@ -224,14 +230,14 @@ void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, dou
   relax_objective(NQ, g, Packed<double>(H, NQ));
   relax_constraints(NQ, M, kind, c, a);
   for_each_exchange(M, kind, [&](int j, int k) {
-    for (int i = 1; i <= NQ; ++i) std::swap(a(i, j), a(i, k));
+    std::swap_ranges(a.column(j).data(), a.column(j).data() + NQ, a.column(k).data());
     std::swap(c(j), c(k));
   });
   dl(NQ) = 0.0;
   du(NQ) = 1.0;
 
   int ir = 0;
-  QPREDU(NQ, LCN, M, ME, ir, IWA, A, G, H, DL, DU, WA, IPRINT);
+  detail::qpredu_sized<kNQ>(NQ, LCN, M, ME, ir, IWA, A, G, H, DL, DU, WA, IPRINT);
   if (ir != ME) {
     if (IPRINT >= 0) report_dependent(ir);
     QPFAIL = 2;
@@ -254,7 +260,7 @@ void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, dou
     QPACT(LCN, nr, ME, mr, ws.iact, ws.ibnd, ws.ielb, ws.iine, D + ME, U, U + ME, DL + ME, DL, DU + ME, DU,
           C + ME, ae, ai, G + ME, hr, ws.gd, ws.w, ws.se, ws.si, ws.fe, ws.fi, ws.q, ws.t, IPRINT, status);
   }
-  QPBACK(LCN, NQ, ME, M, IWA, D, U, DL, DU, A, G, H, WA);
+  detail::qpback_sized<kNQ>(LCN, NQ, ME, M, IWA, D, U, DL, DU, A, G, H, WA);
 
   // Multipliers back to the caller's order (the pairs are disjoint, so their order does not matter)
   // and sense (a constraint <= 0 was negated).
@@ -269,6 +275,23 @@ void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, dou
     if (IPRINT >= 0) report_pass_limit(qpact_pass_limit(nr, ME, mr));
     QPFAIL = 3;
   }
+}
+
+}  // namespace
+
+void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, double* DL, double* DU,
+           double* C, double* A, double* G, double* H, int* IWA, double* WA, int LIWA, int LWA, int MODE,
+           int& QPFAIL, int IPRINT) {
+  QPFAIL = 0;
+  if (!arguments_consistent(NQ, LCN, M, ME, KTYPE)) {
+    QPFAIL = 4;
+    return;
+  }
+  // Fixed-size instances up to one more than the active set's largest (NQ = NR + ME), any size beyond.
+  with_fixed_size<detail::kLargestFixedSize + 1>(NQ, [&](auto size) {
+    solve_sized<decltype(size)::value>(NQ, LCN, M, ME, KTYPE, D, U, DL, DU, C, A, G, H, IWA, WA, LIWA, LWA,
+                                       MODE, QPFAIL, IPRINT);
+  });
 }
 
 }  // namespace vek::qp

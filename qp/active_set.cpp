@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "io/layout.h"
@@ -18,9 +19,26 @@ constexpr int kExcluded = -1;            // state of a constraint passed over by
 constexpr double kDependent = 1e-10;     // a normal's relative part outside the active span taken as 0
 constexpr double kStationary = 1e-11;    // projected gradient relative to the size of its terms: 0
 
+// An active constraint's slope along the direction raises the zero tolerance, so that it cannot block:
+// the tolerance tau becomes max(tau, factor |slope|), the factor 10 in normal and 5 in reliable mode.
+double raise_factor(ActiveMode mode) {
+  return mode == ActiveMode::normal ? 10.0 : 5.0;
+}
+double raised(double tau, double factor, double slope) {
+  return std::max(tau, factor * std::fabs(slope));
+}
+
+// Sum over i = 0..n-1 of x[i] * y[i], in increasing i; 0 when n <= 0.
+inline double dot(const double* x, const double* y, int n) {
+  double s = 0.0;
+  for (int i = 0; i < n; ++i) s += x[i] * y[i];
+  return s;
+}
+
 }  // namespace
 
-ActiveSet::ActiveSet(ActiveMode mode, const ActiveSetArgs& a, int pass_limit)
+template <int kN>
+SizedActiveSet<kN>::SizedActiveSet(ActiveMode mode, const ActiveSetArgs& a, int pass_limit)
     : mode_(mode),
       nr_(a.NR),
       me_(a.ME),
@@ -59,25 +77,27 @@ ActiveSet::ActiveSet(ActiveMode mode, const ActiveSetArgs& a, int pass_limit)
 
 // ---- start-up -------------------------------------------------------------------------------------
 
-void ActiveSet::scale_rows() {
+template <int kN>
+void SizedActiveSet<kN>::scale_rows() {
+  const int n = nr();
   // The last component belongs to the relaxation variable: scaled with the row, but it does not set
-  // the scale, so that a large constraint value does not flatten the row.
-  const auto row_factor = [this](const Mat1<double>& a, int j) {
+  // the scale, so that a large constraint value does not flatten the row. Returns the factor.
+  const auto scale_row = [n](double* row) {
     double big = 0.01;
-    for (int i = 1; i <= nr_ - 1; ++i) big = std::max(big, std::fabs(a(i, j)));
-    return 1.0 / big;
+    for (int i = 0; i < n - 1; ++i) big = std::max(big, std::fabs(row[i]));
+    const double f = 1.0 / big;
+    for (int i = 0; i < n; ++i) row[i] *= f;
+    return f;
   };
   for (int j = 1; j <= mr_; ++j) {
-    const double f = row_factor(ai_, j);
-    for (int i = 1; i <= nr_; ++i) ai_(i, j) *= f;
+    const double f = scale_row(ai_.column(j).data());
     c_(j) *= f;
     fi_(j) = f;
     iine_(j) = 0;
     ui_(j) = c_(j);
   }
   for (int k = 1; k <= me_; ++k) {
-    const double f = row_factor(ae_, k);
-    for (int i = 1; i <= nr_; ++i) ae_(i, k) *= f;
+    const double f = scale_row(ae_.column(k).data());
     el_(k) *= f;
     eu_(k) *= f;
     fe_(k) = f;
@@ -88,48 +108,48 @@ void ActiveSet::scale_rows() {
 
 namespace {
 
-void set_identity(const Mat1<double>& q, int n) {
-  for (int j = 1; j <= n; ++j) {
-    double* column = q.column(j).data();
-    std::fill(column, column + n, 0.0);
-    q(j, j) = 1.0;
-  }
+void set_identity(double* q, int n) {
+  for (int j = 0; j < n; ++j, q += n)
+    for (int i = 0; i < n; ++i) q[i] = i == j ? 1.0 : 0.0;
 }
 
 }  // namespace
 
-void ActiveSet::start_normal() {
-  set_identity(q_, nr_);
-  for (int i = 1; i <= nr_; ++i) {
+template <int kN>
+void SizedActiveSet<kN>::start_normal() {
+  set_identity(q_raw_, nr());
+  for (int i = 1; i <= nr(); ++i) {
     d_(i) = 0.0;
     ibnd_(i) = 0;
   }
   // With no active constraint the U part of T is the whole Hessian in the same packing.
-  const std::int64_t len = static_cast<std::int64_t>(nr_) * (nr_ + 1) / 2;
-  std::copy(h_raw_, h_raw_ + len, t_raw_);
-  QPCHOL(nr_, t_raw_, 0, iprint_);
+  const std::int64_t len = static_cast<std::int64_t>(nr()) * (nr() + 1) / 2;
+  for (std::int64_t k = 0; k < len; ++k) t_raw_[k] = h_raw_[k];
+  qpchol_sized<kN>(nr(), t_raw_, 0, iprint_);
   q_count_ = 0;
 }
 
-void ActiveSet::start_reliable() {
-  set_identity(q_, nr_);
-  const std::int64_t len = static_cast<std::int64_t>(nr_) * (nr_ + 1) / 2;
+template <int kN>
+void SizedActiveSet<kN>::start_reliable() {
+  set_identity(q_raw_, nr());
+  const std::int64_t len = static_cast<std::int64_t>(nr()) * (nr() + 1) / 2;
   std::fill(t_raw_, t_raw_ + len, 0.0);
-  for (int i = 1; i <= nr_; ++i) {
+  for (int i = 1; i <= nr(); ++i) {
     t_.r(i, i) = 1.0;  // R = I: the artificial normals are the unit vectors
     ibnd_(i) = 3;
     iact_(i) = -i;
     d_(i) = 0.0;
   }
-  q_count_ = nr_;
+  q_count_ = nr();
 }
 
 // ---- codes of the active list ------------------------------------------------------------------------
 
-Constraint ActiveSet::decode(int code) const {
+template <int kN>
+inline Constraint SizedActiveSet<kN>::decode(int code) const {
   if (mode_ == ActiveMode::normal) {
     if (code > 0) return {Kind::inequality, code};
-    if (code < -nr_) return {Kind::elimination, -code - nr_};
+    if (code < -nr()) return {Kind::elimination, -code - nr()};
     return {Kind::bound, -code};
   }
   if (code < 0) return {Kind::artificial, -code};
@@ -138,13 +158,14 @@ Constraint ActiveSet::decode(int code) const {
   return {Kind::bound, code - mr_ - me_};
 }
 
-int ActiveSet::encode(Kind kind, int index) const {
+template <int kN>
+inline int SizedActiveSet<kN>::encode(Kind kind, int index) const {
   const bool normal = mode_ == ActiveMode::normal;
   switch (kind) {
     case Kind::inequality:
       return index;
     case Kind::elimination:
-      return normal ? -(nr_ + index) : mr_ + index;
+      return normal ? -(nr() + index) : mr_ + index;
     case Kind::bound:
       return normal ? -index : mr_ + me_ + index;
     case Kind::artificial:
@@ -154,13 +175,14 @@ int ActiveSet::encode(Kind kind, int index) const {
 }
 
 // Residual of an active constraint at the current D, in its normal'D + constant >= 0 form.
-double ActiveSet::residual(int code) const {
+template <int kN>
+double SizedActiveSet<kN>::residual(int code) const {
   const Constraint c = decode(code);
   switch (c.kind) {
     case Kind::inequality:
-      return dot_range(1, nr_, ai_.column(c.index), d_) + c_(c.index);
+      return dot(ai_.column(c.index).data(), d_.data(), nr()) + c_(c.index);
     case Kind::elimination: {
-      const double v = dot_range(1, nr_, ae_.column(c.index), d_);
+      const double v = dot(ae_.column(c.index).data(), d_.data(), nr());
       return ielb_(c.index) == 1 ? -(v + el_(c.index)) : v + eu_(c.index);
     }
     case Kind::bound:
@@ -171,7 +193,8 @@ double ActiveSet::residual(int code) const {
   return d_(c.index);
 }
 
-void ActiveSet::free_constraint(int code) {
+template <int kN>
+void SizedActiveSet<kN>::free_constraint(int code) {
   const Constraint c = decode(code);
   switch (c.kind) {
     case Kind::inequality:
@@ -187,15 +210,10 @@ void ActiveSet::free_constraint(int code) {
   }
 }
 
-// An active constraint's slope along the direction raises the zero tolerance, so that it cannot block.
-void ActiveSet::raise(double slope) {
-  const double factor = mode_ == ActiveMode::normal ? 10.0 : 5.0;
-  tau_ = std::max(tau_, factor * std::fabs(slope));
-}
-
 // ---- main loop ---------------------------------------------------------------------------------------
 
-int ActiveSet::run() {
+template <int kN>
+int SizedActiveSet<kN>::run() {
   int passes = 0;
   int status = 0;
   Step s = Step::grad;
@@ -238,54 +256,65 @@ int ActiveSet::run() {
   return status;
 }
 
-// GD = G + HD at the current point, reading H through its packing.
-void ActiveSet::compute_gradient() {
-  for (int i = 1; i <= nr_; ++i) gd_(i) = g_(i);
-  for (int j = 1; j <= nr_; ++j) {
-    // GD(j) has its terms from the columns before j already; its own column is summed in a local,
-    // in the same order, which leaves the update of the rows below free to run in parallel.
-    const double dj = d_(j);
-    double acc = gd_(j) + h_(j, j) * dj;
-    for (int i = j + 1; i <= nr_; ++i) {
-      const double hij = h_(i, j);
-      gd_(i) += hij * dj;
-      acc += hij * d_(i);
-    }
-    gd_(j) = acc;
+// GD = G + HD at the current point: GD(i) = G(i) + sum_j H(i,j) D(j), terms added in increasing j.
+// H is read through its packing: row i up to the diagonal lies across the columns before it (H(i,j+1)
+// n-j-1 places after H(i,j)), the rest is column i from the diagonal down.
+template <int kN>
+void SizedActiveSet<kN>::compute_gradient() {
+  const int n = nr();
+  const double* const d = d_.data();
+  const double* const g = g_.data();
+  const double* hii = h_raw_;  // H(i, i)
+  for (int i = 0; i < n; hii += n - i, ++i) {
+    double s = g[i];
+    const double* hij = h_raw_ + i;  // H(i, 1)
+    for (int j = 0; j < i; hij += n - j - 1, ++j) s += *hij * d[j];
+    for (int j = i; j < n; ++j) s += hii[j - i] * d[j];
+    gd_raw_[i] = s;
   }
 }
 
 // GRAD: after an addition (or for the refinement step) a new direction; otherwise check multipliers.
-ActiveSet::Step ActiveSet::grad() {
+template <int kN>
+typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::grad() {
   compute_gradient();
-  if (q_count_ == nr_ || (added_ == 0 && p_ != 2)) return Step::mult;
+  if (q_count_ == nr() || (added_ == 0 && p_ != 2)) return Step::mult;
   return Step::dir;
 }
 
-// W(l) = Q(l,:) v for l = first..last. Q is stored by columns, so the loop runs down the columns;
-// each sum still adds its terms in increasing column order.
-void ActiveSet::rows_times(int first, int last, const Vec1<double>& v) {
-  for (int l = first; l <= last; ++l) w_(l) = 0.0;
-  for (int i = 1; i <= nr_; ++i) {
-    const double vi = v(i);
-    for (int l = first; l <= last; ++l) w_(l) += q_(l, i) * vi;
+// W(l) = Q(l,:) v for l = first..last, each sum in a register with its terms in increasing column
+// order (row l of Q is strided: Q is stored by columns).
+template <int kN>
+void SizedActiveSet<kN>::rows_times(int first, int last, const double* v) {
+  const int n = nr();
+  for (int l = first - 1; l < last; ++l) {
+    const double* ql = q_raw_ + l;  // Q(l+1, i+1) at ql[i n]
+    double s = 0.0;
+    for (int i = 0; i < n; ++i) s += ql[static_cast<std::ptrdiff_t>(i) * n] * v[i];
+    w_raw_[l] = s;
   }
 }
 
 // Multipliers of the active list: R w = (rows 1..q of Q) GD, by back substitution.
-void ActiveSet::compute_multipliers() {
+template <int kN>
+void SizedActiveSet<kN>::compute_multipliers() {
   const int q = q_count_;
-  rows_times(1, q, gd_);
+  rows_times(1, q, gd_raw_);
+  double* const w = w_raw_ - 1;  // 1-based
+  const double* const t = t_raw_;
   for (int l = q; l >= 1; --l) {
-    double s = w_(l);
-    for (int m = l + 1; m <= q; ++m) s -= t_.r(l, m) * w_(m);
-    w_(l) = div_or_zero(s, t_.r(l, l));
+    double s = w[l];
+    // R(l, m) at t[m(m-1)/2 + l - 1]: R(l, m+1) lies m places after R(l, m).
+    std::int64_t at = static_cast<std::int64_t>(l + 1) * l / 2 + l - 1;
+    for (int m = l + 1; m <= q; at += m, ++m) s -= t[at] * w[m];
+    w[l] = div_or_zero(s, t_.r(l, l));
   }
 }
 
 // The position to drop, 0 for none. Scanning from the back with ties replacing the choice lets the
 // lowest position win. Reliable mode releases an artificial constraint on a multiplier of either sign.
-int ActiveSet::choose_drop() const {
+template <int kN>
+int SizedActiveSet<kN>::choose_drop() const {
   double smallest = -tau_;
   int pos = 0;
   for (int l = q_count_; l >= 1; --l) {
@@ -300,7 +329,8 @@ int ActiveSet::choose_drop() const {
 }
 
 // MULT: count the check, compute the multipliers and look for one to drop.
-ActiveSet::Step ActiveSet::mult() {
+template <int kN>
+typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::mult() {
   ++p_;
   if (q_count_ == 0) return Step::end;
   compute_multipliers();
@@ -309,13 +339,14 @@ ActiveSet::Step ActiveSet::mult() {
 }
 
 // DROP: remove the chosen constraint from the factorisation and the active list.
-ActiveSet::Step ActiveSet::drop() {
+template <int kN>
+typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::drop() {
   p_ = 1;
   const int l = drop_pos_;
   const int code = iact_(l);
   int ifail = 0;
   // An indefinite reduced Hessian is reported by QPDEL, which resets the pivot; the iteration goes on.
-  QPDEL(nr_, q_count_, l, ifail, w_raw_, q_raw_, h_raw_, t_raw_, iprint_);
+  qpdel_sized<kN>(nr(), q_count_, l, ifail, w_raw_, q_raw_, h_raw_, t_raw_, iprint_);
   --q_count_;
   for (int m = l; m <= q_count_; ++m) iact_(m) = iact_(m + 1);
   free_constraint(code);
@@ -323,19 +354,21 @@ ActiveSet::Step ActiveSet::drop() {
 }
 
 // DIR: negative projected gradient in the reduced space and its squared length.
-ActiveSet::Step ActiveSet::dir() {
+template <int kN>
+typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::dir() {
   const double sum = projected_gradient();
   if (p_ == 2 || sum > 10.0 * tau_ * tau_) return Step::step;
   return Step::mult;
 }
 
 // W(q+1..NR) = -Z'GD, the negative projected gradient; returns its squared length.
-double ActiveSet::projected_gradient() {
-  rows_times(q_count_ + 1, nr_, gd_);
+template <int kN>
+double SizedActiveSet<kN>::projected_gradient() {
+  rows_times(q_count_ + 1, nr(), gd_raw_);
   double sum = 0.0;
-  for (int l = q_count_ + 1; l <= nr_; ++l) {
-    sum += w_(l) * w_(l);
-    w_(l) = -w_(l);
+  for (double* w = w_raw_ + q_count_; w != w_raw_ + nr(); ++w) {
+    sum += *w * *w;
+    *w = -*w;
   }
   return sum;
 }
@@ -344,112 +377,153 @@ double ActiveSet::projected_gradient() {
 // leaves it) is within 10 tau^2 in square, or within kStationary times the size of the terms of GD.
 // The refinement step ends with this test, so that a Newton step spoilt by an inexact factor (pivots
 // reset by QPCHOL or QPDEL) is not taken for a solution.
-bool ActiveSet::stationary() {
+template <int kN>
+bool SizedActiveSet<kN>::stationary() {
   const double sum = projected_gradient();
   if (sum <= 10.0 * tau_ * tau_) return true;
   double size = 0.0;
-  for (int i = 1; i <= nr_; ++i) {
+  for (int i = 1; i <= nr(); ++i) {
     double s = std::fabs(g_(i));
-    for (int j = 1; j <= nr_; ++j) s += std::fabs(h_.sym(i, j) * d_(j));
+    for (int j = 1; j <= nr(); ++j) s += std::fabs(h_.sym(i, j) * d_(j));
     size = std::max(size, s);
   }
   return sum <= kStationary * kStationary * size * size;
 }
 
 // END: stop after the refinement; otherwise correct D onto the active constraints first.
-ActiveSet::Step ActiveSet::end() {
+template <int kN>
+typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::end() {
   if (p_ >= 3) return stationary() ? Step::finish : Step::step;
   if (q_count_ == 0) return Step::dir;
   return Step::correct;
 }
 
 // CORRECT: solve R'w = residuals (forward) and move D by -(rows 1..q of Q)'w.
-ActiveSet::Step ActiveSet::correct() {
+template <int kN>
+typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::correct() {
   const int q = q_count_;
-  for (int l = 1; l <= q; ++l) {
-    double s = residual(iact_(l));
-    for (int m = 1; m <= l - 1; ++m) s -= t_.r(m, l) * w_(m);
-    w_(l) = div_or_zero(s, t_.r(l, l));
+  const int n = nr();
+  double* const w = w_raw_;
+  for (int l = 0; l < q; ++l) {
+    const double* r = t_.r_column(l + 1);  // column l+1 of R
+    double s = residual(iact_(l + 1));
+    for (int m = 0; m < l; ++m) s -= r[m] * w[m];
+    w[l] = div_or_zero(s, r[l]);
   }
-  for (int i = 1; i <= nr_; ++i) {
+  double* const d = d_.data();
+  const double* qi = q_raw_;  // column i of Q
+  for (int i = 0; i < n; qi += n, ++i) {
     double s = 0.0;
-    for (int l = 1; l <= q; ++l) s += q_(l, i) * w_(l);
-    d_(i) -= s;
+    for (int l = 0; l < q; ++l) s += qi[l] * w[l];
+    d[i] -= s;
   }
   return Step::grad;
 }
 
-// Newton step in the null space of the active normals: U U' w = -Z'GD, d = Z'w, kept in GD.
-void ActiveSet::newton_direction() {
+// Newton step in the null space of the active normals: U U' w = -Z'GD, d = Z'w, kept in GD. The two
+// triangular solves run along the rows and columns of U in its packing.
+template <int kN>
+void SizedActiveSet<kN>::newton_direction() {
   const int q = q_count_;
-  for (int l = nr_; l >= q + 1; --l) {
-    double s = w_(l);
-    for (int m = l + 1; m <= nr_; ++m) s -= t_.u(l, m) * w_(m);
-    w_(l) = div_or_zero(s, t_.u(l, l));
+  const int n = nr();
+  double* const w = w_raw_ - 1;  // 1-based
+  // U' w = -Z'GD from the bottom up (U(l, m) = row[m - l], row l of U), then U z = that w downwards.
+  const double* row = t_.u_row(n) + 1;  // one past row n, the last of T
+  for (int l = n; l >= q + 1; --l) {
+    row -= n - l + 1;
+    double s = w[l];
+    for (int m = l + 1; m <= n; ++m) s -= row[m - l] * w[m];
+    w[l] = div_or_zero(s, row[0]);
   }
-  for (int l = q + 1; l <= nr_; ++l) {
-    w_(l) = div_or_zero(w_(l), t_.u(l, l));
-    for (int m = l + 1; m <= nr_; ++m) w_(m) -= t_.u(l, m) * w_(l);
+  // Column m of U: U(l+1, m) lies n-l places after U(l, m).
+  const double* const first_row = t_.u_row(q + 1);
+  const double* diag = first_row;  // U(m, m)
+  for (int m = q + 1; m <= n; diag += n - m + 1, ++m) {
+    double s = w[m];
+    const double* ulm = first_row + (m - q - 1);  // U(q+1, m)
+    for (int l = q + 1; l < m; ulm += n - l, ++l) s -= *ulm * w[l];
+    w[m] = div_or_zero(s, *diag);
   }
-  for (int i = 1; i <= nr_; ++i) {
+  const double* qi = q_raw_ + q;  // Q(q+1.., i): the reduced rows of column i
+  const double* const wz = w_raw_ + q;
+  for (int i = 0; i < n; qi += n, ++i) {
     double s = 0.0;
-    for (int l = q + 1; l <= nr_; ++l) s += q_(l, i) * w_(l);
-    gd_(i) = s;
+    for (int l = 0; l < n - q; ++l) s += qi[l] * wz[l];
+    gd_raw_[i] = s;
   }
 }
 
 // One scan of the ratio test along d = GD: the longest step up to 1 that keeps every constraint
 // satisfied. A clearly shorter step wins; among steps within 1e-14 the steeper constraint, then the
 // later one in the scan. Constraints marked excluded (state kExcluded) are passed over.
-void ActiveSet::scan_candidates() {
-  alpha_ = 1.0;
-  added_ = 0;
+// The running values (tolerance, step, choice) are kept in locals during the scan and stored at its end.
+template <int kN>
+void SizedActiveSet<kN>::scan_candidates() {
+  const int n = nr();
+  const double* const gd = gd_raw_;
+  const double factor = raise_factor(mode_);
+  double tau = tau_;
+  double alpha = 1.0;
   double best = 0.0;
-  const auto offer = [this, &best](double t, double slope, int code) {
-    const double gap = t - alpha_;
+  double chosen_slope = slope_;
+  int added = 0;
+  const auto offer = [&](double t, double slope, int code) {
+    const double gap = t - alpha;
     if (gap <= kTieTolerance && (gap <= -kTieTolerance || std::fabs(slope) >= best)) {
-      alpha_ = t;
+      alpha = t;
       best = std::fabs(slope);
-      added_ = code;
-      slope_ = slope;
+      added = code;
+      chosen_slope = slope;
     }
   };
   for (int j = 1; j <= mr_; ++j) {
-    const double s = dot_range(1, nr_, ai_.column(j), gd_);
+    const double s = dot(ai_.column(j).data(), gd, n);
     si_(j) = s;
-    if (iine_(j) > 0) raise(s);
-    if (s <= -tau_ && iine_(j) != kExcluded) offer(-ui_(j) / s, s, encode(Kind::inequality, j));
+    const int state = iine_(j);
+    if (state > 0) tau = raised(tau, factor, s);
+    if (s <= -tau && state != kExcluded) offer(-ui_(j) / s, s, encode(Kind::inequality, j));
   }
   for (int k = 1; k <= me_; ++k) {
-    const double s = dot_range(1, nr_, ae_.column(k), gd_);
+    const double s = dot(ae_.column(k).data(), gd, n);
     se_(k) = s;
-    if (ielb_(k) > 0) raise(s);
-    if (std::fabs(s) > tau_ && ielb_(k) != kExcluded) {
+    const int state = ielb_(k);
+    if (state > 0) tau = raised(tau, factor, s);
+    if (std::fabs(s) > tau && state != kExcluded) {
       const double t = s > 0.0 ? -(el_(k) + v_(k)) / s : -(eu_(k) + v_(k)) / s;
       offer(t, s, encode(Kind::elimination, k));
     }
   }
-  for (int i = 1; i <= nr_; ++i) {
-    const double s = gd_(i);
-    if (ibnd_(i) > 0) raise(s);
-    if (std::fabs(s) > tau_ && ibnd_(i) != kExcluded) {
-      const double t = s > 0.0 ? (du_(i) - d_(i)) / s : (dl_(i) - d_(i)) / s;
-      offer(t, s, encode(Kind::bound, i));
+  const double* const d = d_.data();
+  const double* const dl = dl_.data();
+  const double* const du = du_.data();
+  const int* const ibnd = ibnd_.data();
+  for (int i = 0; i < n; ++i) {
+    const double s = gd[i];
+    const int state = ibnd[i];
+    if (state > 0) tau = raised(tau, factor, s);
+    if (std::fabs(s) > tau && state != kExcluded) {
+      const double t = s > 0.0 ? (du[i] - d[i]) / s : (dl[i] - d[i]) / s;
+      offer(t, s, encode(Kind::bound, i + 1));
     }
   }
+  tau_ = tau;
+  alpha_ = alpha;
+  added_ = added;
+  slope_ = chosen_slope;
 }
 
 // True when the normal of `code` lies in the span of the active normals up to rounding: its part in
 // the reduced space (rows q+1..NR of Q) is at most kDependent times its length. Uses W as work (the
 // step about to be taken overwrites it anyway).
-bool ActiveSet::in_active_span(int code) {
+template <int kN>
+bool SizedActiveSet<kN>::in_active_span(int code) {
   put_normal(decode(code), 1.0);
   double length = 0.0;
-  for (int i = 1; i <= nr_; ++i) length += w_(i) * w_(i);
+  for (int i = 1; i <= nr(); ++i) length += w_(i) * w_(i);
   double outside = 0.0;
-  for (int l = q_count_ + 1; l <= nr_; ++l) {
+  for (int l = q_count_ + 1; l <= nr(); ++l) {
     double z = 0.0;
-    for (int i = 1; i <= nr_; ++i) z += q_(l, i) * w_(i);
+    for (int i = 1; i <= nr(); ++i) z += q_(l, i) * w_(i);
     outside += z * z;
   }
   return outside <= kDependent * kDependent * length;
@@ -457,11 +531,12 @@ bool ActiveSet::in_active_span(int code) {
 
 // A necessary condition for in_active_span, in O(NR): a normal a with at most kDependent of its length
 // outside the active span has |a'd| <= kDependent |a| |d| along a direction d in the reduced space.
-bool ActiveSet::flat_slope(int code) const {
+template <int kN>
+bool SizedActiveSet<kN>::flat_slope(int code) const {
   const Constraint c = decode(code);
   const Mat1<double>& rows = c.kind == Kind::elimination ? ae_ : ai_;
   double length = 0.0, dlength = 0.0;
-  for (int i = 1; i <= nr_; ++i) {
+  for (int i = 1; i <= nr(); ++i) {
     length += rows(i, c.index) * rows(i, c.index);
     dlength += gd_(i) * gd_(i);
   }
@@ -470,12 +545,14 @@ bool ActiveSet::flat_slope(int code) const {
 
 // True for the rows that the elimination of equalities computed (elimination rows, and inequality rows
 // when there was something to eliminate): only they carry rounding that can tilt a dependent normal.
-bool ActiveSet::from_elimination(int code) const {
+template <int kN>
+bool SizedActiveSet<kN>::from_elimination(int code) const {
   const Kind kind = decode(code).kind;
   return me_ > 0 && (kind == Kind::elimination || kind == Kind::inequality);
 }
 
-void ActiveSet::set_state(int code, int state) {
+template <int kN>
+void SizedActiveSet<kN>::set_state(int code, int state) {
   const Constraint c = decode(code);
   switch (c.kind) {
     case Kind::inequality:
@@ -494,7 +571,8 @@ void ActiveSet::set_state(int code, int state) {
 // Ratio test. A blocking constraint whose normal lies in the span of the active normals cannot really
 // block: along a direction in their null space its value does not change, and its computed slope is
 // rounding (magnified by a long direction). It is passed over, and the scan repeated without it.
-void ActiveSet::ratio_test() {
+template <int kN>
+void SizedActiveSet<kN>::ratio_test() {
   bool excluded = false;
   scan_candidates();
   while (added_ != 0 && q_count_ > 0 && from_elimination(added_) && flat_slope(added_) &&
@@ -508,30 +586,33 @@ void ActiveSet::ratio_test() {
     if (iine_(j) == kExcluded) iine_(j) = 0;
   for (int k = 1; k <= me_; ++k)
     if (ielb_(k) == kExcluded) ielb_(k) = 0;
-  for (int i = 1; i <= nr_; ++i)
+  for (int i = 1; i <= nr(); ++i)
     if (ibnd_(i) == kExcluded) ibnd_(i) = 0;
 }
 
 // W = sign times the normal of constraint c (the unit vector of a bound).
-void ActiveSet::put_normal(const Constraint& c, double sign) {
+template <int kN>
+void SizedActiveSet<kN>::put_normal(const Constraint& c, double sign) {
   switch (c.kind) {
     case Kind::inequality:
-      for (int i = 1; i <= nr_; ++i) w_(i) = sign * ai_(i, c.index);
+      for (int i = 1; i <= nr(); ++i) w_(i) = sign * ai_(i, c.index);
       return;
     case Kind::elimination:
-      for (int i = 1; i <= nr_; ++i) w_(i) = sign * ae_(i, c.index);
+      for (int i = 1; i <= nr(); ++i) w_(i) = sign * ae_(i, c.index);
       return;
     case Kind::bound:
     case Kind::artificial:
       break;
   }
-  for (int i = 1; i <= nr_; ++i) w_(i) = 0.0;
-  w_(c.index) = sign;
+  for (int i = 1; i <= nr(); ++i) w_(i) = i == c.index ? sign : 0.0;
 }
 
 // Move along d by alpha, activate the blocking constraint and put its normal in W.
-void ActiveSet::take_step() {
-  for (int i = 1; i <= nr_; ++i) d_(i) += alpha_ * gd_(i);
+template <int kN>
+void SizedActiveSet<kN>::take_step() {
+  const double alpha = alpha_;
+  double* const d = d_.data();
+  for (int i = 0; i < nr(); ++i) d[i] += alpha * gd_raw_[i];
   if (added_ != 0) {
     const Constraint c = decode(added_);
     switch (c.kind) {
@@ -551,18 +632,19 @@ void ActiveSet::take_step() {
     }
   }
   // The running row values follow the step; the correction step does not update them.
-  for (int j = 1; j <= mr_; ++j) ui_(j) += alpha_ * si_(j);
-  for (int k = 1; k <= me_; ++k) v_(k) += alpha_ * se_(k);
+  for (int j = 1; j <= mr_; ++j) ui_(j) += alpha * si_(j);
+  for (int k = 1; k <= me_; ++k) v_(k) += alpha * se_(k);
 }
 
 // STEP: direction, ratio test, update; an added constraint enters the factorisation.
-ActiveSet::Step ActiveSet::step() {
+template <int kN>
+typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::step() {
   if (p_ == 2) p_ = 3;
   newton_direction();
   ratio_test();
   take_step();
   if (added_ != 0) {
-    QPADD(nr_, q_count_, w_raw_, q_raw_, t_raw_, gd_raw_);
+    qpadd_sized<kN>(nr(), q_count_, w_raw_, q_raw_, t_raw_, gd_raw_);
     ++q_count_;
     iact_(q_count_) = added_;
     return Step::grad;
@@ -575,7 +657,8 @@ ActiveSet::Step ActiveSet::step() {
 }
 
 // FINISH: multipliers out (unscaled), zero multipliers of inactive constraints, the listing line.
-void ActiveSet::finish() {
+template <int kN>
+void SizedActiveSet<kN>::finish() {
   for (int l = 1; l <= q_count_; ++l) {
     const Constraint c = decode(iact_(l));
     switch (c.kind) {
@@ -605,13 +688,15 @@ void ActiveSet::finish() {
   for (int j = 1; j <= mr_; ++j)
     if (iine_(j) < 1) ui_(j) = 0.0;
   for (int k = 1; k <= me_; ++k) {
-    for (int i = 1; i <= nr_; ++i) ae_(i, k) /= fe_(k);  // the caller's coefficients again
+    double* const row = ae_.column(k).data();
+    const double f = fe_(k);
+    for (int i = 0; i < nr(); ++i) row[i] /= f;  // the caller's coefficients again
     if (ielb_(k) < 1) {
       el_(k) = 0.0;
       eu_(k) = 0.0;
     }
   }
-  for (int i = 1; i <= nr_; ++i)
+  for (int i = 1; i <= nr(); ++i)
     if (ibnd_(i) < 1) {
       dl_(i) = 0.0;
       du_(i) = 0.0;
@@ -625,6 +710,31 @@ void ActiveSet::finish() {
         .i(5, std::max(q_count_ - 1, 0))
         .end();
   }
+}
+
+// ---- the instances ----------------------------------------------------------------------------------
+
+namespace {
+
+template <int kN>
+int solve_sized(ActiveMode mode, const ActiveSetArgs& a, int pass_limit) {
+  SizedActiveSet<kN> solver(mode, a, pass_limit);
+  solver.scale_rows();
+  if (mode == ActiveMode::normal) {
+    solver.start_normal();
+  } else {
+    solver.start_reliable();
+  }
+  return solver.run();
+}
+
+}  // namespace
+
+template class SizedActiveSet<0>;  // also ActiveSet's, for its direct users
+
+int solve_active_set(ActiveMode mode, const ActiveSetArgs& a, int pass_limit) {
+  return with_fixed_size<kLargestFixedSize>(
+      a.NR, [&](auto size) { return solve_sized<decltype(size)::value>(mode, a, pass_limit); });
 }
 
 }  // namespace vek::qp::detail

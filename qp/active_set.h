@@ -6,6 +6,11 @@
 // Cholesky factor of H, or every variable held at zero by an artificial constraint), in the codes of
 // the active list, in the drop rule and in the factor by which active slopes raise the zero
 // tolerance; everything else is this one loop. Internal to the QP solver.
+//
+// The loop is a template on the number of free variables: SizedActiveSet<kN> with kN > 0 serves
+// NR = kN only, its loops over the variables of fixed length, so that the compiler lays them out in
+// full; kN = 0 (ActiveSet) serves any NR. solve_active_set runs the instance that fits NR, fixed for
+// NR <= kLargestFixedSize. Every instance does the same operations in the same order.
 #pragma once
 
 #include "qp/QPACT.h"
@@ -33,10 +38,16 @@ struct ActiveSetArgs {
   int IPRINT;
 };
 
-class ActiveSet {
+inline constexpr int kLargestFixedSize = 8;
+
+template <int kN>
+class SizedActiveSet {
+  static_assert(kN >= 0 && kN <= kLargestFixedSize);
+
  public:
   // `pass_limit` bounds the passes through the main loop (QPACT and QPACTR use qpact_pass_limit).
-  ActiveSet(ActiveMode mode, const ActiveSetArgs& a, int pass_limit);
+  // With kN > 0, a.NR must be kN.
+  SizedActiveSet(ActiveMode mode, const ActiveSetArgs& a, int pass_limit);
 
   // Row scaling of the inequality and elimination rows (common to both starts).
   void scale_rows();
@@ -59,7 +70,7 @@ class ActiveSet {
   Step step();
   void finish();
 
-  void rows_times(int first, int last, const Vec1<double>& v);
+  void rows_times(int first, int last, const double* v);
   void compute_gradient();
   void compute_multipliers();
   int choose_drop() const;
@@ -78,7 +89,9 @@ class ActiveSet {
   int encode(Kind kind, int index) const;
   double residual(int code) const;
   void free_constraint(int code);
-  void raise(double slope);
+
+  // The number of free variables: kN, or NR as given.
+  int nr() const { return kN > 0 ? kN : nr_; }
 
   ActiveMode mode_;
   int nr_, me_, mr_, iprint_;
@@ -105,5 +118,12 @@ class ActiveSet {
   int drop_pos_ = 0;    // position chosen by MULT
   int pass_limit_;
 };
+
+// The instance for any NR.
+using ActiveSet = SizedActiveSet<0>;
+
+// Row scaling, the start of `mode`, and the main loop, by the instance that fits a.NR; returns what
+// run() returns.
+int solve_active_set(ActiveMode mode, const ActiveSetArgs& a, int pass_limit);
 
 }  // namespace vek::qp::detail

@@ -8,15 +8,20 @@
 //                        a.column(j) is column j as a Vec1 of its ld stored elements
 //   Packed<T>{p, n}      h(i, j) = lower triangle of a symmetric matrix of order n, packed by columns:
 //                        i >= j, at i + (j-1)n - j(j-1)/2; h.sym(i, j) accepts either order.
-//                        packed_size(n) = n(n+1)/2 elements
+//                        h.column(j) is the address of (j, j), below which column j runs on:
+//                        (i, j) = h.column(j)[i - j]. packed_size(n) = n(n+1)/2 elements
 //   Factor<T>{p, n}      the QP factor storage: r(i, j), i <= j, packed by columns at the front
 //                        (position j(j-1)/2 + i); u(i, j), i <= j, packed by rows at the back
-//                        (position i(2n-i+1)/2 - n + j)
+//                        (position i(2n-i+1)/2 - n + j). Contiguous runs for the inner loops:
+//                        r(i, j) = r_column(j)[i - 1]; u(i, j) = u_row(i)[j - i], and row i+1 begins
+//                        n - i + 1 places after row i
 // data() is the address of element 1 (or (1, 1)); ld() is the leading dimension the view was made with.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 
 namespace vek::qp {
 
@@ -73,6 +78,7 @@ class Packed {
   Packed(T* p, int n) : p_(p), n_(n) {}
   T& operator()(int i, int j) const { return p_[packed_pos(i, j, n_) - 1]; }
   T& sym(int i, int j) const { return i >= j ? (*this)(i, j) : (*this)(j, i); }
+  T* column(int j) const { return p_ + (packed_pos(j, j, n_) - 1); }
   T* data() const { return p_; }
 
  private:
@@ -86,11 +92,33 @@ class Factor {
   Factor(T* p, int n) : p_(p), n_(n) {}
   T& r(int i, int j) const { return p_[static_cast<std::int64_t>(j) * (j - 1) / 2 + i - 1]; }
   T& u(int i, int j) const { return p_[static_cast<std::int64_t>(i) * (2 * n_ - i + 1) / 2 - n_ + j - 1]; }
+  T* r_column(int j) const { return p_ + static_cast<std::int64_t>(j) * (j - 1) / 2; }
+  T* u_row(int i) const { return p_ + (static_cast<std::int64_t>(i) * (2 * n_ - i + 1) / 2 - n_ + i - 1); }
 
  private:
   T* p_;
   int n_;
 };
+
+// Calls f(std::integral_constant<int, n>()) when 1 <= n <= kLargest, else f(std::integral_constant<int,
+// 0>()): the fixed-size instances of the QP routines, where the loops over the variables have a length known
+// to the compiler, and the instance for any size (0).
+template <int kLargest, class F>
+decltype(auto) with_fixed_size(int n, F&& f) {
+  if constexpr (kLargest == 0) {
+    return f(std::integral_constant<int, 0>());
+  } else {
+    if (n == kLargest) return f(std::integral_constant<int, kLargest>());
+    return with_fixed_size<kLargest - 1>(n, std::forward<F>(f));
+  }
+}
+
+// Copies n values as a plain loop: the arrays of the engine and the QP are a handful of elements long,
+// where a call of memmove costs more than the loop (built with talvir_small_arrays, the loop stays one).
+template <class T>
+void copy_values(const T* from, std::ptrdiff_t n, T* to) {
+  for (std::ptrdiff_t i = 0; i < n; ++i) to[i] = from[i];
+}
 
 // Sum over m = from..to of x(m) * y(m) (increasing m); 0 when the range is empty.
 template <class X, class Y>
