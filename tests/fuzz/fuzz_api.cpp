@@ -783,8 +783,11 @@ int checker_answer(Model& md, int request, const double* x, double* f, double* c
   return TALVIR_CALLBACK_OK;
 }
 
+// A new solve begins at its first callback: a "CheckDerivatives" pass comes before, while the results of
+// the solve before are still there.
 void check_callback(Model& md, Part part, int n, const double* x) {
   FUZZ_CHECK(md.in_solve, "a callback outside talvir_solve");
+  if (md.fresh && md.phase != Phase::awaiting) begin_solve(md);
   FUZZ_CHECK(!md.over || (part == Part::jacobian && md.jacobian_may_follow),
              "a callback after its solve was stopped or its derivatives failed");
   md.jacobian_may_follow = false;
@@ -957,14 +960,14 @@ void solve(Model& md) {
     call(md, deserved, run);
     return;
   }
-  md.fresh = md.phase != Phase::awaiting;
-  if (md.fresh) begin_solve(md);
+  md.fresh = md.phase != Phase::awaiting;  // the solve begins with its first callback (check_callback)
   const int checks = (md.p.m > 0 ? 2 : 1) * (1 + 2 * md.p.n);  // gradient, Jacobian, values at x +- h
   md.checker_calls = md.fresh && parameter_on(md, "CheckDerivatives") ? checks : 0;
   md.in_solve = true;
   md.stopped = md.derivatives_failed = md.over = md.jacobian_may_follow = false;
   md.stop_asked = md.interrupt_pending;  // the step after the pending request's answer stops
   call(md, kOk, run);
+  if (md.fresh) begin_solve(md);  // (it ended before any callback)
   md.in_solve = md.fresh = false;
   md.phase = Phase::ended;
   md.cannot = false;
