@@ -175,6 +175,7 @@ int check_bounds(const talvir_solver* s, const double* lower, const double* uppe
 // The Hessian initialisation control h0 (the plug-in's "ObjectiveScale"), for the function named.
 int set_hessian_scale(talvir_solver* s, double scale, const char* function) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (const int refused = talvir_api::refuse_in_listing(s, function)) return refused;
   if (s->phase == Phase::awaiting) return refuse_during_solve(s, function);
   if (!std::isfinite(scale) || scale >= 1.0e30)
     return fail(s, TALVIR_ERROR_BAD_VALUE, "%s: %g is not a finite value below 1e30", function, scale);
@@ -291,6 +292,7 @@ TALVIR_API int talvir_get_sizes(const talvir_solver* s, int* n, int* m) {
 
 TALVIR_API int talvir_set_bounds(talvir_solver* s, const double* lower, const double* upper) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (const int refused = talvir_api::refuse_in_listing(s, "talvir_set_bounds")) return refused;
   if (s->phase == Phase::awaiting) return refuse_during_solve(s, "talvir_set_bounds");
   const int status = check_bounds(s, lower, upper);
   if (status != TALVIR_OK) return status;
@@ -304,6 +306,7 @@ TALVIR_API int talvir_set_bounds(talvir_solver* s, const double* lower, const do
 TALVIR_API int talvir_set_start(talvir_solver* s, const double* x0) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
   if (x0 == nullptr) return fail(s, TALVIR_ERROR_NULL_ARGUMENT, "talvir_set_start: null start point");
+  if (const int refused = talvir_api::refuse_in_listing(s, "talvir_set_start")) return refused;
   if (s->phase == Phase::awaiting) return refuse_during_solve(s, "talvir_set_start");
   const int bad = talvir_api::first_non_finite(x0, s->n);
   if (bad >= 0) {
@@ -317,6 +320,7 @@ TALVIR_API int talvir_set_start(talvir_solver* s, const double* x0) {
 
 TALVIR_API int talvir_set_variable_scales(talvir_solver* s, const double* scales) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (const int refused = talvir_api::refuse_in_listing(s, "talvir_set_variable_scales")) return refused;
   if (s->phase == Phase::awaiting) return refuse_during_solve(s, "talvir_set_variable_scales");
   if (scales == nullptr) {
     std::fill(s->scales.begin(), s->scales.end(), 1.0);

@@ -45,6 +45,7 @@ extern "C" {
 TALVIR_API int talvir_set_jacobian_structure(talvir_solver* s, int nnz, const int* rows, const int* cols) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
   return guarded(s, [&] {
+    if (const int refused = talvir_api::refuse_in_listing(s, "talvir_set_jacobian_structure")) return refused;
     if (s->phase == talvir_api::Phase::awaiting) {
       return fail(s, TALVIR_ERROR_OUT_OF_ORDER, "talvir_set_jacobian_structure: a solve is in progress");
     }
