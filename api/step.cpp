@@ -8,7 +8,9 @@
 #include "api/solver.h"
 #include "core/engine_run.h"
 #include "core/outcome.h"
+#include "engine/MIRAX.h"
 #include "engine/hessian.h"
+#include "qp/cancellation.h"
 
 using talvir_api::fail;
 using talvir_api::first_non_finite;
@@ -194,6 +196,10 @@ void next_request(talvir_solver& s) {
     const std::int32_t limit = limit_reached(s, true);
     if (limit != TALVIR_ENDING_NONE) return end_solve(s, limit);
     s.request = TALVIR_REQUEST_VALUES;
+  } else if (run.INF == vek::engine::kInfCancelled) {  // talvir_interrupt, seen inside the engine call
+    s.interrupt_requested.store(false, std::memory_order_relaxed);
+    report_progress(s, run.engine_state.ITER);  // the iteration begun, as for the engine's own endings
+    end_solve(s, TALVIR_ENDING_STOPPED);
   } else if (run.INF == -2) {
     remember_accepted(s);
     if (!report_progress(s, run.engine_state.ITER)) return end_solve(s, TALVIR_ENDING_STOPPED);
@@ -229,6 +235,7 @@ void continue_solve(talvir_solver& s) {
   }
   {
     ListingScope listing(s);
+    const vek::qp::CancellationScope cancellation(s.interrupt_requested);
     vek::core::run_engine(run);
   }
   s.engine_called = true;

@@ -20,9 +20,14 @@
 //   MAXLS           in      function evaluations allowed in one line search
 // The persisting state of the iteration lives in one process-wide MxiterState record; the overload
 // taking a state record lets a caller keep several solves apart.
+// A caller that names a cancellation flag (qp/cancellation.h) may also see INF = kInfCancelled: the
+// flag was set while an iteration was being started; X, F, C and the multipliers are those of the last
+// accepted point, and the solution is over.
 #pragma once
 
 namespace vek::engine {
+
+inline constexpr int kInfCancelled = 20;
 
 struct MxiterState;
 

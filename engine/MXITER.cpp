@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "engine/MIRAX.h"
 #include "engine/MIRAX2.h"
 #include "engine/elastic.h"
 #include "engine/feasibility.h"
@@ -14,6 +15,7 @@
 #include "engine/listing.h"
 #include "engine/robust.h"
 #include "engine/stationarity.h"
+#include "qp/cancellation.h"
 
 namespace vek::engine {
 namespace {
@@ -235,6 +237,13 @@ bool unbounded_point(const EngineCall& c, const MxiterState& s) {
   return false;
 }
 
+// A cancellation seen by the subproblem (or after it) ends the engine call at the current point.
+bool cancelled(const EngineCall& c) {
+  if (!qp::cancellation_requested()) return false;
+  *c.INF = kInfCancelled;
+  return true;
+}
+
 // "Start iteration": QP subproblem, convergence test, penalties, uphill test, first trial point.
 void start_iteration(const EngineCall& c, MxiterState& s) {
   if (unbounded_point(c, s)) {
@@ -246,7 +255,9 @@ void start_iteration(const EngineCall& c, MxiterState& s) {
          c.vf.lambda.data(), c.vf.B.data(), c.D.data(), c.WQP, c.LWQP, c.X.data(), c.XL.data(), c.XU.data(),
          c.MODE, qpfail, c.IPRINT);
   int setup = *c.INF;
+  if (cancelled(c)) return;
   const RobustStep robust = robust_subproblem(c, s, qpfail, setup);
+  if (cancelled(c)) return;
   if (qpfail != 0 && robust_diverging(c, s)) {
     s.unbounded = true;
     return finish(c, s, 6);

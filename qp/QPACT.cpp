@@ -22,6 +22,7 @@
 //   IPRINT     in      listing control: the line "*** MIRAX, NUMBER OF ACTIVE BOUNDS + CONSTRAINTS ="
 //   STATUS     out     0 solved; 1 the main loop exceeded 5(NR+MR+ME) + 100 passes (degenerate data):
 //                      the iteration stopped and the outputs describe its last iterate
+//                      2 cancelled by the calling thread's request (qp/cancellation.h)
 // Small pivots of the initial factorisation and an indefinite reduced Hessian are reset with their
 // messages (QPCHOL, QPDEL) and the iteration goes on.
 #include "qp/QPACT.h"

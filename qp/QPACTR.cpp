@@ -8,6 +8,7 @@
 //   IACT (NR)  out     codes: j inequality row j; MR+k elimination row k; MR+ME+i a bound of variable
 //                      i; -i the artificial constraint of variable i
 //   STATUS     out     0 solved; 1 the pass limit 5(NR+MR+ME) + 100 tripped (see QPACT)
+//                      2 cancelled by the calling thread's request (qp/cancellation.h)
 // An artificial constraint is released when its multiplier has magnitude >= tau, of either sign; it
 // competes with the real constraints through -|multiplier|. Active slopes raise the zero tolerance by
 // five times their size. A variable still held at the end has zero bound multipliers.

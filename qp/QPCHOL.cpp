@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "io/layout.h"
+#include "qp/cancellation.h"
 #include "qp/views.h"
 
 namespace vek::qp {
@@ -40,7 +41,8 @@ void qpchol_sized(int N, double* T, int NACT, int IPRINT) {
   if (q + 1 > n) return;
   const Factor<double> f(T, n);
   for (int j = n; j >= q + 1; --j) {
-    double* const uj = f.u_row(j);  // U(j, m) at uj[m - j]
+    if (kN == 0 && cancellation_requested()) return;  // an unfinished factor, which the caller discards
+    double* const uj = f.u_row(j);                    // U(j, m) at uj[m - j]
     double d = 1.0;
     double* ui = uj;  // row i, from i = j down
     for (int i = j; i >= q + 1; --i) {

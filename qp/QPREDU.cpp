@@ -32,6 +32,7 @@
 #include <utility>
 
 #include "io/layout.h"
+#include "qp/cancellation.h"
 #include "qp/views.h"
 
 namespace vek::qp {
@@ -181,6 +182,7 @@ void reduce_inequalities(int nq_given, int m, int me, const Mat1<double>& a, con
   const double* const w = wa.data();
   const std::ptrdiff_t ld = a.ld();
   for (int j = me + 1; j <= m; ++j) {
+    if (kNQ == 0 && cancellation_requested()) return;
     double* const aj = col(a, j);
     double inherited = 0.0;
     for (int k = 0; k < me; ++k) inherited += std::fabs(aj[k]) * w[k];
@@ -214,6 +216,7 @@ void reduce_hessian(int nq_given, int me, const Mat1<double>& a, const Vec1<doub
   const double* const gb = g.data();
   double* hcc = h.column(me + 1);  // H(c, c), column c running below it
   for (int c = me + 1; c <= nq; hcc += nq - c + 1, ++c) {
+    if (kNQ == 0 && cancellation_requested()) return;
     const double* const ac = a.data() + (c - 1);  // A(c, t+1) at ac[t ld]
     for (int r = 1; r <= me; ++r) {
       double s = 0.0;
@@ -262,6 +265,7 @@ void qpredu_sized(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, 
 
   for (int k = 1; k <= ME; ++k) {
     IR = k - 1;
+    if (kNQ == 0 && cancellation_requested()) return;  // QPSUB answers the request
     clear_column_residues<kNQ>(nq, k, a, wa);
     double ratio = 0.0;
     const int p = choose_pivot<kNQ>(nq, k, a, wa, ratio);

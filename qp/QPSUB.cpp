@@ -35,6 +35,7 @@
 #include "qp/QPBACK.h"
 #include "qp/QPREDU.h"
 #include "qp/active_set.h"
+#include "qp/cancellation.h"
 #include "qp/views.h"
 
 namespace vek::qp {
@@ -140,14 +141,24 @@ bool reduced_problem_finite(int nq, int lcn, int m, int me, const double* a, con
   return all_finite(g + me, nr) && all_finite(c + me, m - me) && all_finite(hr, packed_size(nr));
 }
 
-// Code 6: D, U, DL and DU are set to zero, so that nothing non-finite leaves QPSUB.
-void fail_non_finite(int nq, int m, double* d, double* u, double* dl, double* du, int iprint, int& qpfail) {
+void clear_outputs(int nq, int m, double* d, double* u, double* dl, double* du) {
   std::fill(d, d + nq, 0.0);
   std::fill(u, u + m, 0.0);
   std::fill(dl, dl + nq, 0.0);
   std::fill(du, du + nq, 0.0);
+}
+
+// Code 6: D, U, DL and DU are set to zero, so that nothing non-finite leaves QPSUB.
+void fail_non_finite(int nq, int m, double* d, double* u, double* dl, double* du, int iprint, int& qpfail) {
+  clear_outputs(nq, m, d, u, dl, du);
   if (iprint >= 0) report_non_finite();
   qpfail = 6;
+}
+
+// Code 7: the caller's cancellation request cut the solve short; nothing of it is kept.
+void cancel(int nq, int m, double* d, double* u, double* dl, double* du, int& qpfail) {
+  clear_outputs(nq, m, d, u, dl, du);
+  qpfail = 7;
 }
 
 void report_pass_limit(int passes) {
@@ -238,6 +249,7 @@ void solve_sized(int NQ_given, int LCN, int M, int ME, int* KTYPE, double* D, do
 
   int ir = 0;
   detail::qpredu_sized<kNQ>(NQ, LCN, M, ME, ir, IWA, A, G, H, DL, DU, WA, IPRINT);
+  if (cancellation_requested()) return cancel(NQ, M, D, U, DL, DU, QPFAIL);
   if (ir != ME) {
     if (IPRINT >= 0) report_dependent(ir);
     QPFAIL = 2;
@@ -260,6 +272,7 @@ void solve_sized(int NQ_given, int LCN, int M, int ME, int* KTYPE, double* D, do
     QPACT(LCN, nr, ME, mr, ws.iact, ws.ibnd, ws.ielb, ws.iine, D + ME, U, U + ME, DL + ME, DL, DU + ME, DU,
           C + ME, ae, ai, G + ME, hr, ws.gd, ws.w, ws.se, ws.si, ws.fe, ws.fi, ws.q, ws.t, IPRINT, status);
   }
+  if (status == 2) return cancel(NQ, M, D, U, DL, DU, QPFAIL);
   detail::qpback_sized<kNQ>(LCN, NQ, ME, M, IWA, D, U, DL, DU, A, G, H, WA);
 
   // Multipliers back to the caller's order (the pairs are disjoint, so their order does not matter)

@@ -19,10 +19,14 @@
 //                 -1..1, or ME not the number of zero kinds); nothing is changed
 //               6 a non-finite value arose (non-finite data, or an overflow such as from a tiny
 //                 pivot); D, U, DL, DU are set to zero
+//               7 cancelled: the calling thread's cancellation request (qp/cancellation.h) was seen;
+//                 D, U, DL, DU are set to zero (never without a CancellationScope)
 //   IPRINT >= 0 lets the messages reach output unit 7
 #pragma once
 
 namespace vek::qp {
+
+inline constexpr int kQpfailCancelled = 7;
 
 void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, double* DL, double* DU,
            double* C, double* A, double* G, double* H, int* IWA, double* WA, int LIWA, int LWA, int MODE,

@@ -10,6 +10,7 @@
 #include "qp/QPADD.h"
 #include "qp/QPCHOL.h"
 #include "qp/QPDEL.h"
+#include "qp/cancellation.h"
 
 namespace vek::qp::detail {
 namespace {
@@ -220,7 +221,10 @@ int SizedActiveSet<kN>::run() {
   while (s != Step::finish) {
     switch (s) {
       case Step::grad:
-        if (++passes > pass_limit_) {
+        if (cancellation_requested()) {  // the caller discards this iterate
+          status = 2;
+          s = Step::finish;
+        } else if (++passes > pass_limit_) {
           // Degenerate data keeps adding and dropping: stop with the multipliers of this iterate.
           status = 1;
           compute_gradient();
