@@ -12,7 +12,8 @@
 //   take_listing() -> str          the listing text collected since the last call
 //   set_progress(on)               collect a record per progress call (the start point and each iteration)
 //   take_progress() -> [(iteration, f, violation, x)]  the records collected since the last call
-//   step() -> int                  one talvir_step with the GIL released; the request (REQUEST_*)
+//   step() -> int                  one talvir_step with the GIL released; the request (REQUEST_*).
+//                                  Ctrl-C on the main thread interrupts it and raises KeyboardInterrupt
 //   cannot_evaluate(), stop()      talvir_cannot_evaluate, talvir_stop
 //   point()                        the point of the pending request, a read-only array over the handle's x
 //   f, g, c, jac                   writable arrays over the handle's evaluation arrays (f has 1 value, jac
@@ -29,7 +30,9 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
 #include <climits>
+#include <csignal>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -53,6 +56,54 @@ const char* status_text(int status) {
 }
 
 using Array = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+// Ctrl-C during a step on the main thread. Python's own handler only marks the signal for the main
+// thread's next bytecode, which one long engine call would delay by seconds; for the length of the step
+// this handler also interrupts the solve (talvir_interrupt is signal-safe) and then hands the signal to
+// Python's. It is installed only over a handler function (not over SIG_DFL or SIG_IGN).
+class SigintDuringStep {
+ public:
+  explicit SigintDuringStep(talvir_solver* solver) {
+#if defined(__unix__) || defined(__APPLE__)
+    if (PyThread_get_thread_ident() != main_thread) return;
+    struct sigaction ours {};
+    ours.sa_handler = &SigintDuringStep::handle;
+    sigemptyset(&ours.sa_mask);
+    target.store(solver);
+    installed_ = sigaction(SIGINT, &ours, &python_handler) == 0;
+    if (installed_ && !forwardable(python_handler)) {
+      sigaction(SIGINT, &python_handler, nullptr);
+      installed_ = false;
+    }
+#else
+    (void)solver;
+#endif
+  }
+  ~SigintDuringStep() {
+#if defined(__unix__) || defined(__APPLE__)
+    if (installed_) sigaction(SIGINT, &python_handler, nullptr);
+    target.store(nullptr);
+#endif
+  }
+  SigintDuringStep(const SigintDuringStep&) = delete;
+  SigintDuringStep& operator=(const SigintDuringStep&) = delete;
+
+  static inline unsigned long main_thread = 0;  // set when the module is imported
+
+ private:
+#if defined(__unix__) || defined(__APPLE__)
+  static bool forwardable(const struct sigaction& a) {
+    return (a.sa_flags & SA_SIGINFO) == 0 && a.sa_handler != SIG_DFL && a.sa_handler != SIG_IGN;
+  }
+  static void handle(int signal) {
+    if (talvir_solver* const solver = target.load()) talvir_interrupt(solver);
+    python_handler.sa_handler(signal);
+  }
+  static inline std::atomic<talvir_solver*> target{nullptr};
+  static inline struct sigaction python_handler {};
+#endif
+  bool installed_ = false;
+};
 
 class Solver {
  public:
@@ -112,7 +163,8 @@ class Solver {
   }
 
   void set_progress(bool on) {
-    check(on ? talvir_set_progress(handle(), &Solver::record, this) : talvir_set_progress(handle(), nullptr, nullptr));
+    check(on ? talvir_set_progress(handle(), &Solver::record, this)
+             : talvir_set_progress(handle(), nullptr, nullptr));
   }
 
   py::list take_progress() {
@@ -136,9 +188,11 @@ class Solver {
     int request = TALVIR_REQUEST_NONE;
     int status = TALVIR_OK;
     {
+      const SigintDuringStep sigint(solver);
       py::gil_scoped_release released;
       status = talvir_step(solver, &request);
     }
+    if (PyErr_CheckSignals() != 0) throw py::error_already_set();  // KeyboardInterrupt, at once
     check(status);
     return request;
   }
@@ -276,6 +330,8 @@ std::string ending_text(int ending) {
 
 PYBIND11_MODULE(_talvir, module) {
   module.doc() = "The native TALVIR solver handle (talvir.h); use talvir.minimize.";
+  SigintDuringStep::main_thread =
+      py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
   module.def("parameters", &parameters);
   module.def("ending_text", &ending_text);
   module.attr("REQUEST_VALUES") = TALVIR_REQUEST_VALUES;

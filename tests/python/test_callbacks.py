@@ -1,5 +1,7 @@
 """The caller's functions during a solve: exceptions, non-finite values, threads and the Dask example."""
 
+import os
+import signal
 import sys
 import threading
 import time
@@ -153,6 +155,26 @@ def test_the_engine_works_without_the_gil():
         sys.setswitchinterval(old)
     assert res.success
     assert ticks[0] > 10 * (res.nfev + res.njev)
+
+
+def test_ctrl_c_cuts_a_long_engine_call_short():
+    # n = 1500 with 700 dense equalities: the first engine call takes seconds (8.7 s when measured);
+    # SIGINT 0.2 s into it must raise KeyboardInterrupt well within a second.
+    n, m = 1500, 700
+    a = np.random.default_rng(2).normal(size=(m, n))
+    sent = []
+
+    def jac(x):
+        if not sent:
+            sent.append(threading.Timer(0.2, lambda: (sent.append(time.perf_counter()),
+                                                      os.kill(os.getpid(), signal.SIGINT))))
+            sent[0].start()
+        return 2 * x
+
+    with pytest.raises(KeyboardInterrupt):
+        talvir.minimize(lambda x: float(x @ x), np.zeros(n), jac=jac,
+                        constraints={"type": "eq", "fun": lambda x: a @ x - 1.0, "jac": lambda x: a})
+    assert time.perf_counter() - sent[1] < 1.0
 
 
 def test_a_solve_inside_an_objective_leaves_the_outer_solve_alone():
