@@ -255,6 +255,27 @@ TALVIR_API int talvir_set_warm_start(talvir_solver* s, int on) {
   return succeed(s);
 }
 
+TALVIR_API int talvir_set_warm_start_from(talvir_solver* s, const talvir_solver* previous) {
+  if (s == nullptr || previous == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  if (const int refused = talvir_api::refuse_in_listing(s, "talvir_set_warm_start_from")) return refused;
+  if (s->phase == Phase::awaiting) return refuse_during_solve(s, "talvir_set_warm_start_from");
+  if (previous == s)
+    return fail(s, TALVIR_ERROR_BAD_VALUE, "talvir_set_warm_start_from: previous is this solver");
+  if (previous->phase != Phase::ended || !previous->engine_called) {
+    return fail(s, TALVIR_ERROR_OUT_OF_ORDER,
+                "talvir_set_warm_start_from: the previous solver has no ended solve to go on from");
+  }
+  if (previous->n != s->n || previous->kinds != s->kinds || previous->run.M != s->run.M) {
+    return fail(s, TALVIR_ERROR_BAD_SIZE,
+                "talvir_set_warm_start_from: the previous solver has other sizes or constraint kinds");
+  }
+  s->run.VF = previous->run.VF;  // same sizes: no allocation
+  s->start = previous->results.x;
+  s->start_given = false;
+  s->warm_supplied = true;
+  return succeed(s);
+}
+
 TALVIR_API int talvir_set_maximize(talvir_solver* s, int maximize) {
   if (s == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
   if (const int refused = talvir_api::refuse_in_listing(s, "talvir_set_maximize")) return refused;

@@ -57,6 +57,7 @@ struct talvir_solver {
   std::vector<double> scales;                // n, non-zero
   double objective_scale = 1.0;              // D(N+1), the Hessian initialisation control
   bool warm_start = false;                   // talvir_set_warm_start: solves go on from the previous one
+  bool warm_supplied = false;                // talvir_set_warm_start_from: the next solve goes on from VF
   bool start_given = false;                  // talvir_set_start was called since the last solve began
   double sense = 1.0;                        // -1 when maximising: the engine minimises sense * f
   std::unique_ptr<talvir_api::RowMap> rows;  // two-sided constraints (talvir_create_ranged), else null

@@ -120,10 +120,12 @@ void begin_solve(talvir_solver& s) {
   std::copy(s.upper.begin(), s.upper.end(), run.XU.begin());
   // A warm start goes on from the previous solve's point (unless a start was set since), its Hessian
   // approximation and multipliers, which the engine's arrays still hold.
-  const bool warm = s.warm_start && s.engine_called;
-  const std::vector<double>& x0 = warm && !s.start_given ? s.results.x : s.start;
+  const bool warm = (s.warm_start && s.engine_called) || s.warm_supplied;
+  const std::vector<double>& x0 = warm && !s.warm_supplied && !s.start_given ? s.results.x : s.start;
   std::copy(x0.begin(), x0.end(), run.X.begin());
   s.start_given = false;
+  if (s.warm_supplied) vek::engine::mirax_hessian_supplied(run.engine_state, run.VF.data(), run.N, run.M);
+  s.warm_supplied = false;
   vek::core::move_start_into_bounds(run);  // as the plug-in's driver does
   std::copy(s.scales.begin(), s.scales.end(), run.D.begin());
   run.D[s.n] = warm ? vek::engine::kWarmStart : s.objective_scale;

@@ -275,6 +275,14 @@ TALVIR_API int talvir_create_ranged(int n, int m, const double* lower, const dou
  * since. Bounds, parameters and the functions may change between the solves; n and m cannot. */
 TALVIR_API int talvir_set_warm_start(talvir_solver* solver, int on);
 
+/* The next solve on `solver` goes on from the last solve of another handle `previous`, created alike
+ * (same n, constraint kinds and form), as talvir_set_warm_start would on `previous` itself: its Hessian
+ * approximation, penalty weights and multipliers are copied now, and its final point becomes the start
+ * (a later talvir_set_start replaces it). `previous` is only read, and must not be solving meanwhile.
+ * Set-up; TALVIR_ERROR_OUT_OF_ORDER when `previous` has no ended solve, TALVIR_ERROR_BAD_SIZE when the
+ * handles differ. */
+TALVIR_API int talvir_set_warm_start_from(talvir_solver* solver, const talvir_solver* previous);
+
 /* Maximise f instead of minimising it (maximize != 0; set-up, default 0). The engine minimises -f; f,
  * the gradient and the results stay the caller's. The multipliers keep grad f - sum_j lambda_j grad c_j =
  * z, so their signs turn: at a maximum lambda_j <= 0 for an active c_j >= 0 (or lower side), and z <= 0

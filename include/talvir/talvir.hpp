@@ -189,6 +189,16 @@ class Solver {
     check(talvir_set_maximize(handle_, maximize ? 1 : 0));
     return *this;
   }
+  // Later solves go on from the previous one (talvir_set_warm_start).
+  Solver& set_warm_start(bool on) {
+    check(talvir_set_warm_start(handle_, on ? 1 : 0));
+    return *this;
+  }
+  // The next solve goes on from the last solve of `previous` (talvir_set_warm_start_from).
+  Solver& set_warm_start_from(const Solver& previous) {
+    check(talvir_set_warm_start_from(handle_, previous.handle_));
+    return *this;
+  }
   Solver& set_hessian_scale(double scale) {
     check(talvir_set_hessian_scale(handle_, scale));
     return *this;

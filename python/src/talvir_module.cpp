@@ -15,6 +15,10 @@
 //   step() -> int                  one talvir_step with the GIL released; the request (REQUEST_*).
 //                                  Ctrl-C on the main thread interrupts it and raises KeyboardInterrupt
 //   cannot_evaluate(), stop()      talvir_cannot_evaluate, talvir_stop
+//   warm_start_from(previous)      talvir_set_warm_start_from (previous: a Solver whose solve has ended)
+//   check_derivatives(fun, cons, grad, jac, x, tolerance) -> [(row, column, given, estimated, error)]
+//                                  talvir_check_derivatives with f(x), c(x), g(x) and the m*n dense
+//                                  row-major jacobian(x); row -1 is the objective
 //   point()                        the point of the pending request, a read-only array over the handle's x
 //   f, g, c, jac                   writable arrays over the handle's evaluation arrays (f has 1 value, jac
 //                                  m*n in the dense row-major order; both c and jac are empty when m = 0)
@@ -33,6 +37,7 @@
 #include <atomic>
 #include <climits>
 #include <csignal>
+#include <exception>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -103,6 +108,40 @@ class SigintDuringStep {
   static inline struct sigaction python_handler {};
 #endif
   bool installed_ = false;
+};
+
+// The caller's functions of a derivative check, as the C callbacks call them.
+struct Checked {
+  py::object fn[4];  // objective, constraints, gradient, jacobian: each f(x) with x a fresh array
+  int n, m;
+  std::exception_ptr error;  // the first exception of a function; every later call then fails
+  py::list report_list;
+
+  // Calls fn[which] at x and copies `count` values of its answer to `out`.
+  static int call(void* u, int which, const double* x, double* out, py::ssize_t count) {
+    Checked& k = *static_cast<Checked*>(u);
+    if (k.error) return TALVIR_CALLBACK_STOP;
+    try {
+      const Array answer(k.fn[which](Array(k.n, x)));
+      if (answer.size() != count)
+        throw py::value_error("a derivative check function returned " + std::to_string(answer.size()) +
+                              " values, expected " + std::to_string(count));
+      std::copy(answer.data(), answer.data() + count, out);
+      return TALVIR_CALLBACK_OK;
+    } catch (...) {
+      k.error = std::current_exception();
+      return TALVIR_CALLBACK_STOP;
+    }
+  }
+  static int objective(int, const double* x, double* f, void* u) { return call(u, 0, x, f, 1); }
+  static int constraints(int, int m, const double* x, double* c, void* u) { return call(u, 1, x, c, m); }
+  static int gradient(int n, const double* x, double* g, void* u) { return call(u, 2, x, g, n); }
+  static int jacobian(int, int, int nnz, const double* x, double* v, void* u) {
+    return call(u, 3, x, v, nnz);
+  }
+  static void report(int row, int column, double given, double estimated, double error, void* u) {
+    static_cast<Checked*>(u)->report_list.append(py::make_tuple(row, column, given, estimated, error));
+  }
 };
 
 class Solver {
@@ -199,6 +238,24 @@ class Solver {
 
   void cannot_evaluate() { check(talvir_cannot_evaluate(handle())); }
   void stop() { check(talvir_stop(handle())); }
+  void warm_start_from(const Solver& previous) {
+    check(talvir_set_warm_start_from(handle(), previous.handle()));
+  }
+
+  // talvir_check_derivatives at x with the caller's functions (the GIL is held throughout): the records
+  // (row, column, given, estimated, error), row -1 the objective. An exception of a function stops the
+  // check and propagates.
+  py::list check_derivatives(py::object fun, py::object cons, py::object grad, py::object jac, const Array& x,
+                             double tolerance) {
+    Checked k{{fun, cons, grad, jac}, n_, m_, {}, py::list()};
+    int bad = 0;
+    const int status =
+        talvir_check_derivatives(handle(), &Checked::objective, &Checked::constraints, &Checked::gradient,
+                                 &Checked::jacobian, &k, data(x, "x"), tolerance, &Checked::report, &k, &bad);
+    if (k.error) std::rethrow_exception(k.error);
+    check(status);
+    return k.report_list;
+  }
 
   // Array views over the handle's evaluation arrays; `self` becomes their base.
   static py::array view(py::object self, const double* data, py::ssize_t size, bool writable) {
@@ -352,6 +409,8 @@ PYBIND11_MODULE(_talvir, module) {
       .def("step", &Solver::step)
       .def("cannot_evaluate", &Solver::cannot_evaluate)
       .def("stop", &Solver::stop)
+      .def("warm_start_from", &Solver::warm_start_from)
+      .def("check_derivatives", &Solver::check_derivatives)
       .def("point", &Solver::point)
       .def_property_readonly("f", [](py::object self) { return Solver::writable(self, 'f'); })
       .def_property_readonly("g", [](py::object self) { return Solver::writable(self, 'g'); })

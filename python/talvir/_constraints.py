@@ -23,6 +23,8 @@ grad f = sum_i lam_i grad c_i (+ bound terms) at a solution, lam_i >= 0 at an ac
 m, kinds                 number of rows and their kinds (0, +1, -1)
 values(x) -> (m,)        row values
 jacobian(x) -> (m, n)    row gradients, row-major
+stacked_values(x), stacked_jacobian(x)   the caller's constraint vectors stacked, and their gradients
+components()             (constraint position, component) of each stacked value
 violation(x) -> float    the largest violation of the caller's constraints at x (0 when none)
 multipliers(lam) -> list one array per caller constraint (its components), from the row multipliers
 by_differences           True when some constraint Jacobian comes from finite differences
@@ -162,11 +164,21 @@ class Constraints:
         return stacked if self._plain else stacked[self._rows] - self._offsets
 
     def jacobian(self, x):
+        full = self.stacked_jacobian(x)
+        return full if self._plain else full[self._rows]
+
+    def stacked_values(self, x):
+        return self._stacked(x)
+
+    def stacked_jacobian(self, x):
         if not self._blocks:
             return np.zeros((0, x.size))
         parts = [b.jacobian(x, self._xl, self._xu, self._step) for b in self._blocks]
-        full = parts[0] if len(parts) == 1 else np.vstack(parts)
-        return full if self._plain else full[self._rows]
+        return parts[0] if len(parts) == 1 else np.vstack(parts)
+
+    def components(self):
+        """(position of the constraint as given, index within its values) of each stacked component."""
+        return [(i, k) for i, b in enumerate(self._blocks) for k in range(b.k)]
 
     def violation(self, x):
         if not self._blocks:

@@ -17,7 +17,9 @@ Result fields: x, fun, jac (the objective gradient at x), success, status (the n
 message, nfev (calls of fun, finite differences included), njev (gradients computed), nit (QP
 subproblems solved), maxcv (the largest violation of the constraints and bounds at x), multipliers
 (one array per constraint given, in the order given; grad f = sum lam grad c + bound_multipliers),
-bound_multipliers (>= 0 at an active lower bound, <= 0 at an active upper bound).
+bound_multipliers (>= 0 at an active lower bound, <= 0 at an active upper bound), warm_start (hand the
+result to a later solve of the same shape as options={"warm_start": result}: it starts from x0 with this
+solve's Hessian approximation and multipliers).
 `success` is True only for a converged solve whose point satisfies the constraints within
 max(1e-6, OptTol) (maxcv); otherwise the message says why.
 """
@@ -124,8 +126,39 @@ def _bounds(bounds, n):
     return xl, xu
 
 
+class WarmStart:
+    """What a later solve needs to go on from this one (the result's warm_start field): the native
+    handle of the solve, with its Hessian approximation (n*n values) and multipliers. A pickled copy
+    carries nothing (a handle does not travel): a solve given it starts cold, with a warning."""
+
+    def __init__(self, solver):
+        self.solver = solver
+
+    def __reduce__(self):
+        return (WarmStart, (None,))
+
+    def __repr__(self):
+        return f"<talvir warm start{'' if self.solver is not None else ' (empty)'}>"
+
+
+def _warm_start_from(solver, given):
+    token = getattr(given, "warm_start", given)
+    if not isinstance(token, WarmStart):
+        raise TypeError("option warm_start must be a result of talvir.minimize (or its warm_start field)")
+    reason = "it was pickled, which drops the native state" if token.solver is None else None
+    if reason is None:
+        try:
+            solver.warm_start_from(token.solver)
+            return
+        except ValueError as error:
+            reason = str(error)
+    warnings.warn(f"warm_start not used ({reason}): a cold start", RuntimeWarning, stacklevel=4)
+
+
 def _solver(rows, x, xl, xu, chosen):
     solver = _talvir.Solver(x.size, rows.kinds.tolist())
+    if chosen.warm_start is not None:
+        _warm_start_from(solver, chosen.warm_start)
     solver.set_bounds(xl, xu)
     solver.set_start(x)
     for name, value in chosen.parameters.items():
@@ -222,5 +255,5 @@ def _result(solver, objective, rows, last):
         x=x, fun=solver.objective(), jac=gradient, success=bool(converged and feasible),
         status=solver.ending(), message=message, nfev=objective.nfev, njev=objective.njev,
         nit=solver.iterations(), maxcv=maxcv, multipliers=rows.multipliers(solver.multipliers()),
-        bound_multipliers=solver.bound_multipliers(),
+        bound_multipliers=solver.bound_multipliers(), warm_start=WarmStart(solver),
     )

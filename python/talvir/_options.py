@@ -10,7 +10,8 @@ settings(options, tol) -> Settings
                maxiter -> MaxIterations, ftol -> OptTol, maxfev and max_evaluations -> MaxEvaluations,
                time_limit -> TimeLimit, disp (bool: one line per iteration and a summary to standard
                output, Log 1; the engine's listing only when PrintLevel asks for it), eps (absolute
-               finite-difference step, > 0).
+               finite-difference step, > 0), warm_start (a previous result of the same problem
+               shape: go on from its Hessian approximation and multipliers).
     tol      -> OptTol unless OptTol or ftol is given.
 Raises ValueError for an unknown or doubly given option and TypeError for a value of the wrong type.
 The parameter bounds are checked by the native table when the values are set (ValueError), still
@@ -38,7 +39,7 @@ PARAMETERS = {
 _BY_LOWER = {name.lower(): name for name in PARAMETERS}
 _ALIASES = {"maxiter": "MaxIterations", "ftol": "OptTol", "maxfev": "MaxEvaluations",
             "max_evaluations": "MaxEvaluations", "time_limit": "TimeLimit"}
-_OWN = ("disp", "eps")
+_OWN = ("disp", "eps", "warm_start")
 
 
 @dataclass
@@ -46,6 +47,7 @@ class Settings:
     parameters: dict = field(default_factory=dict)  # parameter name -> value, in the table's case
     disp: bool = False
     eps: float = None  # None: relative default steps
+    warm_start: object = None  # a previous result (or its warm_start field) to go on from
 
 
 def _typed(name, value):
@@ -86,6 +88,8 @@ def settings(options, tol):
             result.disp = bool(value)
         elif key == "eps":
             result.eps = _step(value)
+        elif key == "warm_start":
+            result.warm_start = value
         else:
             known = ", ".join(list(PARAMETERS) + list(_ALIASES) + list(_OWN))
             raise ValueError(f"unknown option {key!r}; the options are {known}")

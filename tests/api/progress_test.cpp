@@ -247,34 +247,48 @@ int moved_hs071(int request, int, int, int, const double* x, double* f, double* 
   return TALVIR_CALLBACK_OK;
 }
 
+// Modes: 0 cold, 1 warm on one handle, 2 each solve on a new handle warm-started from the one before
+// (talvir_set_warm_start_from), which must repeat mode 1 exactly.
 TEST(WarmStart, ASequenceOfMovedProblemsNeedsFewerEvaluations) {
-  int evaluations[2] = {0, 0};
-  std::vector<double> optimum[2];
-  for (const int warm : {0, 1}) {
-    const int kinds[2] = {TALVIR_GREATER_EQUAL, TALVIR_EQUAL};
-    const double lower[4] = {1, 1, 1, 1}, upper[4] = {5, 5, 5, 5}, x0[4] = {1, 5, 5, 1};
+  int evaluations[3] = {0, 0, 0};
+  std::vector<double> optimum[3];
+  const int kinds[2] = {TALVIR_GREATER_EQUAL, TALVIR_EQUAL};
+  const double lower[4] = {1, 1, 1, 1}, upper[4] = {5, 5, 5, 5}, x0[4] = {1, 5, 5, 1};
+  const auto create = [&] {
     talvir_solver* s = nullptr;
-    ASSERT_EQ(talvir_create(4, 2, kinds, &s), TALVIR_OK);
+    EXPECT_EQ(talvir_create(4, 2, kinds, &s), TALVIR_OK);
     talvir_set_bounds(s, lower, upper);
     talvir_set_start(s, x0);
-    ASSERT_EQ(talvir_set_warm_start(s, warm), TALVIR_OK);
+    return s;
+  };
+  for (const int mode : {0, 1, 2}) {
+    talvir_solver* s = create();
+    ASSERT_EQ(talvir_set_warm_start(s, mode == 1), TALVIR_OK);
     Moved moved{25.0};
     for (int k = 0; k < 50; ++k) {
       moved.bound = 25.0 * (1 + 0.001 * k);
-      if (!warm) talvir_set_start(s, x0);
+      if (mode == 0) talvir_set_start(s, x0);
+      if (mode == 2 && k > 0) {
+        talvir_solver* next = create();
+        ASSERT_EQ(talvir_set_warm_start_from(next, s), TALVIR_OK);
+        talvir_free(s);
+        s = next;
+      }
       talvir_callbacks cb{sizeof cb, nullptr, nullptr, nullptr, nullptr, moved_hs071, &moved};
       ASSERT_EQ(talvir_solve_with(s, &cb), TALVIR_OK);
       int ending = 0, values = 0, derivatives = 0;
       talvir_get_ending(s, &ending);
       talvir_get_evaluations(s, &values, &derivatives);
       EXPECT_EQ(ending, TALVIR_ENDING_CONVERGED) << k;
-      evaluations[warm] += values;
+      evaluations[mode] += values;
     }
-    optimum[warm].resize(4);
-    talvir_get_x(s, optimum[warm].data());
+    optimum[mode].resize(4);
+    talvir_get_x(s, optimum[mode].data());
     talvir_free(s);
   }
   for (int i = 0; i < 4; ++i) EXPECT_NEAR(optimum[1][i], optimum[0][i], 1e-5);
+  EXPECT_EQ(optimum[2], optimum[1]);
+  EXPECT_EQ(evaluations[2], evaluations[1]);
   EXPECT_LE(evaluations[1], 0.7 * evaluations[0]) << "warm " << evaluations[1] << ", cold " << evaluations[0];
   std::printf("50 moved hs071 solves: %d evaluations cold, %d warm\n", evaluations[0], evaluations[1]);
 }

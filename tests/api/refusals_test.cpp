@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -158,6 +159,21 @@ const Refusal kRefusals[] = {
      [](talvir_solver* s) { return talvir_step(s, nullptr); }},
     {"null out-pointer", TALVIR_ERROR_NULL_ARGUMENT,
      [](talvir_solver* s) { return talvir_get_integer_parameter(s, "QPMode", nullptr); }},
+    {"warm start from itself", TALVIR_ERROR_BAD_VALUE,
+     [](talvir_solver* s) { return talvir_set_warm_start_from(s, s); }},
+    {"warm start from a handle never solved", TALVIR_ERROR_OUT_OF_ORDER,
+     [](talvir_solver* s) {
+       std::unique_ptr<talvir_solver, decltype(&talvir_free)> other(make_hs071(), talvir_free);
+       return talvir_set_warm_start_from(s, other.get());
+     }},
+    {"warm start from other sizes", TALVIR_ERROR_BAD_SIZE,
+     [](talvir_solver* s) {
+       talvir_solver* other = nullptr;
+       talvir_create(4, 0, nullptr, &other);
+       std::unique_ptr<talvir_solver, decltype(&talvir_free)> owned(other, talvir_free);
+       talvir_solve(other, objective, nullptr, gradient, nullptr, nullptr);
+       return talvir_set_warm_start_from(s, other);
+     }},
 };
 
 TEST(Refusals, EveryBadArgumentIsRefusedAndChangesNothing) {

@@ -1,6 +1,7 @@
 """The caller's functions during a solve: exceptions, non-finite values, threads and the Dask example."""
 
 import os
+import pickle
 import signal
 import sys
 import threading
@@ -229,3 +230,57 @@ def test_stops_and_limits_end_at_the_last_accepted_point(how, status):
     assert res.nit < talvir.minimize(**hs071_kwargs()).nit
     if status == 20:
         assert res.nit == 1
+
+
+def test_warm_starts_need_fewer_evaluations_and_a_pickled_one_warns():
+    def solve(bound, x0, previous=None):
+        cons = [{"type": "ineq", "fun": lambda x: x[0] * x[1] * x[2] * x[3] - bound},
+                {"type": "eq", "fun": lambda x: x @ x - 40}]
+        options = {} if previous is None else {"warm_start": previous}
+        return talvir.minimize(hs071_kwargs()["fun"], x0, bounds=[(1, 5)] * 4, constraints=cons,
+                               options=options)
+
+    cold = warm = 0
+    previous = None
+    for k in range(50):  # hs071 with its product bound moved by 0.1% per solve
+        bound = 25.0 * (1 + 0.001 * k)
+        reference = solve(bound, [1, 5, 5, 1])
+        result = solve(bound, [1, 5, 5, 1] if previous is None else previous.x, previous)
+        assert result.success and result.fun == pytest.approx(reference.fun, rel=1e-6)
+        cold, warm, previous = cold + reference.nfev, warm + result.nfev, result
+    assert warm <= 0.7 * cold, (warm, cold)
+    with pytest.warns(RuntimeWarning, match="pickled"):
+        again = solve(25.0, [1, 5, 5, 1], pickle.loads(pickle.dumps(previous)))
+    assert again.nfev == solve(25.0, [1, 5, 5, 1]).nfev
+
+
+def plain_gradient(x):
+    return np.array([2 * x[0] + 3 * x[1], 3 * x[0]])
+
+
+def wrong_gradient(x):
+    return plain_gradient(x) + [0, 0.01]
+
+
+def wrong_jacobian(x):
+    return np.array([[x[1], x[0]], [0.0, 3 * x[1] ** 2 + 1]])
+
+
+@pytest.mark.parametrize("jac, cons_jac, found", [
+    (plain_gradient, None, []),
+    (wrong_gradient, None, [("objective", 0, 1)]),
+    (plain_gradient, wrong_jacobian, [(0, 1, 1)]),
+    (lambda x: (_ for _ in ()).throw(Boom("jac")), None, Boom),
+])
+def test_check_derivatives_finds_planted_errors(jac, cons_jac, found):
+    cons = {"type": "eq", "fun": lambda x: np.array([x[0] * x[1], x[1] ** 3])}
+    if cons_jac is not None:
+        cons["jac"] = cons_jac
+    args = dict(fun=lambda x: x[0] ** 2 + 3 * x[0] * x[1], jac=jac, x0=[1.0, 2.0], constraints=cons)
+    if found is Boom:
+        with pytest.raises(Boom):
+            talvir.check_derivatives(**args)
+        return
+    report = talvir.check_derivatives(**args)
+    assert [(r.function, r.component, r.variable) for r in report] == found
+    assert all(r.error > 1e-4 for r in report)
