@@ -189,6 +189,19 @@ void end_solve(talvir_solver& s, std::int32_t ending) {
   s.phase = Phase::ended;
 }
 
+// What may cut an engine call short: talvir_interrupt, and the time limit (a limit beyond a century is
+// none, which also keeps the deadline's arithmetic in range).
+vek::qp::Cancellation cancellation_of(const talvir_solver& s) {
+  vek::qp::Cancellation c;
+  c.flag = &s.interrupt_requested;
+  c.timed = s.time_limit > 0 && s.time_limit < 3.0e9;
+  if (c.timed) {
+    c.deadline = s.began + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                               std::chrono::duration<double>(s.time_limit));
+  }
+  return c;
+}
+
 // One continuing step: values to the engine, one engine call, the next request or the ending.
 // After an engine call: the next request, or the ending (the engine's, a limit's, or a stop asked for by
 // the progress callback).
@@ -198,10 +211,10 @@ void next_request(talvir_solver& s) {
     const std::int32_t limit = limit_reached(s, true);
     if (limit != TALVIR_ENDING_NONE) return end_solve(s, limit);
     s.request = TALVIR_REQUEST_VALUES;
-  } else if (run.INF == vek::engine::kInfCancelled) {  // talvir_interrupt, seen inside the engine call
-    s.interrupt_requested.store(false, std::memory_order_relaxed);
+  } else if (run.INF == vek::engine::kInfCancelled) {  // an interrupt or the time limit, inside the call
+    const bool interrupted = s.interrupt_requested.exchange(false, std::memory_order_relaxed);
     report_progress(s, run.engine_state.ITER);  // the iteration begun, as for the engine's own endings
-    end_solve(s, TALVIR_ENDING_STOPPED);
+    end_solve(s, interrupted ? TALVIR_ENDING_STOPPED : TALVIR_ENDING_TIME_LIMIT);
   } else if (run.INF == -2) {
     remember_accepted(s);
     if (!report_progress(s, run.engine_state.ITER)) return end_solve(s, TALVIR_ENDING_STOPPED);
@@ -237,7 +250,8 @@ void continue_solve(talvir_solver& s) {
   }
   {
     ListingScope listing(s);
-    const vek::qp::CancellationScope cancellation(s.interrupt_requested);
+    const vek::qp::Cancellation cancellation = cancellation_of(s);
+    const vek::qp::CancellationScope scope(cancellation);
     vek::core::run_engine(run);
   }
   s.engine_called = true;

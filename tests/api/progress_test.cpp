@@ -165,45 +165,47 @@ TEST(Progress, AnInterruptFromAnotherThreadStopsTheSolve) {
   talvir_free(w.s);
 }
 
-// talvir_interrupt while one engine call works on a long subproblem (qp at n = 1000, seconds per
-// iteration): the call is cut short, so the solve ends "stopped" in its first iteration at the start
-// point with nothing evaluated beyond it (without the cut the engine would first ask for values at a
-// trial point).
-TEST(Progress, AnInterruptCutsALongSubproblemShort) {
+// talvir_interrupt, or the time limit, while one engine call works on a long subproblem (qp at
+// n = 1000, seconds per iteration): the call is cut short, so the solve ends in its first iteration at
+// the start point with nothing evaluated beyond it (without the cut the engine would first ask for
+// values at a trial point).
+TEST(Progress, AnInterruptOrTheTimeLimitCutsALongSubproblemShort) {
   const auto p = talvir::problems::make_problem("qp", 1000);
-  Watch w;
-  w.p = p.get();
   std::vector<int> kinds(p->m());
   for (int j = 0; j < p->m(); ++j) kinds[j] = p->kind(j);
   std::vector<double> xl(p->n()), xu(p->n()), x0(p->n()), x(p->n());
   p->bounds(xl.data(), xu.data());
   p->start(x0.data());
-  ASSERT_EQ(talvir_create(p->n(), p->m(), kinds.data(), &w.s), TALVIR_OK);
-  talvir_set_bounds(w.s, xl.data(), xu.data());
-  talvir_set_start(w.s, x0.data());
-  phase = 0;
-  talvir_set_progress(  // the start point's report comes just before the first engine call
-      w.s, [](const talvir_iteration*, void*) { return phase = 1, TALVIR_CALLBACK_OK; }, nullptr);
-  std::thread solver([&] {
-    talvir_callbacks cb{sizeof cb, nullptr, nullptr, nullptr, nullptr, evaluate, &w};
-    talvir_solve_with(w.s, &cb);
-  });
-  while (phase.load() != 1) std::this_thread::yield();
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  const auto asked = std::chrono::steady_clock::now();
-  EXPECT_EQ(talvir_interrupt(w.s), TALVIR_OK);
-  solver.join();
-  std::printf("interrupt to return: %.3f s\n",
-              std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count());
-  int ending = 0, iterations = -1;
-  talvir_get_ending(w.s, &ending);
-  talvir_get_iterations(w.s, &iterations);
-  talvir_get_x(w.s, x.data());
-  EXPECT_EQ(ending, TALVIR_ENDING_STOPPED);
-  EXPECT_EQ(iterations, 1);
-  EXPECT_EQ(w.calls, 1);  // the start point's values and derivatives
-  for (int i = 0; i < p->n(); ++i) ASSERT_EQ(x[i], std::clamp(x0[i], xl[i], xu[i])) << i;
-  talvir_free(w.s);
+  for (const bool interrupt : {true, false}) {
+    Watch w;
+    w.p = p.get();
+    ASSERT_EQ(talvir_create(p->n(), p->m(), kinds.data(), &w.s), TALVIR_OK);
+    talvir_set_bounds(w.s, xl.data(), xu.data());
+    talvir_set_start(w.s, x0.data());
+    if (!interrupt) talvir_set_real_parameter(w.s, "TimeLimit", 0.3);
+    phase = 0;
+    talvir_set_progress(  // the start point's report comes just before the first engine call
+        w.s, [](const talvir_iteration*, void*) { return phase = 1, TALVIR_CALLBACK_OK; }, nullptr);
+    std::thread solver([&] {
+      talvir_callbacks cb{sizeof cb, nullptr, nullptr, nullptr, nullptr, evaluate, &w};
+      talvir_solve_with(w.s, &cb);
+    });
+    while (phase.load() != 1) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (interrupt) {
+      EXPECT_EQ(talvir_interrupt(w.s), TALVIR_OK);
+    }
+    solver.join();
+    int ending = 0, iterations = -1;
+    talvir_get_ending(w.s, &ending);
+    talvir_get_iterations(w.s, &iterations);
+    talvir_get_x(w.s, x.data());
+    EXPECT_EQ(ending, interrupt ? TALVIR_ENDING_STOPPED : TALVIR_ENDING_TIME_LIMIT);
+    EXPECT_EQ(iterations, 1);
+    EXPECT_EQ(w.calls, 1);  // the start point's values and derivatives
+    for (int i = 0; i < p->n(); ++i) ASSERT_EQ(x[i], std::clamp(x0[i], xl[i], xu[i])) << i;
+    talvir_free(w.s);
+  }
 }
 
 TEST(Progress, TheLogHasALinePerIterationAHeaderAndASummary) {
