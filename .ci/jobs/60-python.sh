@@ -10,6 +10,9 @@ if [ ! -d build/python/talvir ]; then
 fi
 TALVIR_BUILD_DIR="$PWD/build" PYTHONPATH="$PWD/build/python:$PWD/examples/python" \
   "$python" -m pytest -q -p no:cacheprovider tests/python
+plot=$(mktemp --suffix=.png)
+PYTHONPATH="$PWD/build/python" "$python" examples/python/progress_plot.py "$plot"
+test -s "$plot" && rm -f "$plot"
 
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
