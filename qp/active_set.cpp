@@ -414,12 +414,25 @@ typename SizedActiveSet<kN>::Step SizedActiveSet<kN>::correct() {
     for (int m = 0; m < l; ++m) s -= r[m] * w[m];
     w[l] = div_or_zero(s, r[l]);
   }
+  // D(i) -= sum over l = 1..q of Q(l, i) w(l), terms in increasing l (side by side with a fixed size,
+  // as in newton_direction).
   double* const d = d_.data();
-  const double* qi = q_raw_;  // column i of Q
-  for (int i = 0; i < n; qi += n, ++i) {
-    double s = 0.0;
-    for (int l = 0; l < q; ++l) s += qi[l] * w[l];
-    d[i] -= s;
+  if constexpr (kN > 0) {
+    double sum[kN];
+    for (int i = 0; i < kN; ++i) sum[i] = 0.0;
+    for (int l = 0; l < q; ++l) {
+      const double* const ql = q_raw_ + l;  // Q(l+1, i+1) at ql[i n]
+      const double wl = w[l];
+      for (int i = 0; i < kN; ++i) sum[i] += ql[i * kN] * wl;
+    }
+    for (int i = 0; i < kN; ++i) d[i] -= sum[i];
+  } else {
+    const double* qi = q_raw_;  // column i of Q
+    for (int i = 0; i < n; qi += n, ++i) {
+      double s = 0.0;
+      for (int l = 0; l < q; ++l) s += qi[l] * w[l];
+      d[i] -= s;
+    }
   }
   return Step::grad;
 }
@@ -448,12 +461,25 @@ void SizedActiveSet<kN>::newton_direction() {
     for (int l = q + 1; l < m; ulm += n - l, ++l) s -= *ulm * w[l];
     w[m] = div_or_zero(s, *diag);
   }
-  const double* qi = q_raw_ + q;  // Q(q+1.., i): the reduced rows of column i
-  const double* const wz = w_raw_ + q;
-  for (int i = 0; i < n; qi += n, ++i) {
-    double s = 0.0;
-    for (int l = 0; l < n - q; ++l) s += qi[l] * wz[l];
-    gd_raw_[i] = s;
+  // d(i) = sum over l = q+1..n of Q(l, i) w(l), terms in increasing l. With a fixed size the n sums are
+  // formed side by side, one reduced row of Q at a time; otherwise one column of Q at a time.
+  if constexpr (kN > 0) {
+    double sum[kN];
+    for (int i = 0; i < kN; ++i) sum[i] = 0.0;
+    for (int l = q + 1; l <= kN; ++l) {
+      const double* const ql = q_raw_ + (l - 1);  // Q(l, i+1) at ql[i n]
+      const double wl = w[l];
+      for (int i = 0; i < kN; ++i) sum[i] += ql[i * kN] * wl;
+    }
+    for (int i = 0; i < kN; ++i) gd_raw_[i] = sum[i];
+  } else {
+    const double* qi = q_raw_ + q;  // Q(q+1.., i): the reduced rows of column i
+    const double* const wz = w_raw_ + q;
+    for (int i = 0; i < n; qi += n, ++i) {
+      double s = 0.0;
+      for (int l = 0; l < n - q; ++l) s += qi[l] * wz[l];
+      gd_raw_[i] = s;
+    }
   }
 }
 
