@@ -104,6 +104,8 @@ void qpadd_sized(int N, int NACT, const double* AN, double* Q, double* T, double
   if (q + 1 < n) clean_up<kN>(n, q, WK, f);
 }
 
+// The instances: any size (0) and every fixed size up to kLargestFixedSize.
+static_assert(kLargestFixedSize == 8, "one instance per fixed size below");
 template void qpadd_sized<0>(int, int, const double*, double*, double*, double*);
 template void qpadd_sized<1>(int, int, const double*, double*, double*, double*);
 template void qpadd_sized<2>(int, int, const double*, double*, double*, double*);

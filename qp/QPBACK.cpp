@@ -60,6 +60,8 @@ void qpback_sized(int LCN, int NQ_given, int ME, int M, const int* IWA, double* 
   }
 }
 
+// The instances: any size (0) and every fixed size up to kLargestFixedSize + 1.
+static_assert(kLargestFixedSize + 1 == 9, "one instance per fixed size below");
 template void qpback_sized<0>(int, int, int, int, const int*, double*, double*, double*, double*,
                               const double*, const double*, const double*, double*);
 template void qpback_sized<1>(int, int, int, int, const int*, double*, double*, double*, double*,

@@ -63,6 +63,8 @@ void qpchol_sized(int N, double* T, int NACT, int IPRINT) {
   }
 }
 
+// The instances: any size (0) and every fixed size up to kLargestFixedSize.
+static_assert(kLargestFixedSize == 8, "one instance per fixed size below");
 template void qpchol_sized<0>(int, double*, int, int);
 template void qpchol_sized<1>(int, double*, int, int);
 template void qpchol_sized<2>(int, double*, int, int);

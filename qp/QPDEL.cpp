@@ -117,6 +117,8 @@ void qpdel_sized(int N, int NACT, int L, int& IFAIL, double* W, double* Q, const
   uq[0] = std::sqrt(sigma);
 }
 
+// The instances: any size (0) and every fixed size up to kLargestFixedSize.
+static_assert(kLargestFixedSize == 8, "one instance per fixed size below");
 template void qpdel_sized<0>(int, int, int, int&, double*, double*, const double*, double*, int);
 template void qpdel_sized<1>(int, int, int, int&, double*, double*, const double*, double*, int);
 template void qpdel_sized<2>(int, int, int, int&, double*, double*, const double*, double*, int);

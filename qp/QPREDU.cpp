@@ -293,6 +293,8 @@ void qpredu_sized(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, 
   reduce_hessian<kNQ>(nq, ME, a, g, h, wa);
 }
 
+// The instances: any size (0) and every fixed size up to kLargestFixedSize + 1.
+static_assert(kLargestFixedSize + 1 == 9, "one instance per fixed size below");
 template void qpredu_sized<0>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
                               double*, int);
 template void qpredu_sized<1>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,

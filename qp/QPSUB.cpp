@@ -301,7 +301,7 @@ void QPSUB(int NQ, int LCN, int M, int ME, int* KTYPE, double* D, double* U, dou
     return;
   }
   // Fixed-size instances up to one more than the active set's largest (NQ = NR + ME), any size beyond.
-  with_fixed_size<detail::kLargestFixedSize + 1>(NQ, [&](auto size) {
+  with_fixed_size<kLargestFixedSize + 1>(NQ, [&](auto size) {
     solve_sized<decltype(size)::value>(NQ, LCN, M, ME, KTYPE, D, U, DL, DU, C, A, G, H, IWA, WA, LIWA, LWA,
                                        MODE, QPFAIL, IPRINT);
   });

@@ -38,8 +38,6 @@ struct ActiveSetArgs {
   int IPRINT;
 };
 
-inline constexpr int kLargestFixedSize = 8;
-
 template <int kN>
 class SizedActiveSet {
   static_assert(kN >= 0 && kN <= kLargestFixedSize);

@@ -100,6 +100,11 @@ class Factor {
   int n_;
 };
 
+// The largest number of free variables with a fixed-size instance of the active set (qp/active_set.h)
+// and of the factor updates; QPSUB, QPREDU and QPBACK have instances up to one more (NQ = NR + ME).
+// Each routine's list of explicit instances covers 0 (any size) and 1..this.
+inline constexpr int kLargestFixedSize = 8;
+
 // Calls f(std::integral_constant<int, n>()) when 1 <= n <= kLargest, else f(std::integral_constant<int,
 // 0>()): the fixed-size instances of the QP routines, where the loops over the variables have a length known
 // to the compiler, and the instance for any size (0).
