@@ -13,45 +13,61 @@
 
 namespace vek::engine {
 
-// Every field of `p` is written once, and only after the checks: no local record is copied over it.
-bool partition_wqp(int N, int M, int ME, double* WQP, int LWQP, QpPartition& p) {
+namespace {
+
+// The lengths of WQP's pieces, in 64 bits: the needs may pass the int range; once LWQP covers one, its
+// pieces fit in an int.
+struct WqpLengths {
+  long long liwa, lwa, minimum, in_memory_need;
+};
+
+WqpLengths wqp_lengths(int N, int M, int ME) {
   const int NQ = N + 1;
   const long long liwa = qp::qpsub_min_liwa(NQ, M, ME);
   const long long lwa = qp::qpsub_min_lwa(NQ, M, ME);
-  // In 64 bits: the needs may pass the int range; once LWQP covers one, its pieces fit in an int.
   const long long minimum = 3LL * NQ + liwa + lwa;
-  const long long in_memory_need =
-      minimum + M + static_cast<long long>(NQ) * M + static_cast<long long>(NQ) * (NQ + 1) / 2;
-  if (N < 1 || M < 0 || ME < 0 || ME > M || LWQP < minimum) return false;
-  p.NQ = NQ;
-  p.NR = NQ - ME;
-  p.minimum = minimum;
-  p.in_memory_need = in_memory_need;
-  p.LIWA = static_cast<int>(liwa);
-  p.LWA = static_cast<int>(lwa);
-  p.in_memory = LWQP >= in_memory_need;
-  double* next = WQP;
-  p.lin = qp::Vec1<double>(next, NQ);
-  next += NQ;
-  p.dl = qp::Vec1<double>(next, NQ);
-  next += NQ;
-  p.du = qp::Vec1<double>(next, NQ);
-  next += NQ;
-  p.iwa_storage = next;
-  next += p.LIWA;
-  p.wa = qp::Vec1<double>(next, p.LWA);
-  next += p.LWA;
-  if (p.in_memory) {
-    p.c_copy = qp::Vec1<double>(next, M);
-    next += M;
-    p.a_copy = qp::Mat1<double>(next, NQ);
-    next += NQ * M;
-    p.h_copy = qp::Vec1<double>(next, qp::packed_size(NQ));
-  } else {
-    p.c_copy = qp::Vec1<double>();
-    p.a_copy = qp::Mat1<double>();
-    p.h_copy = qp::Vec1<double>();
-  }
+  return {liwa, lwa, minimum,
+          minimum + M + static_cast<long long>(NQ) * M + static_cast<long long>(NQ) * (NQ + 1) / 2};
+}
+
+bool wqp_fits(int N, int M, int ME, int LWQP, const WqpLengths& l) {
+  return N >= 1 && M >= 0 && ME >= 0 && ME <= M && LWQP >= l.minimum;
+}
+
+// The pieces of a WQP that fits, built in place: every field written once (no zero fill first, no
+// record copied over another).
+QpPartition cut_wqp(int N, int M, int ME, double* WQP, int LWQP, const WqpLengths& l) {
+  const int NQ = N + 1;
+  const int LIWA = static_cast<int>(l.liwa);
+  const int LWA = static_cast<int>(l.lwa);
+  const bool in_memory = LWQP >= l.in_memory_need;
+  double* const iwa = WQP + 3 * NQ;
+  double* const wa = iwa + LIWA;
+  double* const copies = wa + LWA;  // C, then A (NQ x M), then H
+  return QpPartition{
+      NQ,
+      NQ - ME,
+      LIWA,
+      LWA,
+      l.minimum,
+      l.in_memory_need,
+      in_memory,
+      qp::Vec1<double>(WQP, NQ),
+      qp::Vec1<double>(WQP + NQ, NQ),
+      qp::Vec1<double>(WQP + 2 * NQ, NQ),
+      iwa,
+      qp::Vec1<double>(wa, LWA),
+      in_memory ? qp::Vec1<double>(copies, M) : qp::Vec1<double>(),
+      in_memory ? qp::Mat1<double>(copies + M, NQ) : qp::Mat1<double>(),
+      in_memory ? qp::Vec1<double>(copies + M + NQ * M, qp::packed_size(NQ)) : qp::Vec1<double>()};
+}
+
+}  // namespace
+
+bool partition_wqp(int N, int M, int ME, double* WQP, int LWQP, QpPartition& p) {
+  const WqpLengths lengths = wqp_lengths(N, M, ME);
+  if (!wqp_fits(N, M, ME, LWQP, lengths)) return false;
+  p = cut_wqp(N, M, ME, WQP, LWQP, lengths);
   return true;
 }
 
@@ -117,11 +133,12 @@ int* begin_integer_workspace(double* storage, int count) {
 void MIRAX2(int N, int M, int ME, int* KTYPE, const double* G, double* C, double* A, int LCN, int& INF,
             int NQ, double* U, double* H, double* D, double* WQP, int LWQP, const double* X, const double* XL,
             const double* XU, int MODE, int& QPFAIL, int IPRINT) {
-  QpPartition p;
-  if (NQ != N + 1 || !partition_wqp(N, M, ME, WQP, LWQP, p)) {
+  const WqpLengths lengths = wqp_lengths(N, M, ME);
+  if (NQ != N + 1 || !wqp_fits(N, M, ME, LWQP, lengths)) {
     QPFAIL = 1;
     return;
   }
+  const QpPartition p = cut_wqp(N, M, ME, WQP, LWQP, lengths);
   QPFAIL = 0;
   set_linear_term_and_bounds(N, p, G, X, XL, XU);
 
