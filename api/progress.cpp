@@ -96,10 +96,9 @@ bool report_progress(talvir_solver& s, int iteration) {
 }
 
 std::int32_t limit_reached(const talvir_solver& s, bool values_next) {
-  const double time_limit = parameter_number(s, "TimeLimit");
-  if (time_limit > 0 && seconds_since(s) >= time_limit) return TALVIR_ENDING_TIME_LIMIT;
-  const double evaluations = parameter_number(s, "MaxEvaluations");
-  if (values_next && evaluations > 0 && s.value_evaluations >= evaluations)
+  // The controls taken at the solve's first step (take_progress_controls): no lookup by name per step.
+  if (s.time_limit > 0 && seconds_since(s) >= s.time_limit) return TALVIR_ENDING_TIME_LIMIT;
+  if (values_next && s.max_evaluations > 0 && s.value_evaluations >= s.max_evaluations)
     return TALVIR_ENDING_EVALUATION_LIMIT;
   return TALVIR_ENDING_NONE;
 }
