@@ -5,7 +5,9 @@ Accepted forms (a single one or a sequence of them, freely mixed):
        'eq' means c(x) = 0, 'ineq' means c(x) >= 0; c may return a scalar or a vector.
   scipy.optimize.NonlinearConstraint(fun, lb, ub, jac=...)   lb <= fun(x) <= ub
   scipy.optimize.LinearConstraint(A, lb, ub)                  lb <= A x <= ub
-A constraint without a usable jac is differentiated by finite differences.
+A constraint without a usable jac is differentiated by finite differences. keep_feasible, and a nonlinear
+constraint's hess, finite_diff_rel_step and finite_diff_jac_sparsity are ignored with an OptimizeWarning.
+Every function gets its own copy of x.
 
 Constraints(constraints, x0, xl, xu, step) evaluates every constraint once at x0 to learn its size
 (as SLSQP does) and raises TypeError / ValueError for anything it cannot use.
@@ -30,11 +32,13 @@ multipliers(lam) -> list one array per caller constraint (its components), from 
 by_differences           True when some constraint Jacobian comes from finite differences
 """
 
+import warnings
+
 import numpy as np
-from scipy.optimize import LinearConstraint, NonlinearConstraint
+from scipy.optimize import HessianUpdateStrategy, LinearConstraint, NonlinearConstraint, OptimizeWarning
 
 from talvir._differences import forward_jacobian
-from talvir._objective import DIFFERENCE_SCHEMES, jac_mode
+from talvir._objective import DIFFERENCE_SCHEMES, jac_mode, real_values
 
 _DICT_KEYS = {"type", "fun", "jac", "args"}
 
@@ -53,14 +57,14 @@ class _Block:
         self.lb, self.ub = _sides(what, lb, ub, self.k)
 
     def evaluate(self, x):
-        return np.atleast_1d(np.asarray(self._fun(x, *self._args), dtype=float)).reshape(-1)
+        return real_values(self._fun(x.copy(), *self._args), self.what).reshape(-1)
 
     def jacobian(self, x, xl, xu, step):
         n = x.size
         if self.mode in DIFFERENCE_SCHEMES:
             c0 = self.evaluate(x)
             return forward_jacobian(self.evaluate, x, c0, xl, xu, step, self.mode)
-        jac = self._jac(x, *self._args)
+        jac = self._jac(x.copy(), *self._args)
         jac = np.asarray(jac.toarray() if hasattr(jac, "toarray") else jac, dtype=float)
         if jac.size != self.k * n:
             raise ValueError(f"{self.what}: the Jacobian has shape {jac.shape}, expected ({self.k}, {n})")
@@ -103,8 +107,24 @@ def _from_linear(what, con, x0):
     return _Block(what, lambda x: a @ x, lambda x: a, (), con.lb, con.ub, x0)
 
 
+def _warn_ignored(what, con):
+    """OptimizeWarning for what SLSQP ignores too: keep_feasible, and a nonlinear constraint's hess
+    (other than the default quasi-Newton one) and finite-difference settings."""
+    ignored = []
+    if np.any(getattr(con, "keep_feasible", False)):
+        ignored.append("keep_feasible")
+    if isinstance(con, NonlinearConstraint):
+        if con.hess is not None and not isinstance(con.hess, HessianUpdateStrategy):
+            ignored.append("hess")
+        ignored += [name for name in ("finite_diff_rel_step", "finite_diff_jac_sparsity")
+                    if getattr(con, name, None) is not None]
+    if ignored:
+        warnings.warn(f"{what}: {', '.join(ignored)} ignored", OptimizeWarning, stacklevel=5)
+
+
 def _block(index, con, x0):
     what = f"constraint {index}"
+    _warn_ignored(what, con)
     if isinstance(con, dict):
         return _from_dict(what, con, (), x0)
     if isinstance(con, LinearConstraint):

@@ -8,7 +8,8 @@ forward_jacobian(fun, x, c0, xl, xu, step, scheme)  -> (k, n) array
 `scheme` is "2-point" (one extra call per variable: forward, or backward where the forward point would
 leave the bounds) or "3-point" (two extra calls per variable: central, one-sided at a bound).
 `step` is None for the relative default (sqrt(machine epsilon) * max(1, |x_i|) for "2-point", its cube
-root for "3-point") or a positive absolute step (the `eps` option). The trial points never leave
+root for "3-point"), a positive absolute step (the `eps` option), or a RelativeStep r (the
+`finite_diff_rel_step` option: r * max(1, |x_i|)). The trial points never leave
 [xl, xu] unless the bounds are closer together than the step.
 """
 
@@ -17,8 +18,14 @@ import numpy as np
 _EPS = np.finfo(float).eps
 
 
+class RelativeStep(float):
+    """A relative step r (scipy's finite_diff_rel_step): the step of x_i is r * max(1, |x_i|)."""
+
+
 def steps(x, scheme, step):
     """The step of each variable."""
+    if isinstance(step, RelativeStep):
+        return float(step) * np.maximum(1.0, np.abs(x))
     if step is not None:
         return np.full(x.shape, float(step))
     base = np.sqrt(_EPS) if scheme == "2-point" else _EPS ** (1.0 / 3.0)

@@ -29,12 +29,12 @@ import sys
 import warnings
 
 import numpy as np
-from scipy.optimize import Bounds, OptimizeResult
+from scipy.optimize import Bounds, OptimizeResult, OptimizeWarning
 
 from talvir import _talvir
 from talvir._constraints import Constraints
 from talvir._objective import Objective
-from talvir._options import settings
+from talvir._options import check_step, settings
 
 _FEASIBILITY_FLOOR = 1.0e-6
 
@@ -58,6 +58,7 @@ def minimize(fun, x0, args=(), jac=None, bounds=None, constraints=(), tol=None, 
     x = _start_point(x0)
     xl, xu = _bounds(bounds, x.size)
     x = np.clip(x, xl, xu)
+    check_step(chosen.eps, x)
     objective = Objective(fun, args, jac, xl, xu, chosen.eps)
     rows = Constraints(constraints, x, xl, xu, chosen.eps)
     solver = _solver(rows, x, xl, xu, chosen)
@@ -107,17 +108,19 @@ def _bounds(bounds, n):
     if bounds is None:
         return np.full(n, -np.inf), np.full(n, np.inf)
     if isinstance(bounds, Bounds):
+        if np.any(bounds.keep_feasible):
+            warnings.warn("bounds: keep_feasible ignored", OptimizeWarning, stacklevel=3)
         try:
-            xl = np.broadcast_to(np.asarray(bounds.lb, dtype=float), (n,)).copy()
-            xu = np.broadcast_to(np.asarray(bounds.ub, dtype=float), (n,)).copy()
+            xl = np.broadcast_to(np.asarray(bounds.lb, dtype=float).reshape(-1), (n,)).copy()
+            xu = np.broadcast_to(np.asarray(bounds.ub, dtype=float).reshape(-1), (n,)).copy()
         except ValueError:
             raise ValueError(f"bounds: lb and ub must be scalars or have {n} entries") from None
     else:
         pairs = list(bounds)
         if len(pairs) != n or any(np.size(p) != 2 for p in pairs):
             raise ValueError(f"bounds must be a Bounds object or {n} (lower, upper) pairs")
-        xl = np.array([-np.inf if p[0] is None else p[0] for p in pairs], dtype=float)
-        xu = np.array([np.inf if p[1] is None else p[1] for p in pairs], dtype=float)
+        xl = np.array([_side(p[0], -np.inf) for p in pairs])
+        xu = np.array([_side(p[1], np.inf) for p in pairs])
     if np.isnan(xl).any() or np.isnan(xu).any():
         raise ValueError("bounds must not be NaN")
     if (xl > xu).any():
@@ -153,6 +156,16 @@ def _warm_start_from(solver, given):
         except ValueError as error:
             reason = str(error)
     warnings.warn(f"warm_start not used ({reason}): a cold start", RuntimeWarning, stacklevel=4)
+
+
+def _side(value, none):
+    """One side of a (lower, upper) pair: None, a number or a one-element array."""
+    if value is None:
+        return none
+    side = np.asarray(value, dtype=float).reshape(-1)
+    if side.size != 1:
+        raise ValueError(f"bounds: each side of a pair must be a number or None, got {value!r}")
+    return float(side[0])
 
 
 def _solver(rows, x, xl, xu, chosen):

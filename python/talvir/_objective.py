@@ -3,9 +3,10 @@
 Objective(fun, args, jac, xl, xu, step)
     fun   callable f(x, *args) -> float, or (float, gradient) when jac is True
     jac   True, a callable g(x, *args) -> (n,) array, or None / False / "2-point" / "3-point"
-          (finite differences)
+          (finite differences; "cs" gives central differences with an OptimizeWarning)
     xl, xu, step  the bounds that finite differences respect and the `eps` step (None: relative)
-Raises TypeError / ValueError for a jac it cannot use.
+Raises TypeError / ValueError for a jac it cannot use. fun and jac get their own copy of x; a value that
+is not a real number (None, a text, a complex number) raises TypeError naming the function.
 
 value(x) -> float         f at x (one call of fun, none when x is the point of the previous call)
 gradient(x) -> (n,) array the gradient at x
@@ -13,7 +14,10 @@ nfev, njev                calls of fun (finite differences included) and gradien
 by_differences            True when the gradient comes from finite differences
 """
 
+import warnings
+
 import numpy as np
+from scipy.optimize import OptimizeWarning
 
 from talvir._differences import forward_gradient
 
@@ -31,14 +35,27 @@ def jac_mode(jac, what):
     if isinstance(jac, str):
         if jac in DIFFERENCE_SCHEMES:
             return jac
+        if jac == "cs":
+            warnings.warn(f"{what}: complex-step derivatives (jac='cs') are not used; central differences"
+                          " ('3-point') instead", OptimizeWarning, stacklevel=4)
+            return "3-point"
         raise ValueError(
-            f"{what}: jac={jac!r} is not supported; use a callable, True, None, '2-point' or '3-point'"
+            f"{what}: jac={jac!r} is not supported; use a callable, True, None, '2-point', '3-point' or 'cs'"
         )
     raise TypeError(f"{what}: jac must be a callable, True, None or a difference scheme, not {type(jac).__name__}")
 
 
+def real_values(value, what):
+    """`value` as a float array; TypeError naming `what` for None, texts, complex and other non-numbers."""
+    array = np.asarray(value)
+    if array.dtype.kind not in "biuf":
+        kind = "complex values" if array.dtype.kind == "c" else type(value).__name__
+        raise TypeError(f"{what} must return real numbers, not {kind}")
+    return array.astype(float)
+
+
 def scalar_value(value, what):
-    array = np.asarray(value, dtype=float)
+    array = real_values(value, what)
     if array.size != 1:
         raise ValueError(f"{what} must return a scalar, got an array of shape {array.shape}")
     return float(array.reshape(()))
@@ -64,7 +81,7 @@ class Objective:
 
     def _plain(self, x):
         self.nfev += 1
-        return scalar_value(self._fun(x, *self._args), "fun")
+        return scalar_value(self._fun(x.copy(), *self._args), "fun")
 
     def _remembered(self, x):
         """f at x, reusing the last value when x is the last point asked for."""
@@ -76,7 +93,7 @@ class Objective:
         if self._cached_x is not None and self._same(x):
             return self._cached
         self.nfev += 1
-        returned = self._fun(x, *self._args)
+        returned = self._fun(x.copy(), *self._args)
         if not isinstance(returned, (tuple, list)) or len(returned) != 2:
             raise ValueError("with jac=True, fun must return a pair (f, gradient)")
         f = scalar_value(returned[0], "fun")
@@ -94,7 +111,7 @@ class Objective:
         if self._mode == "combined":
             return self._combined(x)[1]
         if self._mode == "given":
-            return self._checked_gradient(self._jac(x, *self._args), x.size)
+            return self._checked_gradient(self._jac(x.copy(), *self._args), x.size)
         f0 = self._remembered(x)
         return forward_gradient(self._plain, x, f0, self._xl, self._xu, self._step, self._mode)
 
@@ -103,7 +120,7 @@ class Objective:
 
     @staticmethod
     def _checked_gradient(g, n):
-        g = np.asarray(g, dtype=float).reshape(-1)
+        g = real_values(g, "jac").reshape(-1)
         if g.size != n:
             raise ValueError(f"the gradient has {g.size} entries, expected {n}")
         return g
