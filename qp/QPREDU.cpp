@@ -33,6 +33,7 @@
 
 #include "io/layout.h"
 #include "qp/cancellation.h"
+#include "qp/dense_kernels.h"
 #include "qp/views.h"
 
 namespace vek::qp {
@@ -45,6 +46,11 @@ constexpr double kSmallPivot = 1e-10;
 double* col(const Mat1<double>& a, int j) {
   return a.column(j).data();
 }
+
+// The any-size instance runs its long loops down columns, a block of rows at a time with the partial
+// sums of the block in a stack array: each element's sum keeps its terms and their order, so results
+// are those of the row-by-row loops of the fixed-size instances.
+constexpr int kRowBlock = 256;
 
 // Exchanges variables k < p in the packed symmetric matrix: a symmetric permutation of rows/columns.
 void swap_packed(const Packed<double>& h, int n, int k, int p) {
@@ -59,6 +65,14 @@ template <int kNQ>
 void row_sizes(int nq_given, int m, const Mat1<double>& a, double* size) {
   const int nq = kNQ > 0 ? kNQ : nq_given;
   const std::ptrdiff_t ld = a.ld();
+  if constexpr (kNQ == 0) {  // down the columns: a maximum does not depend on the order
+    for (int i = 0; i < nq; ++i) size[i] = 0.0;
+    for (int j = 0; j < m; ++j) {
+      const double* aj = a.data() + j * ld;
+      for (int i = 0; i < nq; ++i) size[i] = std::max(size[i], std::fabs(aj[i]));
+    }
+    return;
+  }
   for (int i = 0; i < nq; ++i) {
     const double* ai = a.data() + i;  // A(i+1, j+1) at ai[j ld]
     double s = 0.0;
@@ -99,7 +113,11 @@ void exchange(int nq_given, int me, int k, const Mat1<double>& a) {
     double* const aj = col(a, j);
     const double t = -aj[k - 1];
     if (t == 0.0) continue;
-    for (int i = 0; i < nq; ++i) aj[i] += t * ak[i];
+    if constexpr (kNQ == 0) {
+      add_scaled(aj, ak, t, nq);
+    } else {
+      for (int i = 0; i < nq; ++i) aj[i] += t * ak[i];
+    }
     aj[k - 1] = piv * t;
   }
 }
@@ -128,12 +146,33 @@ double row_reach(int i, int k, const Mat1<double>& a, const Vec1<double>& size) 
   return r;
 }
 
+// r[i - lo] = row_reach(i, k) for the rows lo..hi (fewer than kRowBlock), down the columns.
+void row_reaches(int lo, int hi, int k, const Mat1<double>& a, const Vec1<double>& size, double* r) {
+  const double* sz = size.data();
+  const int len = hi - lo + 1;
+  for (int b = 0; b < len; ++b) r[b] = sz[lo - 1 + b];
+  for (int t = 0; t < k - 1; ++t) add_abs_scaled(r, col(a, t + 1) + (lo - 1), sz[t], len);
+}
+
 // sum_{u<k} |A(u,t)|: the size of column t of the inverse built by the first k-1 steps.
 double inverse_column(int t, int k, const Mat1<double>& a) {
   const double* at = col(a, t);
   double s = 0.0;
   for (int u = 0; u < k - 1; ++u) s += std::fabs(at[u]);
   return s;
+}
+
+// inverse_column(t + u, k) for u = 0..3 into c[u], the four sums side by side.
+void inverse_columns4(int t, int k, const Mat1<double>& a, double* c) {
+  const double *a0 = col(a, t), *a1 = col(a, t + 1), *a2 = col(a, t + 2), *a3 = col(a, t + 3);
+  double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+  for (int u = 0; u < k - 1; ++u) {
+    s0 += std::fabs(a0[u]);
+    s1 += std::fabs(a1[u]);
+    s2 += std::fabs(a2[u]);
+    s3 += std::fabs(a3[u]);
+  }
+  c[0] = s0, c[1] = s1, c[2] = s2, c[3] = s3;
 }
 
 // Before step k: entries of equality column k in the rows still free (k..NQ) that lie within the
@@ -145,8 +184,27 @@ void clear_column_residues(int nq_given, int k, const Mat1<double>& a, const Vec
   const int nq = kNQ > 0 ? kNQ : nq_given;
   if (k == 1) return;
   double growth = 1.0;
-  for (int t = 1; t < k; ++t) growth += size(t) * inverse_column(t, k, a);
+  int t = 1;
+  if constexpr (kNQ == 0) {  // four column sums side by side, each in its own order
+    for (; t + 3 < k; t += 4) {
+      double c[4];
+      inverse_columns4(t, k, a, c);
+      for (int u = 0; u < 4; ++u) growth += size(t + u) * c[u];
+    }
+  }
+  for (; t < k; ++t) growth += size(t) * inverse_column(t, k, a);
   const double gamma = residue_gamma(k - 1);
+  if constexpr (kNQ == 0) {
+    for (int lo = k; lo <= nq; lo += kRowBlock) {
+      const int hi = std::min(nq, lo + kRowBlock - 1);
+      double r[kRowBlock];
+      row_reaches(lo, hi, k, a, size, r);
+      for (int i = lo; i <= hi; ++i) {
+        if (a(i, k) != 0.0 && is_residue(a(i, k), gamma * r[i - lo] * growth)) a(i, k) = 0.0;
+      }
+    }
+    return;
+  }
   for (int i = k; i <= nq; ++i) {
     if (a(i, k) != 0.0 && is_residue(a(i, k), gamma * row_reach(i, k, a, size) * growth)) a(i, k) = 0.0;
   }
@@ -159,7 +217,16 @@ void clear_column_residues(int nq_given, int k, const Mat1<double>& a, const Vec
 template <int kNQ>
 void clear_elimination_residues(int nq_given, int me, const Mat1<double>& a, const Vec1<double>& wa) {
   const int nq = kNQ > 0 ? kNQ : nq_given;
-  for (int l = me + 1; l <= nq; ++l) wa(l) = row_reach(l, me + 1, a, wa);
+  if constexpr (kNQ == 0) {
+    for (int lo = me + 1; lo <= nq; lo += kRowBlock) {
+      const int hi = std::min(nq, lo + kRowBlock - 1);
+      double r[kRowBlock];
+      row_reaches(lo, hi, me + 1, a, wa, r);
+      for (int l = lo; l <= hi; ++l) wa(l) = r[l - lo];
+    }
+  } else {
+    for (int l = me + 1; l <= nq; ++l) wa(l) = row_reach(l, me + 1, a, wa);
+  }
   for (int k = 1; k <= me; ++k) wa(k) = inverse_column(k, me + 1, a);
   const double gamma = residue_gamma(me);
   const double* const w = wa.data();
@@ -168,6 +235,25 @@ void clear_elimination_residues(int nq_given, int me, const Mat1<double>& a, con
     const double wk = w[k - 1];
     for (int l = me; l < nq; ++l)
       if (is_residue(ak[l], gamma * w[l] * wk)) ak[l] = 0.0;
+  }
+}
+
+// One inequality column aj of reduce_inequalities (rows ME+1..NQ), a block of rows at a time.
+void reduce_column_blocked(int nq, int me, const Mat1<double>& a, double* aj, const double* w,
+                           double inherited, double gamma) {
+  const std::ptrdiff_t ld = a.ld();
+  for (int lo = me; lo < nq; lo += kRowBlock) {
+    const int len = std::min(kRowBlock, nq - lo);
+    double s[kRowBlock], size[kRowBlock];
+    for (int b = 0; b < len; ++b) {
+      s[b] = aj[lo + b];
+      size[b] = std::fabs(s[b]) + w[lo + b] * inherited;
+    }
+    for (int k = 0; k < me; ++k) {
+      const double t = -aj[k];
+      if (t != 0.0) add_terms(s, size, a.data() + k * ld + lo, t, len);
+    }
+    for (int b = 0; b < len; ++b) aj[lo + b] = is_residue(s[b], gamma * size[b]) ? 0.0 : s[b];
   }
 }
 
@@ -186,6 +272,10 @@ void reduce_inequalities(int nq_given, int m, int me, const Mat1<double>& a, con
     double* const aj = col(a, j);
     double inherited = 0.0;
     for (int k = 0; k < me; ++k) inherited += std::fabs(aj[k]) * w[k];
+    if constexpr (kNQ == 0) {
+      reduce_column_blocked(nq, me, a, aj, w, inherited, gamma);
+      continue;
+    }
     for (int l = me; l < nq; ++l) {
       const double* const al = a.data() + l;  // A(l+1, k+1) at al[k ld]
       double s = aj[l];
@@ -207,9 +297,92 @@ void reduce_inequalities(int nq_given, int m, int me, const Mat1<double>& a, con
 // q > ME, with s1 = (E H_BB E')(q, c) and s2 = (E H_BF)(q, c): H(q, c) = (H(q, c) + s1) - s2 for q >= c
 // (2 s2 on the diagonal), and H(c, q) -= s2 above the diagonal (the later column's share of that
 // element); G(c) loses (E G_B)(c). Each sum over t = 1..ME starts from 0, terms in increasing t.
+// For r = r0..r0+3: WA(r) += H(t, r) E(c, t) over t = max(r+1, t0)..t1 in increasing t (e[t - t0] holds
+// E(c, t)); the four sums run side by side, each in its own order.
+void add_column_terms4(int r0, int t0, int t1, const Packed<double>& h, const double* e, double* w) {
+  const double* h0 = h.column(r0) - r0;  // H(t, r0 + k) at hk[t]
+  const double* h1 = h.column(r0 + 1) - (r0 + 1);
+  const double* h2 = h.column(r0 + 2) - (r0 + 2);
+  const double* h3 = h.column(r0 + 3) - (r0 + 3);
+  double s0 = w[r0 - 1], s1 = w[r0], s2 = w[r0 + 1], s3 = w[r0 + 2];
+  int t = std::max(r0 + 1, t0);
+  for (; t <= std::min(t1, r0 + 3); ++t) {  // the leading terms, while not every sum has begun
+    const double et = e[t - t0];
+    s0 += h0[t] * et;
+    if (t > r0 + 1) s1 += h1[t] * et;
+    if (t > r0 + 2) s2 += h2[t] * et;
+  }
+  for (t = std::max(r0 + 4, t0); t <= t1; ++t) {
+    const double et = e[t - t0];
+    s0 += h0[t] * et;
+    s1 += h1[t] * et;
+    s2 += h2[t] * et;
+    s3 += h3[t] * et;
+  }
+  w[r0 - 1] = s0, w[r0] = s1, w[r0 + 1] = s2, w[r0 + 2] = s3;
+}
+
+// WA(r) = (H_BB E')(r, c), r = 1..ME, down the columns of H: first the terms t <= r (column t from its
+// diagonal), then those t > r (column r below its diagonal, E(c, t) gathered a block of t at a time);
+// each WA(r) still adds its terms in increasing t.
+void hessian_times_row(int me, const double* ac, std::ptrdiff_t ld, const Packed<double>& h, double* w) {
+  for (int r = 0; r < me; ++r) w[r] = 0.0;
+  for (int t = 1; t <= me; ++t) add_scaled(w + (t - 1), h.column(t), ac[(t - 1) * ld], me - t + 1);
+  for (int t0 = 2; t0 <= me; t0 += kRowBlock) {
+    const int t1 = std::min(me, t0 + kRowBlock - 1);
+    double e[kRowBlock];
+    for (int t = t0; t <= t1; ++t) e[t - t0] = ac[(t - 1) * ld];
+    int r = 1;
+    for (; r + 3 < t1; r += 4) add_column_terms4(r, t0, t1, h, e, w);  // four chains at once
+    for (; r < t1; ++r) {
+      const double* hr = h.column(r) - r;  // H(t, r) at hr[t]
+      double s = w[r - 1];
+      for (int t = std::max(r + 1, t0); t <= t1; ++t) s += hr[t] * e[t - t0];
+      w[r - 1] = s;
+    }
+  }
+}
+
+// reduce_hessian for any size: per column c, the sums s2 (rows q > ME) and s1 (rows q >= c) of a block
+// of rows at a time, down the columns of E.
+void reduce_hessian_blocked(int nq, int me, const Mat1<double>& a, const Vec1<double>& g,
+                            const Packed<double>& h, double* w) {
+  const std::ptrdiff_t ld = a.ld();
+  for (int c = me + 1; c <= nq; ++c) {
+    if (cancellation_requested()) return;
+    const double* const ac = a.data() + (c - 1);  // A(c, t+1) at ac[t ld]
+    hessian_times_row(me, ac, ld, h, w);
+    for (int lo = me + 1; lo <= nq; lo += kRowBlock) {
+      const int hi = std::min(nq, lo + kRowBlock - 1);
+      double s2[kRowBlock] = {}, s1[kRowBlock] = {};
+      const int from = std::max(lo, c);        // s1 only where q >= c
+      const double* hct = h.data() + (c - 1);  // H(c, t) across the columns t <= ME
+      for (int t = 1; t <= me; hct += nq - t, ++t) {
+        const double* et = a.column(t).data() + (lo - 1);  // E(q, t), q = lo..hi
+        if (from > lo) add_scaled(s2, et, *hct, std::min(hi, from - 1) - lo + 1);
+        if (from <= hi)
+          add_scaled_twice(s2 + (from - lo), *hct, s1 + (from - lo), w[t - 1], et + (from - lo),
+                           hi - from + 1);
+      }
+      for (int q = lo; q <= hi; ++q) {
+        if (q < c) {
+          h(c, q) -= s2[q - lo];
+        } else {
+          double& hq = h(q, c);
+          hq = (hq + s1[q - lo]) - (q == c ? s2[q - lo] * 2.0 : s2[q - lo]);
+        }
+      }
+    }
+    double s = 0.0;
+    for (int t = 0; t < me; ++t) s += g.data()[t] * ac[t * ld];
+    g(c) -= s;
+  }
+}
+
 template <int kNQ>
 void reduce_hessian(int nq_given, int me, const Mat1<double>& a, const Vec1<double>& g,
                     const Packed<double>& h, const Vec1<double>& wa) {
+  if constexpr (kNQ == 0) return reduce_hessian_blocked(nq_given, me, a, g, h, wa.data());
   const int nq = kNQ > 0 ? kNQ : nq_given;
   const std::ptrdiff_t ld = a.ld();
   double* const w = wa.data();

@@ -1,0 +1,45 @@
+// Element-wise kernels of the QP's dense loops (contract in dense_kernels.h).
+#include "qp/dense_kernels.h"
+
+#include <cmath>
+
+// Vectorised whatever the library's flags (its small-array code is built without): the loops are
+// element-wise, so vector code changes no result.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC optimize("tree-vectorize")
+#endif
+
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+#define VEK_KERNEL __attribute__((target_clones("avx2", "default")))
+#else
+#define VEK_KERNEL
+#endif
+
+namespace vek::qp {
+
+VEK_KERNEL void add_scaled(double* __restrict y, const double* __restrict x, double s, int n) {
+  for (int b = 0; b < n; ++b) y[b] += x[b] * s;
+}
+
+VEK_KERNEL void add_abs_scaled(double* __restrict y, const double* __restrict x, double s, int n) {
+  for (int b = 0; b < n; ++b) y[b] += std::fabs(x[b]) * s;
+}
+
+VEK_KERNEL void add_terms(double* __restrict y, double* __restrict size, const double* __restrict x, double t,
+                          int n) {
+  for (int b = 0; b < n; ++b) {
+    const double term = t * x[b];
+    y[b] += term;
+    size[b] += std::fabs(term);
+  }
+}
+
+VEK_KERNEL void add_scaled_twice(double* __restrict y, double s, double* __restrict z, double r,
+                                 const double* __restrict x, int n) {
+  for (int b = 0; b < n; ++b) {
+    y[b] += x[b] * s;
+    z[b] += x[b] * r;
+  }
+}
+
+}  // namespace vek::qp

@@ -1,0 +1,20 @@
+// Element-wise kernels of the QP's dense loops on long runs: each output element receives exactly the
+// operations, in the order, of the scalar loop it replaces (no sum is split or reordered, no product is
+// contracted), so results are bitwise those of the plain loops. Built with vectorisation, and on x86-64
+// Linux also as an AVX2 clone chosen at load time.
+//
+//   add_scaled(y, x, s, n)               y[b] += x[b] * s
+//   add_abs_scaled(y, x, s, n)           y[b] += |x[b]| * s
+//   add_terms(y, size, x, t, n)          term = t * x[b]; y[b] += term; size[b] += |term|
+//   add_scaled_twice(y, s, z, r, x, n)   y[b] += x[b] * s; z[b] += x[b] * r  (one pass over x)
+// for b = 0..n-1; y does not overlap x (size neither).
+#pragma once
+
+namespace vek::qp {
+
+void add_scaled(double* y, const double* x, double s, int n);
+void add_abs_scaled(double* y, const double* x, double s, int n);
+void add_terms(double* y, double* size, const double* x, double t, int n);
+void add_scaled_twice(double* y, double s, double* z, double r, const double* x, int n);
+
+}  // namespace vek::qp
