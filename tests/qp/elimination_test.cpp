@@ -106,12 +106,15 @@ TEST(Qpredu, ScaledPivotingAndInterchange) {
 }
 
 // For free values x_F the eliminated ones follow from E; the full point must satisfy every equality,
-// and objective and inequality values must be those of the reduced problem.
+// and objective and inequality values must be those of the reduced problem. The last two trials are
+// large enough for the blocked loops of the any-size instance (several blocks of rows).
 TEST(Qpredu, ReducedProblemAgreesWithTheFullOneOnTheEqualities) {
   std::mt19937 rng(4242);
   std::normal_distribution<double> nd(0.0, 1.0);
-  for (int trial = 0; trial < 60; ++trial) {
-    const int nq = 2 + trial % 12, me = 1 + static_cast<int>(rng() % (nq - 1)), m = me + trial % 4;
+  for (int trial = 0; trial < 62; ++trial) {
+    const bool large = trial >= 60;
+    const int nq = large ? 300 + 230 * (trial - 60) : 2 + trial % 12;
+    const int me = large ? nq / 2 : 1 + static_cast<int>(rng() % (nq - 1)), m = me + (large ? 40 : trial % 4);
     Elim e(nq, m, me);
     for (double& x : e.a) x = nd(rng);
     for (double& x : e.g) x = nd(rng);
@@ -135,7 +138,7 @@ TEST(Qpredu, ReducedProblemAgreesWithTheFullOneOnTheEqualities) {
       double full_value = 0.0, reduced_value = 0.0;
       for (int i = 1; i <= nq; ++i) full_value += f.at(i, j) * x[i - 1];
       for (int l = me + 1; l <= nq; ++l) reduced_value += e.at(l, j) * xp[l - 1];
-      EXPECT_NEAR(full_value, j <= me ? 0.0 : reduced_value, 1e-11) << trial << " row " << j;
+      EXPECT_NEAR(full_value, j <= me ? 0.0 : reduced_value, 1e-11 * nq) << trial << " row " << j;
     }
     double full_obj = 0.0, red_obj = 0.0;
     for (int i = 1; i <= nq; ++i) {
