@@ -4,12 +4,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "host/native_solver.h"
 #include "talvir/talvir.h"
 
 namespace talvir::host {
 namespace {
-
-using Solver = std::unique_ptr<talvir_solver, int (*)(talvir_solver*)>;
 
 int evaluate(int request, int, int m, int, const double* x, double* f, double* c, double* g, double* jac,
              void* u) {
@@ -43,19 +42,6 @@ int jacobian(int, int, int, const double* x, double* values, void* u) {
   return TALVIR_CALLBACK_OK;
 }
 
-Solver made(const problems::TestProblem& p) {
-  std::vector<int> kinds(p.m());
-  for (int j = 0; j < p.m(); ++j) kinds[j] = p.kind(j);
-  std::vector<double> xl(p.n()), xu(p.n()), x0(p.n());
-  p.bounds(xl.data(), xu.data());
-  p.start(x0.data());
-  talvir_solver* s = nullptr;
-  if (talvir_create(p.n(), p.m(), kinds.data(), &s) != TALVIR_OK) return Solver(nullptr, talvir_free);
-  talvir_set_bounds(s, xl.data(), xu.data());
-  talvir_set_start(s, x0.data());
-  return Solver(s, talvir_free);
-}
-
 void print_line(const char* text, void*) {
   std::fputs(text, stdout);
 }
@@ -69,7 +55,7 @@ void print_entry(int row, int column, double given, double estimated, double err
 
 int solve_natively(const problems::TestProblem& p, bool log, double time_limit,
                    const std::vector<std::pair<std::string, std::string>>& parameters) {
-  Solver s = made(p);
+  NativeSolver s = native_solver(p);
   if (!s) return 2;
   talvir_set_listing(s.get(), print_line, nullptr);
   talvir_set_integer_parameter(s.get(), "Log", log ? 1 : 0);
@@ -108,7 +94,7 @@ int check_derivatives(const std::vector<std::string>& names) {
       std::fprintf(stderr, "talvir: unknown problem '%s' (see 'talvir list')\n", name.c_str());
       return 2;
     }
-    Solver s = made(*p);
+    NativeSolver s = native_solver(*p);
     std::vector<double> x0(p->n());
     p->start(x0.data());
     int bad = -1;

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/native_solver.h"
 #include "host/problems/problem.h"
 #include "talvir/talvir.h"
 
@@ -23,19 +24,6 @@ int evaluate(int request, int, int m, int, const double* x, double* f, double* c
   if (request & TALVIR_REQUEST_VALUES) *f = p.objective(x), m > 0 ? p.constraints(x, c) : void();
   if (request & TALVIR_REQUEST_DERIVATIVES) p.gradient(x, g), m > 0 ? p.jacobian(x, jac) : void();
   return TALVIR_CALLBACK_OK;
-}
-
-talvir_solver* make_solver(const TestProblem& p) {
-  std::vector<int> kinds(p.m());
-  for (int j = 0; j < p.m(); ++j) kinds[j] = p.kind(j);
-  std::vector<double> xl(p.n()), xu(p.n()), x0(p.n());
-  p.bounds(xl.data(), xu.data());
-  p.start(x0.data());
-  talvir_solver* s = nullptr;
-  if (talvir_create(p.n(), p.m(), kinds.data(), &s) != TALVIR_OK) std::exit(1);
-  talvir_set_bounds(s, xl.data(), xu.data());
-  talvir_set_start(s, x0.data());
-  return s;
 }
 
 // Solves on a thread; returns the seconds from `when` (an interrupt `after` seconds into the solve, or
@@ -70,20 +58,22 @@ int main(int argc, char** argv) {
   std::printf("qp, n = %d, m = %d\n%-28s %10s %8s\n", n, p->m(), "case", "seconds", "ending");
   for (int r = 0; r < repeats; ++r) {
     const double after = 0.5 + 0.4 * r;
-    talvir_solver* s = make_solver(*p);
+    const talvir::host::NativeSolver owned = talvir::host::native_solver(*p);
+    if (!owned) return 1;
+    talvir_solver* const s = owned.get();
     int ending = 0;
     const double delay = timed_solve(s, *p, after, ending);
     std::printf("interrupt at %4.1f s: delay   %10.4f %8d\n", after, delay, ending);
-    talvir_free(s);
   }
   for (const double limit : {0.5, 1.0, 2.0, 4.0}) {
-    talvir_solver* s = make_solver(*p);
+    const talvir::host::NativeSolver owned = talvir::host::native_solver(*p);
+    if (!owned) return 1;
+    talvir_solver* const s = owned.get();
     talvir_set_real_parameter(s, "TimeLimit", limit);
     int ending = 0;
     const double took = timed_solve(s, *p, 0, ending);
     std::printf("TimeLimit %4.1f s: took      %10.4f %8d  (%+.1f%%)\n", limit, took, ending,
                 100.0 * (took - limit) / limit);
-    talvir_free(s);
   }
   return 0;
 }
