@@ -325,57 +325,114 @@ void add_column_terms4(int r0, int t0, int t1, const Packed<double>& h, const do
 // WA(r) = (H_BB E')(r, c), r = 1..ME, down the columns of H: first the terms t <= r (column t from its
 // diagonal), then those t > r (column r below its diagonal, E(c, t) gathered a block of t at a time);
 // each WA(r) still adds its terms in increasing t.
-void hessian_times_row(int me, const double* ac, std::ptrdiff_t ld, const Packed<double>& h, double* w) {
+void hessian_times_row(int me, const double* ac, std::ptrdiff_t ld, const Packed<double>& h, double* w,
+                       const double* ac2 = nullptr, double* w2 = nullptr) {
   for (int r = 0; r < me; ++r) w[r] = 0.0;
-  for (int t = 1; t <= me; ++t) add_scaled(w + (t - 1), h.column(t), ac[(t - 1) * ld], me - t + 1);
+  if (w2 != nullptr)
+    for (int r = 0; r < me; ++r) w2[r] = 0.0;
+  for (int t = 1; t <= me; ++t) {  // with a second row, one pass over column t for both
+    if (w2 != nullptr) {
+      add_scaled_twice(w + (t - 1), ac[(t - 1) * ld], w2 + (t - 1), ac2[(t - 1) * ld], h.column(t),
+                       me - t + 1);
+    } else {
+      add_scaled(w + (t - 1), h.column(t), ac[(t - 1) * ld], me - t + 1);
+    }
+  }
   for (int t0 = 2; t0 <= me; t0 += kRowBlock) {
     const int t1 = std::min(me, t0 + kRowBlock - 1);
-    double e[kRowBlock];
+    double e[kRowBlock], e2[kRowBlock];
     for (int t = t0; t <= t1; ++t) e[t - t0] = ac[(t - 1) * ld];
+    if (w2 != nullptr)
+      for (int t = t0; t <= t1; ++t) e2[t - t0] = ac2[(t - 1) * ld];
     int r = 1;
-    for (; r + 3 < t1; r += 4) add_column_terms4(r, t0, t1, h, e, w);  // four chains at once
+    for (; r + 3 < t1; r += 4) {  // four chains at once; the second row's reread from cache
+      add_column_terms4(r, t0, t1, h, e, w);
+      if (w2 != nullptr) add_column_terms4(r, t0, t1, h, e2, w2);
+    }
     for (; r < t1; ++r) {
       const double* hr = h.column(r) - r;  // H(t, r) at hr[t]
-      double s = w[r - 1];
-      for (int t = std::max(r + 1, t0); t <= t1; ++t) s += hr[t] * e[t - t0];
+      double s = w[r - 1], s2 = w2 != nullptr ? w2[r - 1] : 0.0;
+      for (int t = std::max(r + 1, t0); t <= t1; ++t) {
+        s += hr[t] * e[t - t0];
+        if (w2 != nullptr) s2 += hr[t] * e2[t - t0];
+      }
       w[r - 1] = s;
+      if (w2 != nullptr) w2[r - 1] = s2;
     }
   }
 }
 
-// reduce_hessian for any size: per column c, the sums s2 (rows q > ME) and s1 (rows q >= c) of a block
-// of rows at a time, down the columns of E.
+// The updates of column c from the sums of rows lo..hi: H(c, q) -= s2 for q < c (except q = skip),
+// H(q, c) = (H(q, c) + s1) - s2 for q >= c (2 s2 on the diagonal).
+void apply_column(int c, int lo, int hi, int skip, const Packed<double>& h, const double* s1,
+                  const double* s2) {
+  for (int q = lo; q <= hi; ++q) {
+    if (q == skip) continue;
+    if (q < c) {
+      h(c, q) -= s2[q - lo];
+    } else {
+      double& hq = h(q, c);
+      hq = (hq + s1[q - lo]) - (q == c ? s2[q - lo] * 2.0 : s2[q - lo]);
+    }
+  }
+}
+
+// G(c) loses (E G_B)(c).
+void reduce_linear_term(int c, int me, const Mat1<double>& a, const Vec1<double>& g) {
+  const double* const ac = a.data() + (c - 1);
+  double s = 0.0;
+  for (int t = 0; t < me; ++t) s += g.data()[t] * ac[t * a.ld()];
+  g(c) -= s;
+}
+
+// Column c alone, or with c + 1 (w2 not null): the two columns' sums from one pass over E and H_BB.
+// Both columns update the element H(c + 1, c): column c's update comes first, as one column at a time.
+void reduce_columns(int nq, int me, int c, const Mat1<double>& a, const Packed<double>& h, double* w,
+                    double* w2) {
+  const std::ptrdiff_t ld = a.ld();
+  const bool pair = w2 != nullptr;
+  hessian_times_row(me, a.data() + (c - 1), ld, h, w, pair ? a.data() + c : nullptr, w2);
+  double deferred = 0.0;  // column c + 1's share of H(c + 1, c)
+  for (int lo = me + 1; lo <= nq; lo += kRowBlock) {
+    const int hi = std::min(nq, lo + kRowBlock - 1);
+    double s2[kRowBlock] = {}, s1[kRowBlock] = {}, t2[kRowBlock] = {}, t1[kRowBlock] = {};
+    const int from = std::max(lo, c);        // s1 (and t1) only where q >= c
+    const double* hct = h.data() + (c - 1);  // H(c, t) across the columns t <= ME; H(c + 1, t) one further
+    for (int t = 1; t <= me; hct += nq - t, ++t) {
+      const double* et = a.column(t).data() + (lo - 1);  // E(q, t), q = lo..hi
+      const int before = std::min(hi, from - 1) - lo + 1, after = hi - from + 1;
+      if (!pair) {
+        if (before > 0) add_scaled(s2, et, *hct, before);
+        if (after > 0)
+          add_scaled_twice(s2 + (from - lo), *hct, s1 + (from - lo), w[t - 1], et + (from - lo), after);
+        continue;
+      }
+      if (before > 0) add_scaled_twice(s2, *hct, t2, hct[1], et, before);
+      if (after > 0)
+        add_scaled_four(s2 + (from - lo), *hct, s1 + (from - lo), w[t - 1], t2 + (from - lo), hct[1],
+                        t1 + (from - lo), w2[t - 1], et + (from - lo), after);
+    }
+    apply_column(c, lo, hi, 0, h, s1, s2);
+    if (!pair) continue;
+    if (c >= lo && c <= hi) deferred = t2[c - lo];
+    apply_column(c + 1, lo, hi, c, h, t1, t2);
+  }
+  if (pair) h(c + 1, c) -= deferred;
+}
+
+// reduce_hessian for any size: per column c (two at a time where WA has room for a second row of
+// H_BB E', NR >= ME), the sums s2 (rows q > ME) and s1 (rows q >= c) of a block of rows at a time, down
+// the columns of E.
 void reduce_hessian_blocked(int nq, int me, const Mat1<double>& a, const Vec1<double>& g,
                             const Packed<double>& h, double* w) {
-  const std::ptrdiff_t ld = a.ld();
-  for (int c = me + 1; c <= nq; ++c) {
+  const bool room = nq - me >= me;  // WA(ME+1..2ME) is free once the inequalities are reduced
+  for (int c = me + 1; c <= nq;) {
     if (cancellation_requested()) return;
-    const double* const ac = a.data() + (c - 1);  // A(c, t+1) at ac[t ld]
-    hessian_times_row(me, ac, ld, h, w);
-    for (int lo = me + 1; lo <= nq; lo += kRowBlock) {
-      const int hi = std::min(nq, lo + kRowBlock - 1);
-      double s2[kRowBlock] = {}, s1[kRowBlock] = {};
-      const int from = std::max(lo, c);        // s1 only where q >= c
-      const double* hct = h.data() + (c - 1);  // H(c, t) across the columns t <= ME
-      for (int t = 1; t <= me; hct += nq - t, ++t) {
-        const double* et = a.column(t).data() + (lo - 1);  // E(q, t), q = lo..hi
-        if (from > lo) add_scaled(s2, et, *hct, std::min(hi, from - 1) - lo + 1);
-        if (from <= hi)
-          add_scaled_twice(s2 + (from - lo), *hct, s1 + (from - lo), w[t - 1], et + (from - lo),
-                           hi - from + 1);
-      }
-      for (int q = lo; q <= hi; ++q) {
-        if (q < c) {
-          h(c, q) -= s2[q - lo];
-        } else {
-          double& hq = h(q, c);
-          hq = (hq + s1[q - lo]) - (q == c ? s2[q - lo] * 2.0 : s2[q - lo]);
-        }
-      }
-    }
-    double s = 0.0;
-    for (int t = 0; t < me; ++t) s += g.data()[t] * ac[t * ld];
-    g(c) -= s;
+    const bool pair = room && c + 1 <= nq;
+    reduce_columns(nq, me, c, a, h, w, pair ? w + me : nullptr);
+    reduce_linear_term(c, me, a, g);
+    if (pair) reduce_linear_term(c + 1, me, a, g);
+    c += pair ? 2 : 1;
   }
 }
 

@@ -7,6 +7,7 @@
 //   add_abs_scaled(y, x, s, n)           y[b] += |x[b]| * s
 //   add_terms(y, size, x, t, n)          term = t * x[b]; y[b] += term; size[b] += |term|
 //   add_scaled_twice(y, s, z, r, x, n)   y[b] += x[b] * s; z[b] += x[b] * r  (one pass over x)
+//   add_scaled_four(y0, s0, ..., y3, s3, x, n)   yk[b] += x[b] * sk, k = 0..3  (one pass over x)
 // for b = 0..n-1; y does not overlap x (size neither).
 #pragma once
 
@@ -16,5 +17,7 @@ void add_scaled(double* y, const double* x, double s, int n);
 void add_abs_scaled(double* y, const double* x, double s, int n);
 void add_terms(double* y, double* size, const double* x, double t, int n);
 void add_scaled_twice(double* y, double s, double* z, double r, const double* x, int n);
+void add_scaled_four(double* y0, double s0, double* y1, double s1, double* y2, double s2, double* y3,
+                     double s3, const double* x, int n);
 
 }  // namespace vek::qp
