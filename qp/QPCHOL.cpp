@@ -34,6 +34,30 @@ namespace detail {
 
 // Row j of U is a run from U(j, j); rows i and j beyond column j are already final, so the update
 // works in place: U(i, j) = (U(i, j) - sum_{m>j} U(j, m) U(i, m)) / d, d the square root of the pivot.
+// The any-size instance: after the pivot of column j, the rows i < j four at a time (i, i-1, i-2, i-3
+// side by side, each sum in its own order, one pass over row j for the four). Returns the first row
+// left, i.e. q + 1 .. that row remain for the loop of qpchol_sized.
+int column_four_rows(int n, int q, int j, const Factor<double>& f, double d) {
+  const double* const uj = f.u_row(j);
+  int i = j - 1;
+  for (; i - 3 >= q + 1; i -= 4) {
+    double* const r0 = f.u_row(i) - i;  // U(i, m) at r0[m]
+    double* const r1 = f.u_row(i - 1) - (i - 1);
+    double* const r2 = f.u_row(i - 2) - (i - 2);
+    double* const r3 = f.u_row(i - 3) - (i - 3);
+    double s0 = r0[j], s1 = r1[j], s2 = r2[j], s3 = r3[j];
+    for (int m = j + 1; m <= n; ++m) {
+      const double u = uj[m - j];
+      s0 -= u * r0[m];
+      s1 -= u * r1[m];
+      s2 -= u * r2[m];
+      s3 -= u * r3[m];
+    }
+    r0[j] = s0 / d, r1[j] = s1 / d, r2[j] = s2 / d, r3[j] = s3 / d;
+  }
+  return i;
+}
+
 template <int kN>
 void qpchol_sized(int N, double* T, int NACT, int IPRINT) {
   const int n = kN > 0 ? kN : N;
@@ -46,6 +70,11 @@ void qpchol_sized(int N, double* T, int NACT, int IPRINT) {
     double d = 1.0;
     double* ui = uj;  // row i, from i = j down
     for (int i = j; i >= q + 1; --i) {
+      if (kN == 0 && i == j - 1) {  // the rest of column j four rows at a time
+        i = column_four_rows(n, q, j, f, d);
+        if (i < q + 1) break;
+        ui = f.u_row(i);
+      }
       double s = ui[j - i];
       for (int m = j + 1; m <= n; ++m) s -= uj[m - j] * ui[m - i];
       if (i == j) {

@@ -167,6 +167,31 @@ TEST(Qpdel, ZeroDiagonalOfRGivesNoRotationInsteadOfNaN) {
   EXPECT_EQ(q[4], -1.0);  // row 2 only changes sign
 }
 
+// U U' reproduces the trailing block for orders and leading parts where whole groups of four rows and
+// single rows both occur; the leading positions stay as they were.
+TEST(Qpchol, FactorReproducesTheTrailingBlock) {
+  std::mt19937 rng(20261208);
+  for (const auto& [n, q] : std::vector<std::pair<int, int>>{{6, 0}, {7, 2}, {13, 1}, {40, 5}, {41, 0}}) {
+    const Vec h = qp_testing::random_spd(n, rng);
+    Vec t(h.size(), -3.0);
+    const Factor<double> f(t.data(), n);
+    for (int i = q + 1; i <= n; ++i)
+      for (int j = i; j <= n; ++j) f.u(i, j) = h[ppos(j, i, n)];
+    const Vec before = t;
+    vek::qp::QPCHOL(n, t.data(), q, -1);
+    for (int i = 1; i <= n; ++i)
+      for (int j = i; j <= n; ++j) {
+        if (i <= q) {
+          EXPECT_EQ(f.u(i, j), before[&f.u(i, j) - t.data()]) << n << " " << i << " " << j;
+          continue;
+        }
+        double s = 0.0;
+        for (int m = j; m <= n; ++m) s += f.u(i, m) * f.u(j, m);
+        EXPECT_NEAR(s, h[ppos(j, i, n)], 1e-12) << n << " " << q << " " << i << " " << j;
+      }
+  }
+}
+
 // Random sequences: start from the Cholesky factor of H (q = 0), add random normals and drop random
 // positions, and compare with the identities after every update.
 TEST(QpFactorUpdates, RandomAddDropSequencesMatchAFactorisationFromScratch) {
