@@ -249,7 +249,7 @@ void solve_sized(int NQ_given, int LCN, int M, int ME, int* KTYPE, double* D, do
 
   int ir = 0;
   detail::qpredu_sized<kNQ>(NQ, LCN, M, ME, ir, IWA, A, G, H, DL, DU, WA, IPRINT);
-  if (cancellation_requested()) return cancel(NQ, M, D, U, DL, DU, QPFAIL);
+  if (kNQ == 0 && cancellation_requested()) return cancel(NQ, M, D, U, DL, DU, QPFAIL);
   if (ir != ME) {
     if (IPRINT >= 0) report_dependent(ir);
     QPFAIL = 2;

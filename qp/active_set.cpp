@@ -221,7 +221,7 @@ int SizedActiveSet<kN>::run() {
   while (s != Step::finish) {
     switch (s) {
       case Step::grad:
-        if (cancellation_requested()) {  // the caller discards this iterate
+        if (kN == 0 && cancellation_requested()) {  // (any size only) the caller discards this iterate
           status = 2;
           s = Step::finish;
         } else if (++passes > pass_limit_) {
