@@ -133,6 +133,8 @@ struct Model {
   int progress_calls = 0, last_iteration = -1;  // in this solve
   std::vector<int> ended_ints;                  // the results read at the last ending
   std::vector<double> ended_reals;
+  std::vector<double> ended_x;                  // the final point of the last ending
+  bool warm = false, start_given = false;       // warm starts on; talvir_set_start since the last solve
 };
 
 // ---- What the getters show --------------------------------------------------------------------------------
@@ -288,10 +290,17 @@ bool within_bounds(const Model& md, const double* x) {
 }
 
 // x is the start point moved onto the nearer bound where it lies outside the bounds.
-bool at_start(const Model& md, const double* x) {
+bool at_point(const Model& md, const double* x, const std::vector<double>& start) {
   for (int i = 0; i < md.p.n; ++i)
-    if (x[i] != std::max(md.lower[i], std::min(md.upper[i], md.start[i]))) return false;
+    if (x[i] != std::max(md.lower[i], std::min(md.upper[i], start[i]))) return false;
   return true;
+}
+
+// At the start point moved into the bounds; with warm starts on, the last final point may be the start
+// instead (unless talvir_set_start came since; a solve whose engine never ran leaves the set start).
+bool at_start(const Model& md, const double* x) {
+  if (at_point(md, x, md.start)) return true;
+  return md.warm && !md.start_given && md.ended_x.size() == md.start.size() && at_point(md, x, md.ended_x);
 }
 
 // ---- Endings ----------------------------------------------------------------------------------------------
@@ -358,6 +367,7 @@ void check_ending(Model& md, int expected) {
   check_results(md, r);
   md.ended_ints = r.ints();
   md.ended_reals = r.reals();
+  md.ended_x = r.x;
 }
 
 // The statuses sizes and kinds deserve (talvir_create, talvir_memory_needed).
@@ -417,8 +427,10 @@ void set_start(Model& md) {
                             : all_finite(x0.data(), x0.size()) ? kOk
                                                                : bit(TALVIR_ERROR_BAD_VALUE);
   if (call(md, during_solve_refused(md, deserved), [&] { return talvir_set_start(md.s, given); }) ==
-      TALVIR_OK)
+      TALVIR_OK) {
     md.start = x0;
+    md.start_given = true;
+  }
 }
 
 // The statuses a Jacobian structure deserves (every fault it has may be the one named).
@@ -481,6 +493,29 @@ void set_maximize(Model& md) {
   constexpr int kSenses[] = {0, 1, -7};
   const int maximize = pick(md.in, kSenses);
   call(md, during_solve_refused(md, kOk), [&] { return talvir_set_maximize(md.s, maximize); });
+}
+
+// Warm starts: on or off; from the solver itself (refused); between the solver and a new one made with
+// its rows. The new one may go on from the solver once a solve of it has ended (the sizes agree unless
+// one of the two has two-sided rows the other has not), and is then freed unsolved; the solver can never
+// go on from the new one, which has no ended solve.
+void warm_start(Model& md) {
+  const int on = md.in.choice(3) - 1;
+  if (call(md, during_solve_refused(md, kOk), [&] { return talvir_set_warm_start(md.s, on); }) == TALVIR_OK)
+    md.warm = on != 0;
+  call(md, during_solve_refused(md, bit(TALVIR_ERROR_BAD_VALUE)),
+       [&] { return talvir_set_warm_start_from(md.s, md.s); });
+  talvir_solver* other = nullptr;
+  if (talvir_create_ranged(md.p.n, md.p.m, md.p.lo.data(), md.p.up.data(), &other) != TALVIR_OK) return;
+  const unsigned deserved =
+      md.phase == Phase::ended ? kOk | kOutOfOrder | bit(TALVIR_ERROR_BAD_SIZE) : kOutOfOrder;
+  const int status = talvir_set_warm_start_from(other, md.s);
+  const char* text = nullptr;
+  FUZZ_CHECK((deserved >> status & 1u) != 0 && talvir_get_error_message(other, &text) == TALVIR_OK &&
+                 (status == TALVIR_OK) == (*text == '\0'),
+             "talvir_set_warm_start_from answered otherwise than the solvers' states deserve");
+  call(md, kOutOfOrder, [&] { return talvir_set_warm_start_from(md.s, other); });
+  talvir_free(other);
 }
 
 // ---- Parameters -------------------------------------------------------------------------------------------
@@ -724,6 +759,7 @@ void step_once(Model& md) {
   begin_solve(md);
   FUZZ_CHECK(request == TALVIR_REQUEST_ALL && at_start(md, md.x),
              "a solve began otherwise than by asking for everything at the start point");
+  md.start_given = false;
   md.request = request;
 }
 
@@ -794,6 +830,7 @@ void check_callback(Model& md, Part part, int n, const double* x) {
   FUZZ_CHECK(n == md.p.n && x != nullptr, "a callback with another n or no point");
   FUZZ_CHECK(md.fresh ? at_start(md, x) : within_bounds(md, x),
              "a callback asked at a point outside the bounds, or the solve did not begin at the start point");
+  if (md.fresh) md.start_given = false;
   md.fresh = false;
 }
 
@@ -968,6 +1005,7 @@ void solve(Model& md) {
   md.stop_asked = md.interrupt_pending;  // the step after the pending request's answer stops
   call(md, kOk, run);
   if (md.fresh) begin_solve(md);  // (it ended before any callback)
+  md.start_given = false;         // (a set start is used up by any solve that began)
   md.in_solve = md.fresh = false;
   md.phase = Phase::ended;
   md.cannot = false;
@@ -1288,6 +1326,7 @@ constexpr Action kActions[] = {{"steps", run_steps},
                                {"scales", set_scales},
                                {"objective scale", set_objective_scale},
                                {"maximize", set_maximize},
+                               {"warm start", warm_start},
                                {"derivatives", check_derivatives},
                                {"progress", set_progress},
                                {"interrupt", interrupt},
