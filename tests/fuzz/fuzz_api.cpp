@@ -133,8 +133,8 @@ struct Model {
   int progress_calls = 0, last_iteration = -1;  // in this solve
   std::vector<int> ended_ints;                  // the results read at the last ending
   std::vector<double> ended_reals;
-  std::vector<double> ended_x;                  // the final point of the last ending
-  bool warm = false, start_given = false;       // warm starts on; talvir_set_start since the last solve
+  std::vector<double> ended_x;             // the final point of the last ending
+  bool warm = false, start_given = false;  // warm starts on; talvir_set_start since the last solve
 };
 
 // ---- What the getters show --------------------------------------------------------------------------------
