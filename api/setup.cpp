@@ -269,7 +269,7 @@ TALVIR_API int talvir_set_warm_start_from(talvir_solver* s, const talvir_solver*
     return fail(s, TALVIR_ERROR_BAD_SIZE,
                 "talvir_set_warm_start_from: the previous solver has other sizes or constraint kinds");
   }
-  s->run.VF = previous->run.VF;  // same sizes: no allocation
+  std::copy(previous->run.VF.begin(), previous->run.VF.end(), s->run.VF.begin());  // same sizes
   s->start = previous->results.x;
   s->start_given = false;
   s->warm_supplied = true;

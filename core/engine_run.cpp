@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <new>
-#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -35,11 +35,11 @@ Lengths workspace_lengths(long long N, long long ME, long long M, bool qp_in_mem
 
 void drop_engine_arrays(SolveState& st) {
   EvaluationRecord& e = st.evaluation;
-  for (std::vector<double>* v : {&e.gradient, &e.constraints, &e.jacobian, &st.D, &st.CVG, &st.VF, &st.WQP,
-                                 &st.X, &st.G, &st.C, &st.A}) {
-    std::vector<double>().swap(*v);
-  }
-  std::vector<std::int32_t>().swap(st.KTYPE);
+  e.gradient = e.constraints = e.jacobian = {};
+  st.D = st.CVG = st.VF = st.WQP = st.X = st.G = st.C = st.A = {};
+  st.KTYPE = {};
+  st.reals.reset();
+  st.integers.reset();
 }
 
 namespace {
@@ -115,28 +115,41 @@ bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::in
   if (io::exceeds_available_memory(
           static_cast<double>(engine_memory_bytes(N, ME, M, nnz, qp_in_memory, elastic_room))))
     return false;
-  try {
-    st.evaluation.gradient.assign(N + 1, 0.0);
-    st.evaluation.constraints.assign(M + 2, 0.0);
-    st.evaluation.jacobian.assign(std::max((M + 1) * N, nnz), 0.0);
-    st.D.assign(N + 1, 0.0);
-    st.CVG.assign(2, 0.0);
-    st.VF.assign(st.LWVF, 0.0);
-    st.WQP.assign(st.LWQP, 0.0);
-    st.X.assign(N, 0.0);
-    st.G.assign(N, 0.0);
-    st.C.assign(M + 1, 0.0);
-    st.KTYPE.assign(M + 1, 0);
-    st.A.assign(static_cast<std::size_t>(M + 1) * (st.LCN + 1), 0.0);
-  } catch (const std::bad_alloc&) {
-    // An allocation failure must not leave the call as an exception into the caller.
-    drop_engine_arrays(st);
-    return false;
-  } catch (const std::length_error&) {
-    // More elements than a vector may hold: on a 32-bit system every length above 2^28 doubles.
-    drop_engine_arrays(st);
+  const std::size_t n = static_cast<std::size_t>(N), m = static_cast<std::size_t>(M);
+  const std::size_t lengths[] = {n + 1,
+                                 m + 2,
+                                 std::max((m + 1) * n, static_cast<std::size_t>(nnz)),
+                                 n + 1,
+                                 2,
+                                 static_cast<std::size_t>(st.LWVF),
+                                 static_cast<std::size_t>(st.LWQP),
+                                 n,
+                                 n,
+                                 m + 1,
+                                 (m + 1) * (static_cast<std::size_t>(st.LCN) + 1)};
+  std::size_t total = 0;
+  for (const std::size_t length : lengths) {
+    if (length > SIZE_MAX / sizeof(double) - total) return false;  // more than a 32-bit system can address
+    total += length;
+  }
+  st.reals.reset(new (std::nothrow) double[total]());
+  st.integers.reset(new (std::nothrow) std::int32_t[m + 1]());
+  if (!st.reals || !st.integers) {
+    drop_engine_arrays(st);  // an allocation failure must not leave the call as an exception
     return false;
   }
+  double* next = st.reals.get();
+  const std::size_t* length = lengths;
+  const auto take = [&] {
+    const Array<double> a(next, *length);
+    next += *length++;
+    return a;
+  };
+  EvaluationRecord& e = st.evaluation;
+  e.gradient = take(), e.constraints = take(), e.jacobian = take();
+  st.D = take(), st.CVG = take(), st.VF = take(), st.WQP = take();
+  st.X = take(), st.G = take(), st.C = take(), st.A = take();
+  st.KTYPE = Array<std::int32_t>(st.integers.get(), m + 1);
   return true;
 }
 

@@ -155,7 +155,7 @@ std::string make_arrays(SolveState& st, const Sizes& s, NLPProblem& problem) {
     drop_arrays(st);
     return disagreement;
   }
-  st.first_kinds = st.KTYPE;
+  st.first_kinds.assign(st.KTYPE.begin(), st.KTYPE.end());
   st.arrays_made = true;
   return {};
 }
@@ -184,7 +184,7 @@ void read_start(SolveState& st, NLPProblem& problem, std::int32_t* counter) {
   st.INF = 0;
   // The QP solver works on KTYPE in place and may leave it changed after a failure: every solve starts
   // from the kinds of the first start call.
-  st.KTYPE = st.first_kinds;
+  std::copy(st.first_kinds.begin(), st.first_kinds.end(), st.KTYPE.begin());
   if (!st.structure_read) {
     st.XL.assign(st.N, 0.0);
     st.XU.assign(st.N, 0.0);

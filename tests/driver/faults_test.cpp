@@ -24,6 +24,7 @@ using talvir_test::RecordingSink;
 using talvir_test::run_solve;
 using talvir_test::SolverFixture;
 using talvir_test::state_of;
+using talvir_test::values_of;
 
 bool mentions(const std::vector<std::string>& texts, const std::string& word) {
   return texts.size() == 1 && texts[0].rfind("VEKTALVIR Error:", 0) == 0 &&
@@ -68,7 +69,8 @@ TEST(Refusals, SizesThatDifferFromThoseOfTheArraysStopTheCall) {
     host.evaluate(*block, request);
     ASSERT_EQ(fixture.solver->Solve(1, &block, &counter, &request), 1);
     host.evaluate(*block, request);
-    const std::vector<double> X = st.X, VF = st.VF, A = st.A, C = st.C;
+    const std::vector<double> X = values_of(st.X), VF = values_of(st.VF), A = values_of(st.A),
+                              C = values_of(st.C);
     const std::int32_t INF = st.INF, counted = counter;
     if (change == kVariables) host.n += 1;
     if (change == kConstraints) host.inequalities += 1;
@@ -76,10 +78,10 @@ TEST(Refusals, SizesThatDifferFromThoseOfTheArraysStopTheCall) {
     sink.texts.clear();
     EXPECT_EQ(fixture.solver->Solve(1, &block, &counter, &request), vek::kNotAvailable);
     EXPECT_TRUE(mentions(sink.texts, "sizes changed"));
-    EXPECT_EQ(st.X, X);
-    EXPECT_EQ(st.VF, VF);
-    EXPECT_EQ(st.A, A);
-    EXPECT_EQ(st.C, C);
+    EXPECT_EQ(values_of(st.X), X);
+    EXPECT_EQ(values_of(st.VF), VF);
+    EXPECT_EQ(values_of(st.A), A);
+    EXPECT_EQ(values_of(st.C), C);
     EXPECT_EQ(st.INF, INF);
     EXPECT_EQ(counter, counted);
     // A start call with changed sizes is refused as well: the arrays stay those of the first start.
@@ -206,11 +208,11 @@ TEST(Refusals, JacobianEntriesOutsideTheProblemAreNeverWritten) {
   ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
   host.evaluate(*block, request);
   host.cols[0] = 1000;
-  const std::vector<double> A = st.A;
+  const std::vector<double> A = values_of(st.A);
   sink.texts.clear();
   EXPECT_EQ(fixture.solver->Solve(1, &block, &counter, &request), vek::kNotAvailable);
   EXPECT_TRUE(mentions(sink.texts, "variable 1000"));
-  EXPECT_EQ(st.A, A);
+  EXPECT_EQ(values_of(st.A), A);
   EXPECT_EQ(counter, 0) << "the engine did not run";
 }
 
@@ -238,7 +240,7 @@ TEST(StartPoint, OutsideItsBoundsItIsMovedOntoThemAndPassedBeforeTheFirstEvaluat
   std::int32_t counter = 0, request = 0;
   ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
   EXPECT_EQ(host.x, (std::vector<double>{1.0, 5.0, 5.0, 1.0}));
-  EXPECT_EQ(state_of(fixture.solver).X, host.x);
+  EXPECT_EQ(values_of(state_of(fixture.solver).X), host.x);
   const auto at = std::find(host.calls.begin(), host.calls.end(), "SetVariableValues");
   ASSERT_NE(at, host.calls.end());
   EXPECT_LT(at - host.calls.begin(),
@@ -249,7 +251,7 @@ TEST(StartPoint, OutsideItsBoundsItIsMovedOntoThemAndPassedBeforeTheFirstEvaluat
   host.x = {1.0, 4.999, 3.0, 1.0};
   ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
   EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "SetVariableValues"), 0);
-  EXPECT_EQ(state_of(fixture.solver).X, host.x);
+  EXPECT_EQ(values_of(state_of(fixture.solver).X), host.x);
 
   host.x = {0.5, 6.0, 5.0, 1.0};
   const auto run = run_solve(fixture.solver, host, sink);

@@ -191,7 +191,7 @@ TEST(Endings, EverySolveStartsFromTheConstraintKindsOfTheFirstStart) {
     vek::EvaluationBlock* block = nullptr;
     std::int32_t counter = 0, request = 0;
     ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
-    EXPECT_EQ(st.KTYPE, (std::vector<std::int32_t>{0, 0, 0}));
+    EXPECT_EQ(talvir_test::values_of(st.KTYPE), (std::vector<std::int32_t>{0, 0, 0}));
   }
 }
 

@@ -92,6 +92,12 @@ struct SolverFixture {
 };
 
 // The solve state behind a solver made by the plug-in's own factory (tests link the classes directly).
+// The elements of one of the state's arrays, to keep or compare.
+template <class T>
+std::vector<T> values_of(const vek::core::Array<T>& a) {
+  return std::vector<T>(a.begin(), a.end());
+}
+
 inline const vek::driver::SolveState& state_of(vek::NLPSolver* solver) {
   return static_cast<vek::plugin::SolverComponent*>(solver)->state();
 }

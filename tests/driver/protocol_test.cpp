@@ -23,6 +23,7 @@ using talvir_test::RecordingSink;
 using talvir_test::run_solve;
 using talvir_test::SolverFixture;
 using talvir_test::state_of;
+using talvir_test::values_of;
 
 std::vector<std::string> repeat(const char* call, int times) {
   return std::vector<std::string>(times, call);
@@ -76,9 +77,9 @@ TEST(StartCall, AsksForEverythingInOrderRunsNoEngineAndWritesNothing) {
     }
     EXPECT_EQ(host.calls, expected);
     const auto& st = state_of(fixture.solver);
-    EXPECT_EQ(st.CVG, (std::vector<double>{0.0, 0.0})) << "the engine has not run";
-    EXPECT_EQ(st.X, host.x);
-    EXPECT_EQ(st.KTYPE, (std::vector<std::int32_t>{1, 0, 0}));  // >= 0, = 0, and the spare element
+    EXPECT_EQ(values_of(st.CVG), (std::vector<double>{0.0, 0.0})) << "the engine has not run";
+    EXPECT_EQ(values_of(st.X), host.x);
+    EXPECT_EQ(values_of(st.KTYPE), (std::vector<std::int32_t>{1, 0, 0}));  // >= 0, = 0, and the spare element
     // The documented sizes: N = 4, M = 2, ME = 1, K = 4.
     EXPECT_EQ(st.LCN, 5);
     EXPECT_EQ(st.LWVF, 4 * 13 / 2 + 8 + 1);
@@ -166,19 +167,19 @@ TEST(Transfers, EachCallTakesOnlyThePartsTheEngineAskedFor) {
     const std::int32_t asked = request;
     host.evaluate(*block, asked);  // poisons the parts not asked for with NaN
     const double F = st.F;
-    const std::vector<double> G = st.G, C = st.C, A = gradient_rows(st);
+    const std::vector<double> G = values_of(st.G), C = values_of(st.C), A = gradient_rows(st);
     const std::int32_t result = fixture.solver->Solve(1, &block, &counter, &request);
     if (asked == 7) {
       saw_functions = true;
       EXPECT_EQ(st.F, block->objective);
       EXPECT_TRUE(std::equal(st.C.begin(), st.C.begin() + st.M, block->constraints));
-      EXPECT_EQ(st.G, G);
+      EXPECT_EQ(values_of(st.G), G);
       EXPECT_EQ(gradient_rows(st), A);
     } else {
       ASSERT_EQ(asked, 105);
       saw_derivatives = true;
       EXPECT_EQ(st.F, F);
-      EXPECT_EQ(st.C, C);
+      EXPECT_EQ(values_of(st.C), C);
       EXPECT_TRUE(std::equal(st.G.begin(), st.G.end(), block->gradient));
       EXPECT_EQ(gradient_rows(st), expected_rows(host, *block));
     }
@@ -197,17 +198,17 @@ TEST(Scales, DefaultToOneOnEveryStartAndTakeTheHostsAttributesWhenGiven) {
   vek::EvaluationBlock* block = nullptr;
   std::int32_t counter = 0, request = 0;
   ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
-  EXPECT_EQ(st.D, std::vector<double>(5, 1.0));
+  EXPECT_EQ(values_of(st.D), std::vector<double>(5, 1.0));
   ASSERT_EQ(run_solve(fixture.solver, host, sink).result, 0);
-  EXPECT_NE(st.D, std::vector<double>(5, 1.0)) << "the engine works in D during a solve";
+  EXPECT_NE(values_of(st.D), std::vector<double>(5, 1.0)) << "the engine works in D during a solve";
   ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);  // a restart
-  EXPECT_EQ(st.D, std::vector<double>(5, 1.0));
+  EXPECT_EQ(values_of(st.D), std::vector<double>(5, 1.0));
 
   host.scales = {2.0, 0.5, 1.5, 4.0};
   host.has_objective_scale = true;
   host.objective_scale = -2.0;
   ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
-  EXPECT_EQ(st.D, (std::vector<double>{2.0, 0.5, 1.5, 4.0, -2.0}));
+  EXPECT_EQ(values_of(st.D), (std::vector<double>{2.0, 0.5, 1.5, 4.0, -2.0}));
   const auto run = run_solve(fixture.solver, host, sink);
   EXPECT_EQ(run.result, 0);
   EXPECT_NEAR(host.problem->objective(host.x.data()), host.problem->known_optimum(), 1e-4);
@@ -222,7 +223,7 @@ TEST(Scales, AZeroScaleReachesTheEngineAndIsReportedAsIllegal) {
   vek::EvaluationBlock* block = nullptr;
   std::int32_t counter = 0, request = 0;
   ASSERT_EQ(fixture.solver->Solve(0, &block, &counter, &request), 1);
-  EXPECT_EQ(st.D, (std::vector<double>{2.0, 0.5, 0.0, 4.0, 1.0}));  // the host's value, as given
+  EXPECT_EQ(values_of(st.D), (std::vector<double>{2.0, 0.5, 0.0, 4.0, 1.0}));  // the host's value, as given
   const auto run = run_solve(fixture.solver, host, sink);
   EXPECT_EQ(run.result, -8);
   ASSERT_FALSE(run.messages.empty());
@@ -276,7 +277,7 @@ TEST(NoConstraints, NoKindIsAskedAndTheSpareConstraintStaysZero) {
     block->constraints[0] = 5.0;  // not a constraint: must not reach C(1)
     block->constraints[1] = 5.0;
     fixture.solver->Solve(1, &block, &counter, &request);
-    ASSERT_EQ(st.C, std::vector<double>{0.0});
+    ASSERT_EQ(values_of(st.C), std::vector<double>{0.0});
   }
   EXPECT_EQ(request, 0);
   EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "GetConstraintAttribute"), 0);
@@ -298,7 +299,7 @@ TEST(Convergence, PointThenMultipliersOnceAndTheySatisfyStationarity) {
   EXPECT_EQ(*(first - 1), "SetVariableValues");
   EXPECT_EQ(host.received_zeros, std::vector<double>(4, 0.0));
   EXPECT_TRUE(std::equal(host.received_multipliers.begin(), host.received_multipliers.end(), st.VF.begin()));
-  EXPECT_EQ(host.x, st.X);
+  EXPECT_EQ(host.x, values_of(st.X));
 
   // Stationarity of f - sum lambda_j c_j on every variable strictly inside its bounds.
   std::vector<double> g(4), jac(8);
