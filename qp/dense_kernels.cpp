@@ -10,9 +10,9 @@
 #endif
 
 // The clone is chosen by an IFUNC resolver, which runs while the library is relocated: before a
-// sanitizer's runtime is ready, so sanitizer builds go without it.
+// sanitizer's runtime or a profiling build's counters are ready, so those builds go without it.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && \
-    !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
+    !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__) && !defined(VEK_NO_KERNEL_CLONES)
 #define VEK_KERNEL __attribute__((target_clones("avx2", "default")))
 #else
 #define VEK_KERNEL
