@@ -103,6 +103,7 @@ std::uint64_t engine_memory_bytes(std::int32_t N, std::int32_t ME, std::int32_t 
 
 bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::int32_t M, std::int32_t nnz,
                         bool qp_in_memory, bool elastic_room) {
+  drop_engine_arrays(st);  // arrays of earlier sizes go first: nothing is kept when these cannot be made
   st.N = N;
   st.ME = ME;
   st.M = M;

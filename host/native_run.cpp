@@ -10,21 +10,7 @@
 namespace talvir::host {
 namespace {
 
-int evaluate(int request, int, int m, int, const double* x, double* f, double* c, double* g, double* jac,
-             void* u) {
-  const auto& p = *static_cast<const problems::TestProblem*>(u);
-  if (request & TALVIR_REQUEST_VALUES) {
-    *f = p.objective(x);
-    if (m > 0) p.constraints(x, c);
-  }
-  if (request & TALVIR_REQUEST_DERIVATIVES) {
-    p.gradient(x, g);
-    if (m > 0) p.jacobian(x, jac);
-  }
-  return TALVIR_CALLBACK_OK;
-}
-
-// The four callbacks over evaluate, for the derivative checker.
+// The four callbacks over evaluate_problem, for the derivative checker.
 int objective(int, const double* x, double* f, void* u) {
   *f = static_cast<const problems::TestProblem*>(u)->objective(x);
   return TALVIR_CALLBACK_OK;
@@ -68,8 +54,13 @@ int solve_natively(const problems::TestProblem& p, bool log, double time_limit,
       return 2;
     }
   }
-  talvir_callbacks cb{
-      sizeof cb, nullptr, nullptr, nullptr, nullptr, evaluate, const_cast<problems::TestProblem*>(&p)};
+  talvir_callbacks cb{sizeof cb,
+                      nullptr,
+                      nullptr,
+                      nullptr,
+                      nullptr,
+                      evaluate_problem,
+                      const_cast<problems::TestProblem*>(&p)};
   talvir_solve_with(s.get(), &cb);
   int ending = 0;
   talvir_get_ending(s.get(), &ending);

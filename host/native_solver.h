@@ -1,6 +1,7 @@
 // A native C API solver (libtalvir) set up for a bundled problem: its constraint kinds, bounds and
-// start point; null when talvir_create refuses it. Header-only, for the programs that link libtalvir
-// (the reference host's native commands, benchmarks).
+// start point; null when talvir_create refuses it. evaluate_problem answers talvir_solve_with's
+// requests from the problem (user: the TestProblem; the default dense structure, row by row).
+// Header-only, for the programs that link libtalvir (the reference host's native commands, benchmarks).
 #pragma once
 
 #include <memory>
@@ -24,6 +25,20 @@ inline NativeSolver native_solver(const problems::TestProblem& p) {
   talvir_set_bounds(s, xl.data(), xu.data());
   talvir_set_start(s, x0.data());
   return NativeSolver(s, talvir_free);
+}
+
+inline int evaluate_problem(int request, int, int m, int, const double* x, double* f, double* c, double* g,
+                            double* jac, void* user) {
+  const auto& p = *static_cast<const problems::TestProblem*>(user);
+  if (request & TALVIR_REQUEST_VALUES) {
+    *f = p.objective(x);
+    if (m > 0) p.constraints(x, c);
+  }
+  if (request & TALVIR_REQUEST_DERIVATIVES) {
+    p.gradient(x, g);
+    if (m > 0) p.jacobian(x, jac);
+  }
+  return TALVIR_CALLBACK_OK;
 }
 
 }  // namespace talvir::host

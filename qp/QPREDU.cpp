@@ -146,12 +146,19 @@ double row_reach(int i, int k, const Mat1<double>& a, const Vec1<double>& size) 
   return r;
 }
 
-// r[i - lo] = row_reach(i, k) for the rows lo..hi (fewer than kRowBlock), down the columns.
-void row_reaches(int lo, int hi, int k, const Mat1<double>& a, const Vec1<double>& size, double* r) {
+// visit(i, row_reach(i, k)) for the rows i = first..nq, in increasing i: the reaches of a block of rows
+// at a time, summed down the columns (each in the order of row_reach). A block's reaches are all summed
+// before the first visit, so visit may write WA(i) for the rows it has been given.
+template <class Visit>
+void each_row_reach(int first, int nq, int k, const Mat1<double>& a, const Vec1<double>& size, Visit visit) {
   const double* sz = size.data();
-  const int len = hi - lo + 1;
-  for (int b = 0; b < len; ++b) r[b] = sz[lo - 1 + b];
-  for (int t = 0; t < k - 1; ++t) add_abs_scaled(r, col(a, t + 1) + (lo - 1), sz[t], len);
+  for (int lo = first; lo <= nq; lo += kRowBlock) {
+    const int len = std::min(nq, lo + kRowBlock - 1) - lo + 1;
+    double r[kRowBlock];
+    for (int b = 0; b < len; ++b) r[b] = sz[lo - 1 + b];
+    for (int t = 0; t < k - 1; ++t) add_abs_scaled(r, col(a, t + 1) + (lo - 1), sz[t], len);
+    for (int b = 0; b < len; ++b) visit(lo + b, r[b]);
+  }
 }
 
 // sum_{u<k} |A(u,t)|: the size of column t of the inverse built by the first k-1 steps.
@@ -195,14 +202,9 @@ void clear_column_residues(int nq_given, int k, const Mat1<double>& a, const Vec
   for (; t < k; ++t) growth += size(t) * inverse_column(t, k, a);
   const double gamma = residue_gamma(k - 1);
   if constexpr (kNQ == 0) {
-    for (int lo = k; lo <= nq; lo += kRowBlock) {
-      const int hi = std::min(nq, lo + kRowBlock - 1);
-      double r[kRowBlock];
-      row_reaches(lo, hi, k, a, size, r);
-      for (int i = lo; i <= hi; ++i) {
-        if (a(i, k) != 0.0 && is_residue(a(i, k), gamma * r[i - lo] * growth)) a(i, k) = 0.0;
-      }
-    }
+    each_row_reach(k, nq, k, a, size, [&](int i, double r) {
+      if (a(i, k) != 0.0 && is_residue(a(i, k), gamma * r * growth)) a(i, k) = 0.0;
+    });
     return;
   }
   for (int i = k; i <= nq; ++i) {
@@ -218,12 +220,7 @@ template <int kNQ>
 void clear_elimination_residues(int nq_given, int me, const Mat1<double>& a, const Vec1<double>& wa) {
   const int nq = kNQ > 0 ? kNQ : nq_given;
   if constexpr (kNQ == 0) {
-    for (int lo = me + 1; lo <= nq; lo += kRowBlock) {
-      const int hi = std::min(nq, lo + kRowBlock - 1);
-      double r[kRowBlock];
-      row_reaches(lo, hi, me + 1, a, wa, r);
-      for (int l = lo; l <= hi; ++l) wa(l) = r[l - lo];
-    }
+    each_row_reach(me + 1, nq, me + 1, a, wa, [&](int l, double r) { wa(l) = r; });
   } else {
     for (int l = me + 1; l <= nq; ++l) wa(l) = row_reach(l, me + 1, a, wa);
   }
@@ -446,7 +443,6 @@ void reduce_hessian(int nq_given, int me, const Mat1<double>& a, const Vec1<doub
   const double* const gb = g.data();
   double* hcc = h.column(me + 1);  // H(c, c), column c running below it
   for (int c = me + 1; c <= nq; hcc += nq - c + 1, ++c) {
-    if (kNQ == 0 && cancellation_requested()) return;
     const double* const ac = a.data() + (c - 1);  // A(c, t+1) at ac[t ld]
     for (int r = 1; r <= me; ++r) {
       double s = 0.0;

@@ -15,22 +15,16 @@ namespace {
 
 using talvir::problems::TestProblem;
 
-// Answers talvir_step's requests from the problem (dense Jacobian, the solver's default structure).
+// One solve, the problem answering through talvir_solve_with.
 void answer(talvir_solver* s, const TestProblem& p) {
-  const double* x = nullptr;
-  double *f = nullptr, *g = nullptr, *c = nullptr, *jac = nullptr;
-  talvir_evaluation_arrays(s, &x, &f, &g, &c, &jac);
-  int request = TALVIR_REQUEST_NONE;
-  for (talvir_step(s, &request); request != TALVIR_REQUEST_NONE; talvir_step(s, &request)) {
-    if (request & TALVIR_REQUEST_VALUES) {
-      *f = p.objective(x);
-      if (p.m() > 0) p.constraints(x, c);
-    }
-    if (request & TALVIR_REQUEST_DERIVATIVES) {
-      p.gradient(x, g);
-      if (p.m() > 0) p.jacobian(x, jac);
-    }
-  }
+  talvir_callbacks cb{sizeof cb,
+                      nullptr,
+                      nullptr,
+                      nullptr,
+                      nullptr,
+                      talvir::host::evaluate_problem,
+                      const_cast<TestProblem*>(&p)};
+  talvir_solve_with(s, &cb);
 }
 
 // `fresh` solves on new solvers, then `reused` on one solver (the second half warm-started).

@@ -18,20 +18,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using talvir::problems::TestProblem;
 
-int evaluate(int request, int, int m, int, const double* x, double* f, double* c, double* g, double* jac,
-             void* u) {
-  const TestProblem& p = *static_cast<const TestProblem*>(u);
-  if (request & TALVIR_REQUEST_VALUES) *f = p.objective(x), m > 0 ? p.constraints(x, c) : void();
-  if (request & TALVIR_REQUEST_DERIVATIVES) p.gradient(x, g), m > 0 ? p.jacobian(x, jac) : void();
-  return TALVIR_CALLBACK_OK;
-}
-
 // Solves on a thread; returns the seconds from `when` (an interrupt `after` seconds into the solve, or
 // the solve's start) to its end, and the ending.
 double timed_solve(talvir_solver* s, TestProblem& p, double interrupt_after, int& ending) {
   const Clock::time_point began = Clock::now();
   std::thread solver([&] {
-    talvir_callbacks cb{sizeof cb, nullptr, nullptr, nullptr, nullptr, evaluate, &p};
+    talvir_callbacks cb{sizeof cb, nullptr, nullptr, nullptr, nullptr, talvir::host::evaluate_problem, &p};
     talvir_solve_with(s, &cb);
   });
   Clock::time_point from = began;
