@@ -52,6 +52,9 @@ double* col(const Mat1<double>& a, int j) {
 // are those of the row-by-row loops of the fixed-size instances.
 constexpr int kRowBlock = 256;
 
+// Steps ahead at which a strided walk across the packed columns asks for its next element.
+constexpr int kPrefetchAhead = 16;
+
 // Exchanges variables k < p in the packed symmetric matrix: a symmetric permutation of rows/columns.
 void swap_packed(const Packed<double>& h, int n, int k, int p) {
   std::swap(h(k, k), h(p, p));
@@ -101,13 +104,20 @@ int choose_pivot(int nq_given, int k, const Mat1<double>& a, const Vec1<double>&
 }
 
 // One Gauss-Jordan exchange step on the pivot A(k,k) over the equality columns 1..me.
-template <int kNQ>
-void exchange(int nq_given, int me, int k, const Mat1<double>& a) {
-  const int nq = kNQ > 0 ? kNQ : nq_given;
+// The pivot column k divided by its pivot, with the pivot's inverse in row k.
+void scale_pivot_column(int nq, int k, const Mat1<double>& a) {
   double* const ak = col(a, k);
   const double piv = 1.0 / ak[k - 1];
   for (int i = 0; i < nq; ++i) ak[i] *= piv;
   ak[k - 1] = piv;
+}
+
+template <int kNQ>
+void exchange(int nq_given, int me, int k, const Mat1<double>& a) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
+  scale_pivot_column(nq, k, a);
+  double* const ak = col(a, k);
+  const double piv = ak[k - 1];
   for (int j = 1; j <= me; ++j) {
     if (j == k) continue;
     double* const aj = col(a, j);
@@ -120,6 +130,40 @@ void exchange(int nq_given, int me, int k, const Mat1<double>& a) {
     }
     aj[k - 1] = piv * t;
   }
+}
+
+// The arrays of one QPREDU call.
+struct Problem {
+  int nq, m, me;
+  Mat1<double> a;
+  Vec1<double> g, dl, du, wa;
+  Vec1<int> iwa;
+  Packed<double> h;
+  int iprint;
+};
+
+// Step k's pivot row chosen (a warning when small) and interchanged with row k in every array, and in
+// reach when given. False when column k has none: the equalities are dependent.
+template <int kNQ>
+bool take_pivot(const Problem& q, int k, double* reach) {
+  const int nq = kNQ > 0 ? kNQ : q.nq;
+  double ratio = 0.0;
+  const int p = choose_pivot<kNQ>(nq, k, q.a, q.wa, ratio);
+  if (p == 0) return false;
+  if (ratio <= kSmallPivot && q.iprint >= 0) {
+    io::ListDirected(io::kListingUnit).text(" ").end();
+    io::ListDirected(io::kListingUnit).text("*** MIRAX, SMALL PIVOT IN \"QPREDU\" = ").num(ratio).end();
+  }
+  q.iwa(k) = p;
+  if (p == k) return true;
+  std::swap(q.wa(p), q.wa(k));  // the scales follow the variables
+  std::swap(q.dl(p), q.dl(k));
+  std::swap(q.du(p), q.du(k));
+  for (int j = 1; j <= q.m; ++j) std::swap(q.a(p, j), q.a(k, j));
+  std::swap(q.g(p), q.g(k));
+  swap_packed(q.h, nq, k, p);
+  if (reach != nullptr) std::swap(reach[p - 1], reach[k - 1]);
+  return true;
 }
 
 // Rounding bound of the exchange steps, per step taken: a value that is zero in exact arithmetic comes
@@ -395,7 +439,16 @@ void reduce_columns(int nq, int me, int c, const Mat1<double>& a, const Packed<d
     double s2[kRowBlock] = {}, s1[kRowBlock] = {}, t2[kRowBlock] = {}, t1[kRowBlock] = {};
     const int from = std::max(lo, c);        // s1 (and t1) only where q >= c
     const double* hct = h.data() + (c - 1);  // H(c, t) across the columns t <= ME; H(c + 1, t) one further
+    // H(c, t) lies in a new cache line for every t, at a stride the hardware cannot predict.
+    const double* ahead = hct;
+    int t_ahead = 1;
+    for (; t_ahead <= std::min(me, kPrefetchAhead); ahead += nq - t_ahead, ++t_ahead) {
+    }
     for (int t = 1; t <= me; hct += nq - t, ++t) {
+      if (t_ahead <= me) {
+        __builtin_prefetch(ahead);
+        ahead += nq - t_ahead++;
+      }
       const double* et = a.column(t).data() + (lo - 1);  // E(q, t), q = lo..hi
       const int before = std::min(hi, from - 1) - lo + 1, after = hi - from + 1;
       if (!pair) {
@@ -471,47 +524,219 @@ void reduce_hessian(int nq_given, int me, const Mat1<double>& a, const Vec1<doub
   }
 }
 
+// ---- Several exchange steps per pass over the equality columns (any size, given room for the reaches)
+//
+// The steps k..k+b-1 (b <= kGroup) are taken one after the other, each on its column brought up to
+// date with the group's steps before it; the other equality columns then receive all b steps in one
+// pass, each element its terms in the order single steps give them, so results are bitwise those of
+// one step at a time. Step k+m (m >= 1) must first clear the residues of its column against row
+// reaches over columns that have not yet received the group's steps. Instead, bounds carried from the
+// exact reaches and growth at the group's start show that no entry of the column lies within its
+// rounding bound, so the clearing would change nothing; where one might, the group ends before that
+// step and the column is cleared exactly after the pass. The pass computes the exact reaches and
+// growth of the next group's first step.
+
+constexpr int kGroup = 4;
+// Per carried step, a bound grows by this factor beyond the triangle inequality, well above the
+// relative rounding (a few eps) of the step and of the bound's own arithmetic.
+constexpr double kBoundSlack = 1e-12;
+// A rounded sum of K terms exceeds the exact one by at most about K eps: the carried bounds must exceed
+// an entry by this factor to rule its clearing out.
+constexpr double kBoundMargin = 1.001;
+
+// Column aj receives steps k+from..k+to-1, pivot column k+s holding step s's scaled column (with its
+// pivot inverse in row k+s): the multipliers t_s = -(row k+s after the steps before s) first, then one
+// pass over all rows, then the pivot rows as single steps leave them (piv * t_s at step s; where t_s
+// is 0, step s leaves the column alone).
+void apply_group_steps(double* aj, int nq, int k, int from, int to, const Mat1<double>& a) {
+  if (from >= to) return;
+  const double* p[kGroup];
+  double t[kGroup], row[kGroup];
+  for (int s = from; s < to; ++s) {
+    p[s] = col(a, k + s);
+    row[s] = aj[k + s - 1];
+  }
+  for (int s = from; s < to; ++s) {
+    double x = row[s];
+    for (int u = from; u < s; ++u)
+      if (t[u] != 0.0) x += p[u][k + s - 1] * t[u];
+    t[s] = -x;
+  }
+  for (int s = from; s < to; ++s) {
+    double x = row[s];
+    for (int u = from; u < to; ++u) {
+      if (t[u] != 0.0) x = u == s ? p[u][k + s - 1] * t[u] : x + p[u][k + s - 1] * t[u];
+    }
+    row[s] = x;
+  }
+  const double* xs[kGroup];
+  double ts[kGroup];
+  int count = 0;
+  for (int s = from; s < to; ++s) {
+    if (t[s] == 0.0) continue;
+    xs[count] = p[s];
+    ts[count++] = t[s];
+  }
+  if (count > 0) add_scaled_each(aj, xs, ts, count, nq);
+  for (int s = from; s < to; ++s) aj[k + s - 1] = row[s];
+}
+
+// The exact bounds of step next's clearing, as clear_column_residues forms them: reach[i-1] = r(i)
+// for rows i >= next, and the growth K, from columns 1..next-1.
+struct Reaches {
+  double* reach;
+  double growth;
+};
+
+void start_reaches(int nq, int next, const Vec1<double>& size, Reaches& r) {
+  for (int i = next; i <= nq; ++i) r.reach[i - 1] = size(i);
+  r.growth = 1.0;
+}
+
+void add_to_reaches(int nq, int next, int j, const Mat1<double>& a, const Vec1<double>& size, Reaches& r) {
+  const double* aj = col(a, j);
+  if (nq >= next) add_abs_scaled(r.reach + (next - 1), aj + (next - 1), size(j), nq - next + 1);
+  double c = 0.0;
+  for (int u = 0; u < next - 1; ++u) c += std::fabs(aj[u]);
+  r.growth += size(j) * c;
+}
+
+// The pass of the group k..k+b-1 over equality columns 1..me; column k+b is skipped where it is
+// current already. Columns before k+b are added to the reaches in increasing order, the group's own
+// last, each after its later steps (the group's pivot columns stay as their steps left them until then).
+void group_pass(int nq, int me, int k, int b, bool next_current, const Mat1<double>& a,
+                const Vec1<double>& size, Reaches& r) {
+  const int next = k + b;
+  start_reaches(nq, next, size, r);
+  for (int j = 1; j < k; ++j) {
+    apply_group_steps(col(a, j), nq, k, 0, b, a);
+    add_to_reaches(nq, next, j, a, size, r);
+  }
+  for (int j = next + (next_current ? 1 : 0); j <= me; ++j) apply_group_steps(col(a, j), nq, k, 0, b, a);
+  for (int m = 0; m < b; ++m) {
+    apply_group_steps(col(a, k + m), nq, k, m + 1, b, a);
+    add_to_reaches(nq, next, k + m, a, size, r);
+  }
+}
+
+// Column k's residues cleared against exact reaches (clear_column_residues with its sums given).
+void clear_residues_from(int nq, int k, const Mat1<double>& a, const Reaches& r) {
+  if (k == 1) return;
+  const double gamma = residue_gamma(k - 1);
+  for (int i = k; i <= nq; ++i) {
+    if (a(i, k) != 0.0 && is_residue(a(i, k), gamma * r.reach[i - 1] * r.growth)) a(i, k) = 0.0;
+  }
+}
+
+// True when no entry of column k (rows k..nq) can lie within its rounding bound, by carried bounds.
+bool residues_ruled_out(int nq, int k, const Mat1<double>& a, const Reaches& bound) {
+  const double gamma = residue_gamma(k - 1) * bound.growth * kBoundMargin;
+  const double* ak = col(a, k);
+  for (int i = k; i <= nq; ++i) {
+    const double x = ak[i - 1];
+    if (x != 0.0 && !(std::fabs(x) > gamma * bound.reach[i - 1])) return false;
+  }
+  return true;
+}
+
+// After step k (its column scaled), the bounds of step k+1 from those of step k: an entry of row i
+// gains at most |P(i)| times row k's entries, so r(i) <= r(i) + |P(i)| r(k), and the inverse's columns
+// gain at most |their row k entry| times the size of column k's rows 1..k.
+void carry_bounds(int nq, int k, const Mat1<double>& a, Reaches& bound) {
+  const double* pk = col(a, k);
+  const double rk = bound.reach[k - 1];
+  for (int i = k + 1; i <= nq; ++i)
+    bound.reach[i - 1] = (bound.reach[i - 1] + std::fabs(pk[i - 1]) * rk) * (1.0 + kBoundSlack);
+  double top = 0.0;
+  for (int u = 0; u < k; ++u) top += std::fabs(pk[u]);
+  bound.growth = (bound.growth + top * rk) * (1.0 + kBoundSlack);
+}
+
+// The elimination steps one at a time; IR: the steps completed (ME when all were).
+template <int kNQ>
+void eliminate_single(const Problem& q, int& IR) {
+  const int nq = kNQ > 0 ? kNQ : q.nq;
+  for (int k = 1; k <= q.me; ++k) {
+    IR = k - 1;
+    if (kNQ == 0 && cancellation_requested()) return;
+    clear_column_residues<kNQ>(nq, k, q.a, q.wa);
+    if (!take_pivot<kNQ>(q, k, nullptr)) return;  // dependent equality constraints (or more than variables)
+    exchange<kNQ>(nq, q.me, k, q.a);
+  }
+  IR = q.me;
+}
+
+// The elimination steps in groups (reach: NQ doubles of work); IR as single steps leave it.
+void eliminate_grouped(const Problem& q, int& IR, double* reach) {
+  Reaches r{reach, 1.0};
+  start_reaches(q.nq, 1, q.wa, r);
+  for (int k = 1; k <= q.me;) {
+    IR = k - 1;
+    if (cancellation_requested()) return;
+    clear_residues_from(q.nq, k, q.a, r);
+    int b = 0;
+    bool next_current = false, dependent = false;
+    for (;;) {
+      const int step = k + b;
+      if (b > 0) {
+        apply_group_steps(col(q.a, step), q.nq, k, 0, b, q.a);
+        next_current = true;
+        if (!residues_ruled_out(q.nq, step, q.a, r)) break;
+      }
+      if (!take_pivot<0>(q, step, r.reach)) {
+        dependent = true;
+        break;
+      }
+      scale_pivot_column(q.nq, step, q.a);
+      ++b;
+      next_current = false;
+      if (b == kGroup || k + b > q.me) break;
+      carry_bounds(q.nq, step, q.a, r);
+    }
+    if (b > 0) group_pass(q.nq, q.me, k, b, next_current, q.a, q.wa, r);
+    k += b;
+    if (dependent) {
+      IR = k - 1;
+      return;
+    }
+  }
+  IR = q.me;
+}
+
 }  // namespace
 
 namespace detail {
 
 template <int kNQ>
 void qpredu_sized(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double* G, double* H,
-                  double* DL, double* DU, double* WA, int IPRINT) {
+                  double* DL, double* DU, double* WA, int IPRINT, double* reach) {
   IR = 0;
   if (ME <= 0) return;
   const int nq = kNQ > 0 ? kNQ : NQ;
-  const Mat1<double> a(A, LCN);
-  const Vec1<double> g(G), dl(DL), du(DU), wa(WA);
-  const Vec1<int> iwa(IWA);
-  const Packed<double> h(H, nq);
+  const Problem q{nq,
+                  M,
+                  ME,
+                  Mat1<double>(A, LCN),
+                  Vec1<double>(G),
+                  Vec1<double>(DL),
+                  Vec1<double>(DU),
+                  Vec1<double>(WA),
+                  Vec1<int>(IWA),
+                  Packed<double>(H, nq),
+                  IPRINT};
+  const Mat1<double>& a = q.a;
+  const Vec1<double>&g = q.g, &wa = q.wa;
+  const Packed<double>& h = q.h;
 
   // Row sizes: the largest coefficient of each variable (the pivot ratios use at least 0.01).
   row_sizes<kNQ>(nq, M, a, WA);
 
-  for (int k = 1; k <= ME; ++k) {
-    IR = k - 1;
-    if (kNQ == 0 && cancellation_requested()) return;  // QPSUB answers the request
-    clear_column_residues<kNQ>(nq, k, a, wa);
-    double ratio = 0.0;
-    const int p = choose_pivot<kNQ>(nq, k, a, wa, ratio);
-    if (p == 0) return;  // dependent equality constraints (or more of them than variables)
-    if (ratio <= kSmallPivot && IPRINT >= 0) {
-      io::ListDirected(io::kListingUnit).text(" ").end();
-      io::ListDirected(io::kListingUnit).text("*** MIRAX, SMALL PIVOT IN \"QPREDU\" = ").num(ratio).end();
-    }
-    iwa(k) = p;
-    if (p != k) {
-      std::swap(wa(p), wa(k));  // the scales follow the variables
-      std::swap(dl(p), dl(k));
-      std::swap(du(p), du(k));
-      for (int j = 1; j <= M; ++j) std::swap(a(p, j), a(k, j));
-      std::swap(g(p), g(k));
-      swap_packed(h, nq, k, p);
-    }
-    exchange<kNQ>(nq, ME, k, a);
+  if (kNQ == 0 && reach != nullptr) {
+    eliminate_grouped(q, IR, reach);
+  } else {
+    eliminate_single<kNQ>(q, IR);
   }
-  IR = ME;
+  if (IR < ME) return;  // dependent equalities, or a cancellation that QPSUB answers
   if (ME + 1 > nq) return;
 
   clear_elimination_residues<kNQ>(nq, ME, a, wa);
@@ -522,31 +747,31 @@ void qpredu_sized(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, 
 // The instances: any size (0) and every fixed size up to kLargestFixedSize + 1.
 static_assert(kLargestFixedSize + 1 == 9, "one instance per fixed size below");
 template void qpredu_sized<0>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int);
+                              double*, int, double*);
 template void qpredu_sized<1>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int);
+                              double*, int, double*);
 template void qpredu_sized<2>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int);
+                              double*, int, double*);
 template void qpredu_sized<3>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int);
+                              double*, int, double*);
 template void qpredu_sized<4>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int);
+                              double*, int, double*);
 template void qpredu_sized<5>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int);
+                              double*, int, double*);
 template void qpredu_sized<6>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int);
+                              double*, int, double*);
 template void qpredu_sized<7>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int);
+                              double*, int, double*);
 template void qpredu_sized<8>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int);
+                              double*, int, double*);
 template void qpredu_sized<9>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int);
+                              double*, int, double*);
 
 }  // namespace detail
 
 void QPREDU(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double* G, double* H, double* DL,
             double* DU, double* WA, int IPRINT) {
-  detail::qpredu_sized<0>(NQ, LCN, M, ME, IR, IWA, A, G, H, DL, DU, WA, IPRINT);
+  detail::qpredu_sized<0>(NQ, LCN, M, ME, IR, IWA, A, G, H, DL, DU, WA, IPRINT, nullptr);
 }
 
 }  // namespace vek::qp

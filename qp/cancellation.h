@@ -4,8 +4,9 @@
 // A caller that allows it names its Cancellation for the duration of an engine call with a
 // CancellationScope; without one nothing is ever cancelled, and every routine behaves exactly as it
 // always has. Only the any-size instances look (a fixed-size subproblem, at most 9 variables, ends
-// in microseconds, and the lookup of a thread_local in a shared library costs a call). A routine that sees the request returns early; QPSUB then answers QPFAIL = 7 and the
-// engine its own ending. The record is only read here: the caller clears its flag.
+// in microseconds, and the lookup of a thread_local in a shared library costs a call). A routine that sees
+// the request returns early; QPSUB then answers QPFAIL = 7 and the engine its own ending. The record is only
+// read here: the caller clears its flag.
 #pragma once
 
 #include <atomic>

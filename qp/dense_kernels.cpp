@@ -56,4 +56,25 @@ VEK_KERNEL void add_scaled_four(double* __restrict y0, double s0, double* __rest
   }
 }
 
+VEK_KERNEL void add_scaled_each(double* __restrict y, const double* const* x, const double* s, int count,
+                                int n) {
+  const double* __restrict x0 = x[0], * __restrict x1 = x[count > 1 ? 1 : 0];
+  const double* __restrict x2 = x[count > 2 ? 2 : 0], * __restrict x3 = x[count > 3 ? 3 : 0];
+  const double s0 = s[0], s1 = count > 1 ? s[1] : 0.0, s2 = count > 2 ? s[2] : 0.0,
+               s3 = count > 3 ? s[3] : 0.0;
+  switch (count) {  // one loop per count, each element's terms in turn
+    case 1:
+      for (int b = 0; b < n; ++b) y[b] += x0[b] * s0;
+      break;
+    case 2:
+      for (int b = 0; b < n; ++b) y[b] = (y[b] + x0[b] * s0) + x1[b] * s1;
+      break;
+    case 3:
+      for (int b = 0; b < n; ++b) y[b] = ((y[b] + x0[b] * s0) + x1[b] * s1) + x2[b] * s2;
+      break;
+    default:
+      for (int b = 0; b < n; ++b) y[b] = (((y[b] + x0[b] * s0) + x1[b] * s1) + x2[b] * s2) + x3[b] * s3;
+  }
+}
+
 }  // namespace vek::qp

@@ -8,6 +8,8 @@
 //   add_terms(y, size, x, t, n)          term = t * x[b]; y[b] += term; size[b] += |term|
 //   add_scaled_twice(y, s, z, r, x, n)   y[b] += x[b] * s; z[b] += x[b] * r  (one pass over x)
 //   add_scaled_four(y0, s0, ..., y3, s3, x, n)   yk[b] += x[b] * sk, k = 0..3  (one pass over x)
+//   add_scaled_each(y, x, s, count, n)   y[b] += x[q][b] * s[q] for q = 0..count-1 in turn, count <= 4
+//                                        (one pass over y)
 // for b = 0..n-1; y does not overlap x (size neither).
 #pragma once
 
@@ -19,5 +21,6 @@ void add_terms(double* y, double* size, const double* x, double t, int n);
 void add_scaled_twice(double* y, double s, double* z, double r, const double* x, int n);
 void add_scaled_four(double* y0, double s0, double* y1, double s1, double* y2, double s2, double* y3,
                      double s3, const double* x, int n);
+void add_scaled_each(double* y, const double* const* x, const double* s, int count, int n);
 
 }  // namespace vek::qp

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -153,6 +154,47 @@ TEST(Qpredu, ReducedProblemAgreesWithTheFullOneOnTheEqualities) {
         red_obj += 0.5 * xp[me + i - 1] * e.h[block + ppos(i, j, nr)] * xp[me + j - 1];
     }
     EXPECT_NEAR(full_obj, red_obj, 1e-10 * (1.0 + std::fabs(full_obj))) << trial;
+  }
+}
+
+// The exchange steps taken several to a pass (QPSUB's any-size instance, with room for the row reaches)
+// must leave every array bitwise as single steps do: dense equalities; sparse ones in tenths, whose
+// eliminations leave rounding residues to clear; and equalities that are sums of earlier ones, which
+// must stop at the same step.
+TEST(Qpredu, StepsTakenSeveralToAPassAreBitwiseThoseTakenOneAtATime) {
+  struct Shape {
+    int nq, m, me, dependent_every;
+    bool tenths;
+  };
+  const Shape shapes[] = {{6, 5, 4, 0, false},   {41, 30, 20, 0, false},  {120, 70, 60, 0, false},
+                          {9, 8, 8, 0, false},   {30, 20, 18, 0, true},   {90, 80, 70, 0, true},
+                          {60, 45, 40, 7, true}, {60, 45, 40, 11, false}, {25, 24, 24, 5, true}};
+  std::mt19937 rng(77);
+  for (const Shape& sh : shapes) {
+    for (int trial = 0; trial < 6; ++trial) {
+      Elim e(sh.nq, sh.m, sh.me);
+      for (double& x : e.a)
+        x = sh.tenths ? 0.1 * (static_cast<int>(rng() % 7) - 3) : std::ldexp(rng(), -31) - 1.0;
+      for (int j = sh.dependent_every; j > 0 && j <= sh.me; j += sh.dependent_every)
+        for (int i = 1; i <= sh.nq; ++i) e.at(i, j) = e.at(i, j - 1) * 0.3 + e.at(i, 1);
+      for (double& x : e.g) x = std::ldexp(rng(), -31);
+      e.h = qp_testing::random_spd(sh.nq, rng);
+      Elim grouped = e;
+      std::vector<double> reach(sh.nq, -3.0);
+      for (Elim* x : {&e, &grouped}) {
+        vek::qp::detail::qpredu_sized<0>(x->nq, x->nq, x->m, x->me, x->ir, x->iwa.data(), x->a.data(),
+                                         x->g.data(), x->h.data(), x->dl.data(), x->du.data(), x->wa.data(),
+                                         -1, x == &grouped ? reach.data() : nullptr);
+      }
+      const auto same = [](const Vec& x, const Vec& y) {
+        return x.size() == y.size() && std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0;
+      };
+      const std::string where = "nq " + std::to_string(sh.nq) + " trial " + std::to_string(trial);
+      EXPECT_EQ(e.ir, grouped.ir) << where;
+      EXPECT_EQ(e.iwa, grouped.iwa) << where;
+      EXPECT_TRUE(same(e.a, grouped.a) && same(e.g, grouped.g) && same(e.h, grouped.h)) << where;
+      EXPECT_TRUE(same(e.dl, grouped.dl) && same(e.du, grouped.du) && same(e.wa, grouped.wa)) << where;
+    }
   }
 }
 
