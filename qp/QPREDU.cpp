@@ -371,7 +371,27 @@ void hessian_times_row(int me, const double* ac, std::ptrdiff_t ld, const Packed
   for (int r = 0; r < me; ++r) w[r] = 0.0;
   if (w2 != nullptr)
     for (int r = 0; r < me; ++r) w2[r] = 0.0;
-  for (int t = 1; t <= me; ++t) {  // with a second row, one pass over column t for both
+  const int ny = w2 != nullptr ? 2 : 1;
+  int t = 1;
+  for (; t + 3 <= me; t += 4) {  // columns t..t+3 at once; rows t..t+2 have fewer of their terms
+    double e[8];
+    for (int q = 0; q < 4; ++q) {
+      e[q] = ac[(t + q - 1) * ld];
+      e[4 + q] = w2 != nullptr ? ac2[(t + q - 1) * ld] : 0.0;
+    }
+    for (int r = t; r <= t + 2; ++r) {
+      for (int q = 0; q <= r - t; ++q) {
+        const double hrq = h(r, t + q);
+        w[r - 1] += hrq * e[q];
+        if (w2 != nullptr) w2[r - 1] += hrq * e[4 + q];
+      }
+    }
+    if (t + 3 > me) continue;
+    const double* x[4] = {h.column(t) + 3, h.column(t + 1) + 2, h.column(t + 2) + 1, h.column(t + 3)};
+    double* y[2] = {w + (t + 2), w2 != nullptr ? w2 + (t + 2) : nullptr};
+    add_products4(y, ny, x, e, me - t - 2);
+  }
+  for (; t <= me; ++t) {  // with a second row, one pass over column t for both
     if (w2 != nullptr) {
       add_scaled_twice(w + (t - 1), ac[(t - 1) * ld], w2 + (t - 1), ac2[(t - 1) * ld], h.column(t),
                        me - t + 1);
@@ -444,23 +464,49 @@ void reduce_columns(int nq, int me, int c, const Mat1<double>& a, const Packed<d
     int t_ahead = 1;
     for (; t_ahead <= std::min(me, kPrefetchAhead); ahead += nq - t_ahead, ++t_ahead) {
     }
-    for (int t = 1; t <= me; hct += nq - t, ++t) {
-      if (t_ahead <= me) {
-        __builtin_prefetch(ahead);
-        ahead += nq - t_ahead++;
+    const auto next_t = [&](int t) {
+      hct += nq - t;
+      if (t_ahead > me) return;
+      __builtin_prefetch(ahead);
+      ahead += nq - t_ahead++;
+    };
+    const int before = std::min(hi, from - 1) - lo + 1, after = hi - from + 1, off = from - lo;
+    int t = 1;
+    for (; t + 3 <= me; t += 4) {  // columns t..t+3 of E at once, each sum's terms still in increasing t
+      double hc[4], hc1[4] = {}, wt[4], wt2[4] = {};
+      const double* x[4];
+      for (int q = 0; q < 4; next_t(t + q), ++q) {
+        x[q] = a.column(t + q).data() + (lo - 1);
+        hc[q] = *hct;
+        wt[q] = w[t + q - 1];
+        if (!pair) continue;
+        hc1[q] = hct[1];
+        wt2[q] = w2[t + q - 1];
       }
+      const double* xa[4] = {x[0] + off, x[1] + off, x[2] + off, x[3] + off};
+      double cb[8], ca[16];
+      for (int q = 0; q < 4; ++q) {
+        cb[q] = ca[q] = hc[q];
+        ca[4 + q] = wt[q];
+        cb[4 + q] = ca[8 + q] = hc1[q];
+        ca[12 + q] = wt2[q];
+      }
+      double* yb[2] = {s2, t2};
+      double* ya[4] = {s2 + off, s1 + off, t2 + off, t1 + off};
+      if (before > 0) add_products4(yb, pair ? 2 : 1, x, cb, before);
+      if (after > 0) add_products4(ya, pair ? 4 : 2, xa, ca, after);
+    }
+    for (; t <= me; next_t(t), ++t) {
       const double* et = a.column(t).data() + (lo - 1);  // E(q, t), q = lo..hi
-      const int before = std::min(hi, from - 1) - lo + 1, after = hi - from + 1;
       if (!pair) {
         if (before > 0) add_scaled(s2, et, *hct, before);
-        if (after > 0)
-          add_scaled_twice(s2 + (from - lo), *hct, s1 + (from - lo), w[t - 1], et + (from - lo), after);
+        if (after > 0) add_scaled_twice(s2 + off, *hct, s1 + off, w[t - 1], et + off, after);
         continue;
       }
       if (before > 0) add_scaled_twice(s2, *hct, t2, hct[1], et, before);
       if (after > 0)
-        add_scaled_four(s2 + (from - lo), *hct, s1 + (from - lo), w[t - 1], t2 + (from - lo), hct[1],
-                        t1 + (from - lo), w2[t - 1], et + (from - lo), after);
+        add_scaled_four(s2 + off, *hct, s1 + off, w[t - 1], t2 + off, hct[1], t1 + off, w2[t - 1], et + off,
+                        after);
     }
     apply_column(c, lo, hi, 0, h, s1, s2);
     if (!pair) continue;

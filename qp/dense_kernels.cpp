@@ -19,6 +19,34 @@
 #endif
 
 namespace vek::qp {
+namespace {
+
+// y[b] += x[q][b] * s[q], q = 0..3 in turn, for up to four y (one pass over x).
+VEK_KERNEL void products4_1(double* __restrict y0, const double* __restrict x0, const double* __restrict x1,
+                            const double* __restrict x2, const double* __restrict x3, const double* s,
+                            int n) {
+  const double c0 = s[0], c1 = s[1], c2 = s[2], c3 = s[3];
+  for (int b = 0; b < n; ++b) y0[b] = (((y0[b] + x0[b] * c0) + x1[b] * c1) + x2[b] * c2) + x3[b] * c3;
+}
+
+VEK_KERNEL void products4_2(double* __restrict y0, double* __restrict y1, const double* __restrict x0,
+                            const double* __restrict x1, const double* __restrict x2,
+                            const double* __restrict x3, const double* s, int n) {
+  const double c0 = s[0], c1 = s[1], c2 = s[2], c3 = s[3], d0 = s[4], d1 = s[5], d2 = s[6], d3 = s[7];
+  for (int b = 0; b < n; ++b) {
+    y0[b] = (((y0[b] + x0[b] * c0) + x1[b] * c1) + x2[b] * c2) + x3[b] * c3;
+    y1[b] = (((y1[b] + x0[b] * d0) + x1[b] * d1) + x2[b] * d2) + x3[b] * d3;
+  }
+}
+
+// The four-y form as two passes of two: each y's sum is unchanged, and eight arrays at once are more
+// than the vectoriser will check for overlap.
+void products4_4(double* const* y, const double* const* x, const double* s, int n) {
+  products4_2(y[0], y[1], x[0], x[1], x[2], x[3], s, n);
+  products4_2(y[2], y[3], x[0], x[1], x[2], x[3], s + 8, n);
+}
+
+}  // namespace
 
 VEK_KERNEL void add_scaled(double* __restrict y, const double* __restrict x, double s, int n) {
   for (int b = 0; b < n; ++b) y[b] += x[b] * s;
@@ -75,6 +103,12 @@ VEK_KERNEL void add_scaled_each(double* __restrict y, const double* const* x, co
     default:
       for (int b = 0; b < n; ++b) y[b] = (((y[b] + x0[b] * s0) + x1[b] * s1) + x2[b] * s2) + x3[b] * s3;
   }
+}
+
+void add_products4(double* const* y, int ny, const double* const* x, const double* s, int n) {
+  if (ny == 1) return products4_1(y[0], x[0], x[1], x[2], x[3], s, n);
+  if (ny == 2) return products4_2(y[0], y[1], x[0], x[1], x[2], x[3], s, n);
+  products4_4(y, x, s, n);
 }
 
 }  // namespace vek::qp

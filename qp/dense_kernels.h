@@ -10,6 +10,8 @@
 //   add_scaled_four(y0, s0, ..., y3, s3, x, n)   yk[b] += x[b] * sk, k = 0..3  (one pass over x)
 //   add_scaled_each(y, x, s, count, n)   y[b] += x[q][b] * s[q] for q = 0..count-1 in turn, count <= 4
 //                                        (one pass over y)
+//   add_products4(y, ny, x, s, n)        yk[b] += x[q][b] * s[4k + q] for q = 0..3 in turn, k = 0..ny-1,
+//                                        ny = 1, 2 or 4 (one pass over the four x for all y)
 // for b = 0..n-1; y does not overlap x (size neither).
 #pragma once
 
@@ -22,5 +24,6 @@ void add_scaled_twice(double* y, double s, double* z, double r, const double* x,
 void add_scaled_four(double* y0, double s0, double* y1, double s1, double* y2, double s2, double* y3,
                      double s3, const double* x, int n);
 void add_scaled_each(double* y, const double* const* x, const double* s, int count, int n);
+void add_products4(double* const* y, int ny, const double* const* x, const double* s, int n);
 
 }  // namespace vek::qp
