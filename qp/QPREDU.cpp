@@ -363,72 +363,83 @@ void add_column_terms4(int r0, int t0, int t1, const Packed<double>& h, const do
   w[r0 - 1] = s0, w[r0] = s1, w[r0 + 1] = s2, w[r0 + 2] = s3;
 }
 
-// WA(r) = (H_BB E')(r, c), r = 1..ME, down the columns of H: first the terms t <= r (column t from its
-// diagonal), then those t > r (column r below its diagonal, E(c, t) gathered a block of t at a time);
-// each WA(r) still adds its terms in increasing t.
-void hessian_times_row(int me, const double* ac, std::ptrdiff_t ld, const Packed<double>& h, double* w,
-                       const double* ac2 = nullptr, double* w2 = nullptr) {
-  for (int r = 0; r < me; ++r) w[r] = 0.0;
-  if (w2 != nullptr)
-    for (int r = 0; r < me; ++r) w2[r] = 0.0;
-  const int ny = w2 != nullptr ? 2 : 1;
-  int t = 1;
-  for (; t + 3 <= me; t += 4) {  // columns t..t+3 at once; rows t..t+2 have fewer of their terms
-    double e[8];
-    for (int q = 0; q < 4; ++q) {
-      e[q] = ac[(t + q - 1) * ld];
-      e[4 + q] = w2 != nullptr ? ac2[(t + q - 1) * ld] : 0.0;
-    }
-    for (int r = t; r <= t + 2; ++r) {
-      for (int q = 0; q <= r - t; ++q) {
-        const double hrq = h(r, t + q);
-        w[r - 1] += hrq * e[q];
-        if (w2 != nullptr) w2[r - 1] += hrq * e[4 + q];
-      }
-    }
-    if (t + 3 > me) continue;
-    const double* x[4] = {h.column(t) + 3, h.column(t + 1) + 2, h.column(t + 2) + 1, h.column(t + 3)};
-    double* y[2] = {w + (t + 2), w2 != nullptr ? w2 + (t + 2) : nullptr};
-    add_products4(y, ny, x, e, me - t - 2);
+// The terms t = t0..t1 with t > r of WA(r + i ME), i = 0..3, for every r < t1: four rows r and the
+// four right-hand sides (E(c + i, t) interleaved) in vector lanes, each sum still in increasing t.
+void upper_terms_4(int me, int t0, int t1, const double* ac, std::ptrdiff_t ld, const Packed<double>& h,
+                   double* w) {
+  double e4[4 * kRowBlock];
+  for (int u = t0; u <= t1; ++u)
+    for (int i = 0; i < 4; ++i) e4[4 * (u - t0) + i] = ac[i + (u - 1) * ld];
+  int r = 1;
+  for (; r + 3 < t1; r += 4) {
+    const double* hk[4];
+    for (int k = 0; k < 4; ++k) hk[k] = h.column(r + k) - (r + k);  // H(t, r + k) at hk[k][t]
+    add_terms_4x4(w + (r - 1), me, hk, r, t0, t1, e4);
   }
-  for (; t <= me; ++t) {  // with a second row, one pass over column t for both
-    if (w2 != nullptr) {
-      add_scaled_twice(w + (t - 1), ac[(t - 1) * ld], w2 + (t - 1), ac2[(t - 1) * ld], h.column(t),
-                       me - t + 1);
-    } else {
-      add_scaled(w + (t - 1), h.column(t), ac[(t - 1) * ld], me - t + 1);
-    }
-  }
-  for (int t0 = 2; t0 <= me; t0 += kRowBlock) {
-    const int t1 = std::min(me, t0 + kRowBlock - 1);
-    double e[kRowBlock], e2[kRowBlock];
-    for (int t = t0; t <= t1; ++t) e[t - t0] = ac[(t - 1) * ld];
-    if (w2 != nullptr)
-      for (int t = t0; t <= t1; ++t) e2[t - t0] = ac2[(t - 1) * ld];
-    int r = 1;
-    for (; r + 3 < t1; r += 4) {  // four chains at once; the second row's reread from cache
-      add_column_terms4(r, t0, t1, h, e, w);
-      if (w2 != nullptr) add_column_terms4(r, t0, t1, h, e2, w2);
-    }
-    for (; r < t1; ++r) {
-      const double* hr = h.column(r) - r;  // H(t, r) at hr[t]
-      double s = w[r - 1], s2 = w2 != nullptr ? w2[r - 1] : 0.0;
-      for (int t = std::max(r + 1, t0); t <= t1; ++t) {
-        s += hr[t] * e[t - t0];
-        if (w2 != nullptr) s2 += hr[t] * e2[t - t0];
-      }
-      w[r - 1] = s;
-      if (w2 != nullptr) w2[r - 1] = s2;
+  for (; r < t1; ++r) {
+    const double* hr = h.column(r) - r;
+    for (int i = 0; i < 4; ++i) {
+      double sum = w[i * me + r - 1];
+      for (int u = std::max(r + 1, t0); u <= t1; ++u) sum += hr[u] * e4[4 * (u - t0) + i];
+      w[i * me + r - 1] = sum;
     }
   }
 }
 
-// The updates of column c from the sums of rows lo..hi: H(c, q) -= s2 for q < c (except q = skip),
-// H(q, c) = (H(q, c) + s1) - s2 for q >= c (2 s2 on the diagonal).
+// WA(r + i ME) = (H_BB E')(r, c + i), r = 1..ME, for the rows c..c+cols-1 of E (cols = 1, 2 or 4), down
+// the columns of H: first the terms t <= r (column t from its diagonal, four columns at a time), then
+// those t > r (column r below its diagonal, E(c + i, t) gathered a block of t at a time); each WA(r)
+// still adds its terms in increasing t.
+void hessian_times_rows(int me, int cols, const double* ac, std::ptrdiff_t ld, const Packed<double>& h,
+                        double* w) {
+  for (int r = 0; r < cols * me; ++r) w[r] = 0.0;
+  int t = 1;
+  for (; t + 3 <= me; t += 4) {  // rows t..t+2 have fewer of the four columns' terms
+    double e[16];
+    for (int i = 0; i < cols; ++i)
+      for (int q = 0; q < 4; ++q) e[4 * i + q] = ac[i + (t + q - 1) * ld];
+    for (int r = t; r <= t + 2; ++r) {
+      for (int q = 0; q <= r - t; ++q) {
+        const double hrq = h(r, t + q);
+        for (int i = 0; i < cols; ++i) w[i * me + r - 1] += hrq * e[4 * i + q];
+      }
+    }
+    const double* x[4] = {h.column(t) + 3, h.column(t + 1) + 2, h.column(t + 2) + 1, h.column(t + 3)};
+    double* y[4];
+    for (int i = 0; i < cols; ++i) y[i] = w + i * me + (t + 2);
+    add_products4(y, cols, x, e, me - t - 2);
+  }
+  for (; t <= me; ++t)
+    for (int i = 0; i < cols; ++i)
+      add_scaled(w + i * me + (t - 1), h.column(t), ac[i + (t - 1) * ld], me - t + 1);
+  for (int t0 = 2; t0 <= me; t0 += kRowBlock) {
+    const int t1 = std::min(me, t0 + kRowBlock - 1);
+    if (cols == 4) {
+      upper_terms_4(me, t0, t1, ac, ld, h, w);
+      continue;
+    }
+    for (int i = 0; i < cols; ++i) {  // the block of H is reread from cache for the later rows
+      double e[kRowBlock];
+      for (int u = t0; u <= t1; ++u) e[u - t0] = ac[i + (u - 1) * ld];
+      double* const wi = w + i * me;
+      int r = 1;
+      for (; r + 3 < t1; r += 4) add_column_terms4(r, t0, t1, h, e, wi);  // four chains at once
+      for (; r < t1; ++r) {
+        const double* hr = h.column(r) - r;  // H(u, r) at hr[u]
+        double sum = wi[r - 1];
+        for (int u = std::max(r + 1, t0); u <= t1; ++u) sum += hr[u] * e[u - t0];
+        wi[r - 1] = sum;
+      }
+    }
+  }
+}
+
+// The updates of column c from the sums of rows lo..hi: H(c, q) -= s2 for q < c (except q in
+// skip..c-1), H(q, c) = (H(q, c) + s1) - s2 for q >= c (2 s2 on the diagonal).
 void apply_column(int c, int lo, int hi, int skip, const Packed<double>& h, const double* s1,
                   const double* s2) {
   for (int q = lo; q <= hi; ++q) {
-    if (q == skip) continue;
+    if (q >= skip && q < c) continue;
     if (q < c) {
       h(c, q) -= s2[q - lo];
     } else {
@@ -446,96 +457,102 @@ void reduce_linear_term(int c, int me, const Mat1<double>& a, const Vec1<double>
   g(c) -= s;
 }
 
-// Column c alone, or with c + 1 (w2 not null): the two columns' sums from one pass over E and H_BB.
-// Both columns update the element H(c + 1, c): column c's update comes first, as one column at a time.
-void reduce_columns(int nq, int me, int c, const Mat1<double>& a, const Packed<double>& h, double* w,
-                    double* w2) {
-  const std::ptrdiff_t ld = a.ld();
-  const bool pair = w2 != nullptr;
-  hessian_times_row(me, a.data() + (c - 1), ld, h, w, pair ? a.data() + c : nullptr, w2);
-  double deferred = 0.0;  // column c + 1's share of H(c + 1, c)
-  for (int lo = me + 1; lo <= nq; lo += kRowBlock) {
-    const int hi = std::min(nq, lo + kRowBlock - 1);
-    double s2[kRowBlock] = {}, s1[kRowBlock] = {}, t2[kRowBlock] = {}, t1[kRowBlock] = {};
-    const int from = std::max(lo, c);        // s1 (and t1) only where q >= c
-    const double* hct = h.data() + (c - 1);  // H(c, t) across the columns t <= ME; H(c + 1, t) one further
-    // H(c, t) lies in a new cache line for every t, at a stride the hardware cannot predict.
-    const double* ahead = hct;
-    int t_ahead = 1;
-    for (; t_ahead <= std::min(me, kPrefetchAhead); ahead += nq - t_ahead, ++t_ahead) {
-    }
-    const auto next_t = [&](int t) {
-      hct += nq - t;
-      if (t_ahead > me) return;
-      __builtin_prefetch(ahead);
-      ahead += nq - t_ahead++;
-    };
-    const int before = std::min(hi, from - 1) - lo + 1, after = hi - from + 1, off = from - lo;
-    int t = 1;
-    for (; t + 3 <= me; t += 4) {  // columns t..t+3 of E at once, each sum's terms still in increasing t
-      double hc[4], hc1[4] = {}, wt[4], wt2[4] = {};
-      const double* x[4];
-      for (int q = 0; q < 4; next_t(t + q), ++q) {
-        x[q] = a.column(t + q).data() + (lo - 1);
-        hc[q] = *hct;
-        wt[q] = w[t + q - 1];
-        if (!pair) continue;
-        hc1[q] = hct[1];
-        wt2[q] = w2[t + q - 1];
-      }
-      const double* xa[4] = {x[0] + off, x[1] + off, x[2] + off, x[3] + off};
-      double cb[8], ca[16];
-      for (int q = 0; q < 4; ++q) {
-        cb[q] = ca[q] = hc[q];
-        ca[4 + q] = wt[q];
-        cb[4 + q] = ca[8 + q] = hc1[q];
-        ca[12 + q] = wt2[q];
-      }
-      double* yb[2] = {s2, t2};
-      double* ya[4] = {s2 + off, s1 + off, t2 + off, t1 + off};
-      if (before > 0) add_products4(yb, pair ? 2 : 1, x, cb, before);
-      if (after > 0) add_products4(ya, pair ? 4 : 2, xa, ca, after);
-    }
-    for (; t <= me; next_t(t), ++t) {
-      const double* et = a.column(t).data() + (lo - 1);  // E(q, t), q = lo..hi
-      if (!pair) {
-        if (before > 0) add_scaled(s2, et, *hct, before);
-        if (after > 0) add_scaled_twice(s2 + off, *hct, s1 + off, w[t - 1], et + off, after);
-        continue;
-      }
-      if (before > 0) add_scaled_twice(s2, *hct, t2, hct[1], et, before);
-      if (after > 0)
-        add_scaled_four(s2 + off, *hct, s1 + off, w[t - 1], t2 + off, hct[1], t1 + off, w2[t - 1], et + off,
-                        after);
-    }
-    apply_column(c, lo, hi, 0, h, s1, s2);
-    if (!pair) continue;
-    if (c >= lo && c <= hi) deferred = t2[c - lo];
-    apply_column(c + 1, lo, hi, c, h, t1, t2);
+// The sums of rows lo..hi for columns c..c+cols-1 (s2: E H_BF, s1: E H_BB E' from q >= c; the sums of
+// column c+i at s2 + i kRowBlock and s1 + i kRowBlock), four columns of E at a time.
+void column_sums(int nq, int me, int c, int cols, int lo, int hi, const Mat1<double>& a,
+                 const Packed<double>& h, const double* w, double* s2, double* s1) {
+  const int from = std::max(lo, c);
+  const int before = std::min(hi, from - 1) - lo + 1, after = hi - from + 1, off = from - lo;
+  const double* hct = h.data() + (c - 1);  // H(c + i, t) at hct[i] across the columns t <= ME
+  // H(c, t) lies in a new cache line for every t, at a stride the hardware cannot predict.
+  const double* ahead = hct;
+  int t_ahead = 1;
+  for (; t_ahead <= std::min(me, kPrefetchAhead); ahead += nq - t_ahead, ++t_ahead) {
   }
-  if (pair) h(c + 1, c) -= deferred;
+  const auto next_t = [&](int t) {
+    hct += nq - t;
+    if (t_ahead > me) return;
+    __builtin_prefetch(ahead);
+    ahead += nq - t_ahead++;
+  };
+  double* yb[4];
+  double* ya[8];
+  for (int i = 0; i < cols; ++i) {
+    yb[i] = s2 + i * kRowBlock;
+    ya[i] = s2 + i * kRowBlock + off;
+    ya[4 + i] = s1 + i * kRowBlock + off;
+  }
+  int t = 1;
+  for (; t + 3 <= me; t += 4) {  // each sum's terms still in increasing t
+    double ch[16], cw[16];       // H(c + i, t + q) and WA(t + q + i ME) at [4 i + q]
+    const double* x[4];
+    for (int q = 0; q < 4; next_t(t + q), ++q) {
+      x[q] = a.column(t + q).data() + (lo - 1);
+      for (int i = 0; i < cols; ++i) {
+        ch[4 * i + q] = hct[i];
+        cw[4 * i + q] = w[i * me + t + q - 1];
+      }
+    }
+    const double* xa[4] = {x[0] + off, x[1] + off, x[2] + off, x[3] + off};
+    if (before > 0) add_products4(yb, cols, x, ch, before);
+    if (after > 0) {
+      add_products4(ya, cols, xa, ch, after);
+      add_products4(ya + 4, cols, xa, cw, after);
+    }
+  }
+  for (; t <= me; next_t(t), ++t) {
+    const double* et = a.column(t).data() + (lo - 1);  // E(q, t), q = lo..hi
+    for (int i = 0; i < cols; ++i) {
+      if (before > 0) add_scaled(yb[i], et, hct[i], before);
+      if (after > 0) add_scaled_twice(ya[i], hct[i], ya[4 + i], w[i * me + t - 1], et + off, after);
+    }
+  }
 }
 
-// reduce_hessian for any size: per column c (two at a time where WA has room for a second row of
-// H_BB E', NR >= ME), the sums s2 (rows q > ME) and s1 (rows q >= c) of a block of rows at a time, down
-// the columns of E.
-void reduce_hessian_blocked(int nq, int me, const Mat1<double>& a, const Vec1<double>& g,
+// Columns c..c+cols-1 (cols = 1, 2 or 4) from one pass over E and H_BB. Column c + i's share of
+// H(c + i, c + j), j < i, waits until column c + j has updated that element, as one column at a time.
+void reduce_columns(int nq, int me, int c, int cols, const Mat1<double>& a, const Packed<double>& h,
+                    double* w) {
+  hessian_times_rows(me, cols, a.data() + (c - 1), a.ld(), h, w);
+  double deferred[4][4] = {};
+  for (int lo = me + 1; lo <= nq; lo += kRowBlock) {
+    const int hi = std::min(nq, lo + kRowBlock - 1);
+    double s2[4 * kRowBlock] = {}, s1[4 * kRowBlock] = {};
+    column_sums(nq, me, c, cols, lo, hi, a, h, w, s2, s1);
+    for (int i = 0; i < cols; ++i) {
+      const double* s2i = s2 + i * kRowBlock;
+      for (int j = 0; j < i; ++j)
+        if (c + j >= lo && c + j <= hi) deferred[i][j] = s2i[c + j - lo];
+      apply_column(c + i, lo, hi, c, h, s1 + i * kRowBlock, s2i);
+    }
+  }
+  for (int i = 1; i < cols; ++i)
+    for (int j = 0; j < i; ++j) h(c + i, c + j) -= deferred[i][j];
+}
+
+// reduce_hessian for any size: per column c (four or two at a time where WA's room of lwa doubles
+// holds as many rows of H_BB E'), the sums s2 (rows q > ME) and s1 (rows q >= c) of a block of rows
+// at a time, down the columns of E.
+void reduce_hessian_blocked(int nq, int me, long long lwa, const Mat1<double>& a, const Vec1<double>& g,
                             const Packed<double>& h, double* w) {
-  const bool room = nq - me >= me;  // WA(ME+1..2ME) is free once the inequalities are reduced
   for (int c = me + 1; c <= nq;) {
     if (cancellation_requested()) return;
-    const bool pair = room && c + 1 <= nq;
-    reduce_columns(nq, me, c, a, h, w, pair ? w + me : nullptr);
-    reduce_linear_term(c, me, a, g);
-    if (pair) reduce_linear_term(c + 1, me, a, g);
-    c += pair ? 2 : 1;
+    int cols = 1;
+    if (c + 3 <= nq && 4LL * me <= lwa) {
+      cols = 4;
+    } else if (c + 1 <= nq && 2LL * me <= lwa) {
+      cols = 2;
+    }
+    reduce_columns(nq, me, c, cols, a, h, w);
+    for (int i = 0; i < cols; ++i) reduce_linear_term(c + i, me, a, g);
+    c += cols;
   }
 }
 
 template <int kNQ>
-void reduce_hessian(int nq_given, int me, const Mat1<double>& a, const Vec1<double>& g,
+void reduce_hessian(int nq_given, int me, long long lwa, const Mat1<double>& a, const Vec1<double>& g,
                     const Packed<double>& h, const Vec1<double>& wa) {
-  if constexpr (kNQ == 0) return reduce_hessian_blocked(nq_given, me, a, g, h, wa.data());
+  if constexpr (kNQ == 0) return reduce_hessian_blocked(nq_given, me, lwa, a, g, h, wa.data());
   const int nq = kNQ > 0 ? kNQ : nq_given;
   const std::ptrdiff_t ld = a.ld();
   double* const w = wa.data();
@@ -582,7 +599,7 @@ void reduce_hessian(int nq_given, int me, const Mat1<double>& a, const Vec1<doub
 // step and the column is cleared exactly after the pass. The pass computes the exact reaches and
 // growth of the next group's first step.
 
-constexpr int kGroup = 4;
+constexpr int kGroup = 8;
 // Per carried step, a bound grows by this factor beyond the triangle inequality, well above the
 // relative rounding (a few eps) of the step and of the bound's own arithmetic.
 constexpr double kBoundSlack = 1e-12;
@@ -623,7 +640,15 @@ void apply_group_steps(double* aj, int nq, int k, int from, int to, const Mat1<d
     xs[count] = p[s];
     ts[count++] = t[s];
   }
-  if (count > 0) add_scaled_each(aj, xs, ts, count, nq);
+  for (int lo = 0; lo < nq; lo += kRowBlock) {  // a block of the column stays cached between its kernels
+    const int len = std::min(kRowBlock, nq - lo);
+    for (int first = 0; first < count; first += 4) {
+      const double* xb[4];
+      const int c4 = std::min(4, count - first);
+      for (int u = 0; u < c4; ++u) xb[u] = xs[first + u] + lo;
+      add_scaled_each(aj + lo, xb, ts + first, c4, len);
+    }
+  }
   for (int s = from; s < to; ++s) aj[k + s - 1] = row[s];
 }
 
@@ -755,7 +780,7 @@ namespace detail {
 
 template <int kNQ>
 void qpredu_sized(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double* G, double* H,
-                  double* DL, double* DU, double* WA, int IPRINT, double* reach) {
+                  double* DL, double* DU, double* WA, int IPRINT, long long LWA) {
   IR = 0;
   if (ME <= 0) return;
   const int nq = kNQ > 0 ? kNQ : NQ;
@@ -777,8 +802,8 @@ void qpredu_sized(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, 
   // Row sizes: the largest coefficient of each variable (the pivot ratios use at least 0.01).
   row_sizes<kNQ>(nq, M, a, WA);
 
-  if (kNQ == 0 && reach != nullptr) {
-    eliminate_grouped(q, IR, reach);
+  if (kNQ == 0 && LWA >= 2LL * nq) {
+    eliminate_grouped(q, IR, WA + nq);
   } else {
     eliminate_single<kNQ>(q, IR);
   }
@@ -787,37 +812,37 @@ void qpredu_sized(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, 
 
   clear_elimination_residues<kNQ>(nq, ME, a, wa);
   reduce_inequalities<kNQ>(nq, M, ME, a, wa);
-  reduce_hessian<kNQ>(nq, ME, a, g, h, wa);
+  reduce_hessian<kNQ>(nq, ME, LWA, a, g, h, wa);
 }
 
 // The instances: any size (0) and every fixed size up to kLargestFixedSize + 1.
 static_assert(kLargestFixedSize + 1 == 9, "one instance per fixed size below");
 template void qpredu_sized<0>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int, double*);
+                              double*, int, long long);
 template void qpredu_sized<1>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int, double*);
+                              double*, int, long long);
 template void qpredu_sized<2>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int, double*);
+                              double*, int, long long);
 template void qpredu_sized<3>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int, double*);
+                              double*, int, long long);
 template void qpredu_sized<4>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int, double*);
+                              double*, int, long long);
 template void qpredu_sized<5>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int, double*);
+                              double*, int, long long);
 template void qpredu_sized<6>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int, double*);
+                              double*, int, long long);
 template void qpredu_sized<7>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int, double*);
+                              double*, int, long long);
 template void qpredu_sized<8>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int, double*);
+                              double*, int, long long);
 template void qpredu_sized<9>(int, int, int, int, int&, int*, double*, double*, double*, double*, double*,
-                              double*, int, double*);
+                              double*, int, long long);
 
 }  // namespace detail
 
 void QPREDU(int NQ, int LCN, int M, int ME, int& IR, int* IWA, double* A, double* G, double* H, double* DL,
             double* DU, double* WA, int IPRINT) {
-  detail::qpredu_sized<0>(NQ, LCN, M, ME, IR, IWA, A, G, H, DL, DU, WA, IPRINT, nullptr);
+  detail::qpredu_sized<0>(NQ, LCN, M, ME, IR, IWA, A, G, H, DL, DU, WA, IPRINT, NQ);
 }
 
 }  // namespace vek::qp

@@ -248,9 +248,8 @@ void solve_sized(int NQ_given, int LCN, int M, int ME, int* KTYPE, double* D, do
   du(NQ) = 1.0;
 
   int ir = 0;
-  // WA beyond NQ is free until the active-set routine takes it (LWA >= 2 NQ follows from lwa_min).
-  detail::qpredu_sized<kNQ>(NQ, LCN, M, ME, ir, IWA, A, G, H, DL, DU, WA, IPRINT,
-                            kNQ == 0 ? WA + NQ : nullptr);
+  // All of WA is free until the active-set routine takes it (and LWA >= 2 NQ follows from lwa_min).
+  detail::qpredu_sized<kNQ>(NQ, LCN, M, ME, ir, IWA, A, G, H, DL, DU, WA, IPRINT, LWA);
   if (kNQ == 0 && cancellation_requested()) return cancel(NQ, M, D, U, DL, DU, QPFAIL);
   if (ir != ME) {
     if (IPRINT >= 0) report_dependent(ir);

@@ -111,4 +111,33 @@ void add_products4(double* const* y, int ny, const double* const* x, const doubl
   products4_4(y, x, s, n);
 }
 
+// The four right-hand sides of a sum side by side in one vector: each lane adds its own terms in order.
+typedef double Lanes4 __attribute__((vector_size(32)));
+
+VEK_KERNEL void add_terms_4x4(double* y, long ld, const double* const* h, int r0, int t0, int t1,
+                              const double* e) {
+  Lanes4 acc[4];
+  for (int k = 0; k < 4; ++k)
+    for (int i = 0; i < 4; ++i) acc[k][i] = y[i * ld + k];
+  const double *h0 = h[0], *h1 = h[1], *h2 = h[2], *h3 = h[3];
+  int t = t0 > r0 + 1 ? t0 : r0 + 1;
+  for (; t <= t1 && t <= r0 + 3; ++t) {  // the leading terms, while not every sum has begun
+    Lanes4 ev;
+    __builtin_memcpy(&ev, e + 4 * (t - t0), sizeof ev);
+    acc[0] += h0[t] * ev;
+    if (t > r0 + 1) acc[1] += h1[t] * ev;
+    if (t > r0 + 2) acc[2] += h2[t] * ev;
+  }
+  for (t = t0 > r0 + 4 ? t0 : r0 + 4; t <= t1; ++t) {
+    Lanes4 ev;
+    __builtin_memcpy(&ev, e + 4 * (t - t0), sizeof ev);
+    acc[0] += h0[t] * ev;
+    acc[1] += h1[t] * ev;
+    acc[2] += h2[t] * ev;
+    acc[3] += h3[t] * ev;
+  }
+  for (int k = 0; k < 4; ++k)
+    for (int i = 0; i < 4; ++i) y[i * ld + k] = acc[k][i];
+}
+
 }  // namespace vek::qp

@@ -13,6 +13,9 @@
 //   add_products4(y, ny, x, s, n)        yk[b] += x[q][b] * s[4k + q] for q = 0..3 in turn, k = 0..ny-1,
 //                                        ny = 1, 2 or 4 (one pass over the four x for all y)
 // for b = 0..n-1; y does not overlap x (size neither).
+//   add_terms_4x4(y, ld, h, r0, t0, t1, e)   y[i ld + k] += h[k][t] * e[4 (t - t0) + i] for t = t0..t1 in
+//                                        increasing t, for the sums k = 0..3 that have begun (t > r0 + k)
+//                                        and the four interleaved right-hand sides i = 0..3
 #pragma once
 
 namespace vek::qp {
@@ -25,5 +28,6 @@ void add_scaled_four(double* y0, double s0, double* y1, double s1, double* y2, d
                      double s3, const double* x, int n);
 void add_scaled_each(double* y, const double* const* x, const double* s, int count, int n);
 void add_products4(double* const* y, int ny, const double* const* x, const double* s, int n);
+void add_terms_4x4(double* y, long ld, const double* const* h, int r0, int t0, int t1, const double* e);
 
 }  // namespace vek::qp
