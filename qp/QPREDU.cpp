@@ -159,7 +159,13 @@ bool take_pivot(const Problem& q, int k, double* reach) {
   std::swap(q.wa(p), q.wa(k));  // the scales follow the variables
   std::swap(q.dl(p), q.dl(k));
   std::swap(q.du(p), q.du(k));
-  for (int j = 1; j <= q.m; ++j) std::swap(q.a(p, j), q.a(k, j));
+  for (int j = 1; j <= q.m; ++j) {
+    if (kNQ == 0 && j + kPrefetchAhead <= q.m) {  // two new cache lines per column, a column apart
+      __builtin_prefetch(&q.a(p, j + kPrefetchAhead));
+      __builtin_prefetch(&q.a(k, j + kPrefetchAhead));
+    }
+    std::swap(q.a(p, j), q.a(k, j));
+  }
   std::swap(q.g(p), q.g(k));
   swap_packed(q.h, nq, k, p);
   if (reach != nullptr) std::swap(reach[p - 1], reach[k - 1]);
@@ -652,8 +658,9 @@ void apply_group_steps(double* aj, int nq, int k, int from, int to, const Mat1<d
   for (int s = from; s < to; ++s) aj[k + s - 1] = row[s];
 }
 
-// The exact bounds of step next's clearing, as clear_column_residues forms them: reach[i-1] = r(i)
-// for rows i >= next, and the growth K, from columns 1..next-1.
+// The sums of step next's clearing, as clear_column_residues forms them: reach[i-1] = r(i) for rows
+// i >= next, and the growth K, from columns 1..next-1. Exact after a pass; upper bounds while carried
+// through a group.
 struct Reaches {
   double* reach;
   double growth;
