@@ -58,7 +58,12 @@ constexpr int kPrefetchAhead = 16;
 // Exchanges variables k < p in the packed symmetric matrix: a symmetric permutation of rows/columns.
 void swap_packed(const Packed<double>& h, int n, int k, int p) {
   std::swap(h(k, k), h(p, p));
+  const bool far = n >= 64;  // rows k and p of the columns before p: a new cache line each
   for (int i = 1; i <= n; ++i) {
+    if (far && i + kPrefetchAhead < p) {
+      if (i + kPrefetchAhead < k) __builtin_prefetch(&h(k, i + kPrefetchAhead));
+      __builtin_prefetch(&h(p, i + kPrefetchAhead));
+    }
     if (i != k && i != p) std::swap(h.sym(i, k), h.sym(i, p));
   }
 }
@@ -236,10 +241,9 @@ void inverse_columns4(int t, int k, const Mat1<double>& a, double* c) {
 // rounding bound gamma r(i) K of the k-1 steps before it, K = 1 + sum_{t<k} s(t) |column t of the
 // inverse|, are cancellation residues of exact zeros and are set to 0. An equality that depends on
 // the ones before it thereby shows as a zero column (dependence), not as a pivot made of rounding.
+// K = 1 + sum_{t<k} s(t) |column t of the inverse| over the first k-1 steps.
 template <int kNQ>
-void clear_column_residues(int nq_given, int k, const Mat1<double>& a, const Vec1<double>& size) {
-  const int nq = kNQ > 0 ? kNQ : nq_given;
-  if (k == 1) return;
+double inverse_growth(int k, const Mat1<double>& a, const Vec1<double>& size) {
   double growth = 1.0;
   int t = 1;
   if constexpr (kNQ == 0) {  // four column sums side by side, each in its own order
@@ -250,6 +254,14 @@ void clear_column_residues(int nq_given, int k, const Mat1<double>& a, const Vec
     }
   }
   for (; t < k; ++t) growth += size(t) * inverse_column(t, k, a);
+  return growth;
+}
+
+template <int kNQ>
+void clear_column_residues(int nq_given, int k, const Mat1<double>& a, const Vec1<double>& size) {
+  const int nq = kNQ > 0 ? kNQ : nq_given;
+  if (k == 1) return;
+  const double growth = inverse_growth<kNQ>(k, a, size);
   const double gamma = residue_gamma(k - 1);
   if constexpr (kNQ == 0) {
     each_row_reach(k, nq, k, a, size, [&](int i, double r) {
@@ -668,15 +680,10 @@ struct Reaches {
 
 void start_reaches(int nq, int next, const Vec1<double>& size, Reaches& r) {
   for (int i = next; i <= nq; ++i) r.reach[i - 1] = size(i);
-  r.growth = 1.0;
 }
 
 void add_to_reaches(int nq, int next, int j, const Mat1<double>& a, const Vec1<double>& size, Reaches& r) {
-  const double* aj = col(a, j);
-  if (nq >= next) add_abs_scaled(r.reach + (next - 1), aj + (next - 1), size(j), nq - next + 1);
-  double c = 0.0;
-  for (int u = 0; u < next - 1; ++u) c += std::fabs(aj[u]);
-  r.growth += size(j) * c;
+  if (nq >= next) add_abs_scaled(r.reach + (next - 1), col(a, j) + (next - 1), size(j), nq - next + 1);
 }
 
 // The pass of the group k..k+b-1 over equality columns 1..me; column k+b is skipped where it is
@@ -695,6 +702,7 @@ void group_pass(int nq, int me, int k, int b, bool next_current, const Mat1<doub
     apply_group_steps(col(a, k + m), nq, k, m + 1, b, a);
     add_to_reaches(nq, next, k + m, a, size, r);
   }
+  r.growth = inverse_growth<0>(next, a, size);
 }
 
 // Column k's residues cleared against exact reaches (clear_column_residues with its sums given).
@@ -746,7 +754,7 @@ void eliminate_single(const Problem& q, int& IR) {
 
 // The elimination steps in groups (reach: NQ doubles of work); IR as single steps leave it.
 void eliminate_grouped(const Problem& q, int& IR, double* reach) {
-  Reaches r{reach, 1.0};
+  Reaches r{reach, 1.0};  // the growth before the first step
   start_reaches(q.nq, 1, q.wa, r);
   for (int k = 1; k <= q.me;) {
     IR = k - 1;

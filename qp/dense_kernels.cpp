@@ -73,17 +73,6 @@ VEK_KERNEL void add_scaled_twice(double* __restrict y, double s, double* __restr
   }
 }
 
-VEK_KERNEL void add_scaled_four(double* __restrict y0, double s0, double* __restrict y1, double s1,
-                                double* __restrict y2, double s2, double* __restrict y3, double s3,
-                                const double* __restrict x, int n) {
-  for (int b = 0; b < n; ++b) {
-    y0[b] += x[b] * s0;
-    y1[b] += x[b] * s1;
-    y2[b] += x[b] * s2;
-    y3[b] += x[b] * s3;
-  }
-}
-
 VEK_KERNEL void add_scaled_each(double* __restrict y, const double* const* x, const double* s, int count,
                                 int n) {
   const double* __restrict x0 = x[0], * __restrict x1 = x[count > 1 ? 1 : 0];

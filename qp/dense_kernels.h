@@ -7,7 +7,6 @@
 //   add_abs_scaled(y, x, s, n)           y[b] += |x[b]| * s
 //   add_terms(y, size, x, t, n)          term = t * x[b]; y[b] += term; size[b] += |term|
 //   add_scaled_twice(y, s, z, r, x, n)   y[b] += x[b] * s; z[b] += x[b] * r  (one pass over x)
-//   add_scaled_four(y0, s0, ..., y3, s3, x, n)   yk[b] += x[b] * sk, k = 0..3  (one pass over x)
 //   add_scaled_each(y, x, s, count, n)   y[b] += x[q][b] * s[q] for q = 0..count-1 in turn, count <= 4
 //                                        (one pass over y)
 //   add_products4(y, ny, x, s, n)        yk[b] += x[q][b] * s[4k + q] for q = 0..3 in turn, k = 0..ny-1,
@@ -24,8 +23,6 @@ void add_scaled(double* y, const double* x, double s, int n);
 void add_abs_scaled(double* y, const double* x, double s, int n);
 void add_terms(double* y, double* size, const double* x, double t, int n);
 void add_scaled_twice(double* y, double s, double* z, double r, const double* x, int n);
-void add_scaled_four(double* y0, double s0, double* y1, double s1, double* y2, double s2, double* y3,
-                     double s3, const double* x, int n);
 void add_scaled_each(double* y, const double* const* x, const double* s, int count, int n);
 void add_products4(double* const* y, int ny, const double* const* x, const double* s, int n);
 void add_terms_4x4(double* y, long ld, const double* const* h, int r0, int t0, int t1, const double* e);
