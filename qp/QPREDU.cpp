@@ -624,6 +624,9 @@ constexpr double kBoundSlack = 1e-12;
 // A rounded sum of K terms exceeds the exact one by at most about K eps: the carried bounds must exceed
 // an entry by this factor to rule its clearing out.
 constexpr double kBoundMargin = 1.001;
+// Near the underflow threshold rounding errors are absolute, not relative: entries below this size are
+// never ruled out by the carried bounds (the exact clearing decides).
+constexpr double kBoundFloor = 1e-290;
 
 // Column aj receives steps k+from..k+to-1, pivot column k+s holding step s's scaled column (with its
 // pivot inverse in row k+s): the multipliers t_s = -(row k+s after the steps before s) first, then one
@@ -720,7 +723,7 @@ bool residues_ruled_out(int nq, int k, const Mat1<double>& a, const Reaches& bou
   const double* ak = col(a, k);
   for (int i = k; i <= nq; ++i) {
     const double x = ak[i - 1];
-    if (x != 0.0 && !(std::fabs(x) > gamma * bound.reach[i - 1])) return false;
+    if (x != 0.0 && !(std::fabs(x) > gamma * bound.reach[i - 1] + kBoundFloor)) return false;
   }
   return true;
 }

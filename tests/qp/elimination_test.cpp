@@ -166,11 +166,14 @@ TEST(Qpredu, StepsTakenSeveralToAPassAreBitwiseThoseTakenOneAtATime) {
   struct Shape {
     int nq, m, me, dependent_every;
     bool tenths;
+    double scale = 1.0;  // of the equalities' coefficients (1e-300: sums that reach the subnormal range)
   };
-  const Shape shapes[] = {{6, 5, 4, 0, false},     {41, 30, 20, 0, false},  {120, 70, 60, 0, false},
-                          {9, 8, 8, 0, false},     {30, 20, 18, 0, true},   {90, 80, 70, 0, true},
-                          {60, 45, 40, 7, true},   {60, 45, 40, 11, false}, {25, 24, 24, 5, true},
-                          {403, 60, 41, 0, false}, {300, 250, 97, 0, true}};
+  const Shape shapes[] = {
+      {6, 5, 4, 0, false},           {41, 30, 20, 0, false},  {120, 70, 60, 0, false},
+      {9, 8, 8, 0, false},           {30, 20, 18, 0, true},   {90, 80, 70, 0, true},
+      {60, 45, 40, 7, true},         {60, 45, 40, 11, false}, {25, 24, 24, 5, true},
+      {403, 60, 41, 0, false},       {300, 250, 97, 0, true}, {40, 30, 24, 0, true, 1e-300},
+      {40, 30, 24, 5, false, 1e-300}};
   std::mt19937 rng(77);
   for (const Shape& sh : shapes) {
     for (int trial = 0; trial < 6; ++trial) {
@@ -179,6 +182,8 @@ TEST(Qpredu, StepsTakenSeveralToAPassAreBitwiseThoseTakenOneAtATime) {
         x = sh.tenths ? 0.1 * (static_cast<int>(rng() % 7) - 3) : std::ldexp(rng(), -31) - 1.0;
       for (int j = sh.dependent_every; j > 0 && j <= sh.me; j += sh.dependent_every)
         for (int i = 1; i <= sh.nq; ++i) e.at(i, j) = e.at(i, j - 1) * 0.3 + e.at(i, 1);
+      for (int j = 1; j <= sh.me; ++j)
+        for (int i = 1; i <= sh.nq; ++i) e.at(i, j) *= sh.scale;
       for (double& x : e.g) x = std::ldexp(rng(), -31);
       e.h = qp_testing::random_spd(sh.nq, rng);
       Elim grouped = e;
