@@ -11,7 +11,7 @@
 //                                        (one pass over y)
 //   add_products4(y, ny, x, s, n)        yk[b] += x[q][b] * s[4k + q] for q = 0..3 in turn, k = 0..ny-1,
 //                                        ny = 1, 2 or 4 (one pass over the four x for all y)
-// for b = 0..n-1; y does not overlap x (size neither).
+// for b = 0..n-1; y does not overlap x (size neither). One kernel keeps sums, not elements, side by side:
 //   add_terms_4x4(y, ld, h, r0, t0, t1, e)   y[i ld + k] += h[k][t] * e[4 (t - t0) + i] for t = t0..t1 in
 //                                        increasing t, for the sums k = 0..3 that have begun (t > r0 + k)
 //                                        and the four interleaved right-hand sides i = 0..3
