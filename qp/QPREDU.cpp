@@ -381,6 +381,15 @@ void add_column_terms4(int r0, int t0, int t1, const Packed<double>& h, const do
   w[r0 - 1] = s0, w[r0] = s1, w[r0 + 1] = s2, w[r0 + 2] = s3;
 }
 
+// The terms u = max(r + 1, t0)..t1 of WA(r) for one right-hand side, E(c + i, u) at e[stride (u - t0)],
+// in increasing u: rows the four-at-a-time kernels leave over.
+void add_upper_terms(int r, int t0, int t1, const Packed<double>& h, const double* e, int stride, double& w) {
+  const double* hr = h.column(r) - r;  // H(u, r) at hr[u]
+  double sum = w;
+  for (int u = std::max(r + 1, t0); u <= t1; ++u) sum += hr[u] * e[stride * (u - t0)];
+  w = sum;
+}
+
 // The terms t = t0..t1 with t > r of WA(r + i ME), i = 0..3, for every r < t1: four rows r and the
 // four right-hand sides (E(c + i, t) interleaved) in vector lanes, each sum still in increasing t.
 void upper_terms_4(int me, int t0, int t1, const double* ac, std::ptrdiff_t ld, const Packed<double>& h,
@@ -394,14 +403,8 @@ void upper_terms_4(int me, int t0, int t1, const double* ac, std::ptrdiff_t ld, 
     for (int k = 0; k < 4; ++k) hk[k] = h.column(r + k) - (r + k);  // H(t, r + k) at hk[k][t]
     add_terms_4x4(w + (r - 1), me, hk, r, t0, t1, e4);
   }
-  for (; r < t1; ++r) {
-    const double* hr = h.column(r) - r;
-    for (int i = 0; i < 4; ++i) {
-      double sum = w[i * me + r - 1];
-      for (int u = std::max(r + 1, t0); u <= t1; ++u) sum += hr[u] * e4[4 * (u - t0) + i];
-      w[i * me + r - 1] = sum;
-    }
-  }
+  for (; r < t1; ++r)
+    for (int i = 0; i < 4; ++i) add_upper_terms(r, t0, t1, h, e4 + i, 4, w[i * me + r - 1]);
 }
 
 // WA(r + i ME) = (H_BB E')(r, c + i), r = 1..ME, for the rows c..c+cols-1 of E (cols = 1, 2 or 4), down
@@ -442,12 +445,7 @@ void hessian_times_rows(int me, int cols, const double* ac, std::ptrdiff_t ld, c
       double* const wi = w + i * me;
       int r = 1;
       for (; r + 3 < t1; r += 4) add_column_terms4(r, t0, t1, h, e, wi);  // four chains at once
-      for (; r < t1; ++r) {
-        const double* hr = h.column(r) - r;  // H(u, r) at hr[u]
-        double sum = wi[r - 1];
-        for (int u = std::max(r + 1, t0); u <= t1; ++u) sum += hr[u] * e[u - t0];
-        wi[r - 1] = sum;
-      }
+      for (; r < t1; ++r) add_upper_terms(r, t0, t1, h, e, 1, wi[r - 1]);
     }
   }
 }
@@ -695,17 +693,18 @@ void add_to_reaches(int nq, int next, int j, const Mat1<double>& a, const Vec1<d
 void group_pass(int nq, int me, int k, int b, bool next_current, const Mat1<double>& a,
                 const Vec1<double>& size, Reaches& r) {
   const int next = k + b;
-  start_reaches(nq, next, size, r);
+  const bool sums = next <= me;  // after the last step, clear_elimination_residues forms its own
+  if (sums) start_reaches(nq, next, size, r);
   for (int j = 1; j < k; ++j) {
     apply_group_steps(col(a, j), nq, k, 0, b, a);
-    add_to_reaches(nq, next, j, a, size, r);
+    if (sums) add_to_reaches(nq, next, j, a, size, r);
   }
   for (int j = next + (next_current ? 1 : 0); j <= me; ++j) apply_group_steps(col(a, j), nq, k, 0, b, a);
   for (int m = 0; m < b; ++m) {
     apply_group_steps(col(a, k + m), nq, k, m + 1, b, a);
-    add_to_reaches(nq, next, k + m, a, size, r);
+    if (sums) add_to_reaches(nq, next, k + m, a, size, r);
   }
-  r.growth = inverse_growth<0>(next, a, size);
+  if (sums) r.growth = inverse_growth<0>(next, a, size);
 }
 
 // Column k's residues cleared against exact reaches (clear_column_residues with its sums given).

@@ -21,14 +21,7 @@
 namespace vek::qp {
 namespace {
 
-// y[b] += x[q][b] * s[q], q = 0..3 in turn, for up to four y (one pass over x).
-VEK_KERNEL void products4_1(double* __restrict y0, const double* __restrict x0, const double* __restrict x1,
-                            const double* __restrict x2, const double* __restrict x3, const double* s,
-                            int n) {
-  const double c0 = s[0], c1 = s[1], c2 = s[2], c3 = s[3];
-  for (int b = 0; b < n; ++b) y0[b] = (((y0[b] + x0[b] * c0) + x1[b] * c1) + x2[b] * c2) + x3[b] * c3;
-}
-
+// y0[b], y1[b] += x[q][b] * s[q] and s[4 + q], q = 0..3 in turn (one pass over x for both).
 VEK_KERNEL void products4_2(double* __restrict y0, double* __restrict y1, const double* __restrict x0,
                             const double* __restrict x1, const double* __restrict x2,
                             const double* __restrict x3, const double* s, int n) {
@@ -95,7 +88,7 @@ VEK_KERNEL void add_scaled_each(double* __restrict y, const double* const* x, co
 }
 
 void add_products4(double* const* y, int ny, const double* const* x, const double* s, int n) {
-  if (ny == 1) return products4_1(y[0], x[0], x[1], x[2], x[3], s, n);
+  if (ny == 1) return add_scaled_each(y[0], x, s, 4, n);
   if (ny == 2) return products4_2(y[0], y[1], x[0], x[1], x[2], x[3], s, n);
   products4_4(y, x, s, n);
 }
