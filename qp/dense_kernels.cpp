@@ -6,14 +6,14 @@
 // Vectorised whatever the library's flags (its small-array code is built without): the loops are
 // element-wise, so vector code changes no result.
 #if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC optimize("tree-vectorize")
+#pragma GCC optimize("tree-vectorize", "fp-contract=off")
 #endif
 
 // The clone is chosen by an IFUNC resolver, which runs while the library is relocated: before a
 // sanitizer's runtime or a profiling build's counters are ready, so those builds go without it.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && \
     !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__) && !defined(VEK_NO_KERNEL_CLONES)
-#define VEK_KERNEL __attribute__((target_clones("avx2", "default")))
+#define VEK_KERNEL __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define VEK_KERNEL
 #endif
