@@ -55,6 +55,9 @@ constexpr int kRowBlock = 256;
 // Steps ahead at which a strided walk across the packed columns asks for its next element.
 constexpr int kPrefetchAhead = 16;
 
+// The most columns of the reduced Hessian formed in one pass over E (their rows of H_BB E' in WA).
+constexpr int kMaxColumns = 8;
+
 // Exchanges variables k < p in the packed symmetric matrix: a symmetric permutation of rows/columns.
 void swap_packed(const Packed<double>& h, int n, int k, int p) {
   std::swap(h(k, k), h(p, p));
@@ -474,7 +477,7 @@ void reduce_linear_term(int c, int me, const Mat1<double>& a, const Vec1<double>
 }
 
 // The sums of rows lo..hi for columns c..c+cols-1 (s2: E H_BF, s1: E H_BB E' from q >= c; the sums of
-// column c+i at s2 + i kRowBlock and s1 + i kRowBlock), four columns of E at a time.
+// column c+i at s2 + i kRowBlock and s1 + i kRowBlock, cols <= 8), four columns of E at a time.
 void column_sums(int nq, int me, int c, int cols, int lo, int hi, const Mat1<double>& a,
                  const Packed<double>& h, const double* w, double* s2, double* s1) {
   const int from = std::max(lo, c);
@@ -491,16 +494,17 @@ void column_sums(int nq, int me, int c, int cols, int lo, int hi, const Mat1<dou
     __builtin_prefetch(ahead);
     ahead += nq - t_ahead++;
   };
-  double* yb[4];
-  double* ya[8];
+  double* yb[kMaxColumns];
+  double* ya[2 * kMaxColumns];  // per four columns: their four s2, then their four s1
   for (int i = 0; i < cols; ++i) {
     yb[i] = s2 + i * kRowBlock;
-    ya[i] = s2 + i * kRowBlock + off;
-    ya[4 + i] = s1 + i * kRowBlock + off;
+    ya[i / 4 * 8 + i % 4] = s2 + i * kRowBlock + off;
+    ya[i / 4 * 8 + 4 + i % 4] = s1 + i * kRowBlock + off;
   }
+  const int per = std::min(cols, 4);  // columns per kernel call
   int t = 1;
-  for (; t + 3 <= me; t += 4) {  // each sum's terms still in increasing t
-    double ch[16], cw[16];       // H(c + i, t + q) and WA(t + q + i ME) at [4 i + q]
+  for (; t + 3 <= me; t += 4) {                       // each sum's terms still in increasing t
+    double ch[4 * kMaxColumns], cw[4 * kMaxColumns];  // H(c + i, t + q) and WA(t + q + i ME) at [4 i + q]
     const double* x[4];
     for (int q = 0; q < 4; next_t(t + q), ++q) {
       x[q] = a.column(t + q).data() + (lo - 1);
@@ -510,30 +514,35 @@ void column_sums(int nq, int me, int c, int cols, int lo, int hi, const Mat1<dou
       }
     }
     const double* xa[4] = {x[0] + off, x[1] + off, x[2] + off, x[3] + off};
-    if (before > 0) add_products4(yb, cols, x, ch, before);
-    if (after > 0) {
-      add_products4(ya, cols, xa, ch, after);
-      add_products4(ya + 4, cols, xa, cw, after);
+    for (int i = 0; i < cols; i += 4) {
+      if (before > 0) add_products4(yb + i, per, x, ch + 4 * i, before);
+      if (after > 0) {
+        add_products4(ya + 2 * i, per, xa, ch + 4 * i, after);
+        add_products4(ya + 2 * i + 4, per, xa, cw + 4 * i, after);
+      }
     }
   }
   for (; t <= me; next_t(t), ++t) {
     const double* et = a.column(t).data() + (lo - 1);  // E(q, t), q = lo..hi
     for (int i = 0; i < cols; ++i) {
       if (before > 0) add_scaled(yb[i], et, hct[i], before);
-      if (after > 0) add_scaled_twice(ya[i], hct[i], ya[4 + i], w[i * me + t - 1], et + off, after);
+      if (after > 0)
+        add_scaled_twice(ya[i / 4 * 8 + i % 4], hct[i], ya[i / 4 * 8 + 4 + i % 4], w[i * me + t - 1],
+                         et + off, after);
     }
   }
 }
 
-// Columns c..c+cols-1 (cols = 1, 2 or 4) from one pass over E and H_BB. Column c + i's share of
+// Columns c..c+cols-1 (cols = 1, 2, 4 or 8) from one pass over E and H_BB. Column c + i's share of
 // H(c + i, c + j), j < i, waits until column c + j has updated that element, as one column at a time.
 void reduce_columns(int nq, int me, int c, int cols, const Mat1<double>& a, const Packed<double>& h,
                     double* w) {
-  hessian_times_rows(me, cols, a.data() + (c - 1), a.ld(), h, w);
-  double deferred[4][4] = {};
+  for (int i = 0; i < cols; i += 4)  // H_BB read once per four rows of E: its pass is cached less than E's
+    hessian_times_rows(me, std::min(cols, 4), a.data() + (c - 1 + i), a.ld(), h, w + i * me);
+  double deferred[kMaxColumns][kMaxColumns] = {};
   for (int lo = me + 1; lo <= nq; lo += kRowBlock) {
     const int hi = std::min(nq, lo + kRowBlock - 1);
-    double s2[4 * kRowBlock] = {}, s1[4 * kRowBlock] = {};
+    double s2[kMaxColumns * kRowBlock] = {}, s1[kMaxColumns * kRowBlock] = {};
     column_sums(nq, me, c, cols, lo, hi, a, h, w, s2, s1);
     for (int i = 0; i < cols; ++i) {
       const double* s2i = s2 + i * kRowBlock;
@@ -546,7 +555,7 @@ void reduce_columns(int nq, int me, int c, int cols, const Mat1<double>& a, cons
     for (int j = 0; j < i; ++j) h(c + i, c + j) -= deferred[i][j];
 }
 
-// reduce_hessian for any size: per column c (four or two at a time where WA's room of lwa doubles
+// reduce_hessian for any size: per column c (eight, four or two at a time where WA's room of lwa doubles
 // holds as many rows of H_BB E'), the sums s2 (rows q > ME) and s1 (rows q >= c) of a block of rows
 // at a time, down the columns of E.
 void reduce_hessian_blocked(int nq, int me, long long lwa, const Mat1<double>& a, const Vec1<double>& g,
@@ -554,7 +563,9 @@ void reduce_hessian_blocked(int nq, int me, long long lwa, const Mat1<double>& a
   for (int c = me + 1; c <= nq;) {
     if (cancellation_requested()) return;
     int cols = 1;
-    if (c + 3 <= nq && 4LL * me <= lwa) {
+    if (c + kMaxColumns - 1 <= nq && 1LL * kMaxColumns * me <= lwa) {
+      cols = kMaxColumns;
+    } else if (c + 3 <= nq && 4LL * me <= lwa) {
       cols = 4;
     } else if (c + 1 <= nq && 2LL * me <= lwa) {
       cols = 2;
@@ -616,6 +627,8 @@ void reduce_hessian(int nq_given, int me, long long lwa, const Mat1<double>& a, 
 // growth of the next group's first step.
 
 constexpr int kGroup = 8;
+// Columns a pass takes down each block of rows before the next block.
+constexpr int kChunk = 16;
 // Per carried step, a bound grows by this factor beyond the triangle inequality, well above the
 // relative rounding (a few eps) of the step and of the bound's own arithmetic.
 constexpr double kBoundSlack = 1e-12;
@@ -626,14 +639,20 @@ constexpr double kBoundMargin = 1.001;
 // never ruled out by the carried bounds (the exact clearing decides).
 constexpr double kBoundFloor = 1e-290;
 
-// Column aj receives steps k+from..k+to-1, pivot column k+s holding step s's scaled column (with its
-// pivot inverse in row k+s): the multipliers t_s = -(row k+s after the steps before s) first, then one
-// pass over all rows, then the pivot rows as single steps leave them (piv * t_s at step s; where t_s
-// is 0, step s leaves the column alone).
-void apply_group_steps(double* aj, int nq, int k, int from, int to, const Mat1<double>& a) {
-  if (from >= to) return;
+// The steps a column receives from its group: the pivot columns of the steps whose multiplier is not
+// zero with their multipliers, and the column's pivot rows as the steps leave them.
+struct ColumnSteps {
+  const double* x[kGroup];
+  double t[kGroup];
+  double row[kGroup];
+  int count;
+};
+
+// The multipliers t_s = -(row k+s after the steps before s), then the pivot rows.
+void group_multipliers(const double* aj, int k, int from, int to, const Mat1<double>& a, ColumnSteps& cs) {
   const double* p[kGroup];
-  double t[kGroup], row[kGroup];
+  double t[kGroup];
+  double* const row = cs.row;
   for (int s = from; s < to; ++s) {
     p[s] = col(a, k + s);
     row[s] = aj[k + s - 1];
@@ -651,24 +670,38 @@ void apply_group_steps(double* aj, int nq, int k, int from, int to, const Mat1<d
     }
     row[s] = x;
   }
-  const double* xs[kGroup];
-  double ts[kGroup];
-  int count = 0;
+  cs.count = 0;
   for (int s = from; s < to; ++s) {
     if (t[s] == 0.0) continue;
-    xs[count] = p[s];
-    ts[count++] = t[s];
+    cs.x[cs.count] = p[s];
+    cs.t[cs.count++] = t[s];
   }
-  for (int lo = 0; lo < nq; lo += kRowBlock) {  // a block of the column stays cached between its kernels
-    const int len = std::min(kRowBlock, nq - lo);
-    for (int first = 0; first < count; first += 4) {
-      const double* xb[4];
-      const int c4 = std::min(4, count - first);
-      for (int u = 0; u < c4; ++u) xb[u] = xs[first + u] + lo;
-      add_scaled_each(aj + lo, xb, ts + first, c4, len);
-    }
+}
+
+// Rows lo..lo+len-1 (0-based) of column aj receive the steps.
+void apply_steps_to_block(double* aj, const ColumnSteps& cs, int lo, int len) {
+  for (int first = 0; first < cs.count; first += 4) {
+    const double* xb[4];
+    const int c4 = std::min(4, cs.count - first);
+    for (int u = 0; u < c4; ++u) xb[u] = cs.x[first + u] + lo;
+    add_scaled_each(aj + lo, xb, cs.t + first, c4, len);
   }
-  for (int s = from; s < to; ++s) aj[k + s - 1] = row[s];
+}
+
+void write_pivot_rows(double* aj, int k, int from, int to, const ColumnSteps& cs) {
+  for (int s = from; s < to; ++s) aj[k + s - 1] = cs.row[s];
+}
+
+// Column aj receives steps k+from..k+to-1, pivot column k+s holding step s's scaled column (with its
+// pivot inverse in row k+s): the multipliers first, then one pass over all rows, then the pivot rows as
+// single steps leave them (piv * t_s at step s; where t_s is 0, step s leaves the column alone).
+void apply_group_steps(double* aj, int nq, int k, int from, int to, const Mat1<double>& a) {
+  if (from >= to) return;
+  ColumnSteps cs;
+  group_multipliers(aj, k, from, to, a, cs);
+  for (int lo = 0; lo < nq; lo += kRowBlock)  // a block of the column stays cached between its kernels
+    apply_steps_to_block(aj, cs, lo, std::min(kRowBlock, nq - lo));
+  write_pivot_rows(aj, k, from, to, cs);
 }
 
 // The sums of step next's clearing, as clear_column_residues forms them: reach[i-1] = r(i) for rows
@@ -687,6 +720,37 @@ void add_to_reaches(int nq, int next, int j, const Mat1<double>& a, const Vec1<d
   if (nq >= next) add_abs_scaled(r.reach + (next - 1), col(a, j) + (next - 1), size(j), nq - next + 1);
 }
 
+void prefetch_for_write(const double* x, int n) {
+  for (int i = 0; i < n; i += 8) __builtin_prefetch(x + i, 1);  // one request per 64-byte line
+}
+
+// Columns j0..j1 receive the group's steps a chunk of columns at a time down blocks of rows, so that
+// the pivot columns' block stays in the first-level cache across the chunk (each column's next block
+// asked for ahead: the stride between them defeats the hardware's guess). With reaches, rows >= next of
+// each column are added to them, each row's terms in increasing column order.
+void pass_columns(int nq, int k, int b, int j0, int j1, const Mat1<double>& a, const Vec1<double>& size,
+                  Reaches* r, int next) {
+  for (int c0 = j0; c0 <= j1; c0 += kChunk) {
+    const int c1 = std::min(j1, c0 + kChunk - 1);
+    ColumnSteps cs[kChunk];
+    for (int j = c0; j <= c1; ++j) group_multipliers(col(a, j), k, 0, b, a, cs[j - c0]);
+    for (int lo = 0; lo < nq; lo += kRowBlock) {
+      const int len = std::min(kRowBlock, nq - lo);
+      for (int j = c0; j <= c1; ++j) {
+        double* const aj = col(a, j);
+        if (j < c1)
+          prefetch_for_write(col(a, j + 1) + lo, len);
+        else if (lo + kRowBlock < nq)
+          prefetch_for_write(col(a, c0) + lo + kRowBlock, std::min(kRowBlock, nq - lo - kRowBlock));
+        apply_steps_to_block(aj, cs[j - c0], lo, len);
+        const int from = std::max(lo, next - 1);
+        if (r && from < lo + len) add_abs_scaled(r->reach + from, aj + from, size(j), lo + len - from);
+      }
+    }
+    for (int j = c0; j <= c1; ++j) write_pivot_rows(col(a, j), k, 0, b, cs[j - c0]);
+  }
+}
+
 // The pass of the group k..k+b-1 over equality columns 1..me; column k+b is skipped where it is
 // current already. Columns before k+b are added to the reaches in increasing order, the group's own
 // last, each after its later steps (the group's pivot columns stay as their steps left them until then).
@@ -695,11 +759,8 @@ void group_pass(int nq, int me, int k, int b, bool next_current, const Mat1<doub
   const int next = k + b;
   const bool sums = next <= me;  // after the last step, clear_elimination_residues forms its own
   if (sums) start_reaches(nq, next, size, r);
-  for (int j = 1; j < k; ++j) {
-    apply_group_steps(col(a, j), nq, k, 0, b, a);
-    if (sums) add_to_reaches(nq, next, j, a, size, r);
-  }
-  for (int j = next + (next_current ? 1 : 0); j <= me; ++j) apply_group_steps(col(a, j), nq, k, 0, b, a);
+  pass_columns(nq, k, b, 1, k - 1, a, size, sums ? &r : nullptr, next);
+  pass_columns(nq, k, b, next + (next_current ? 1 : 0), me, a, size, nullptr, next);
   for (int m = 0; m < b; ++m) {
     apply_group_steps(col(a, k + m), nq, k, m + 1, b, a);
     if (sums) add_to_reaches(nq, next, k + m, a, size, r);
