@@ -393,33 +393,37 @@ void add_upper_terms(int r, int t0, int t1, const Packed<double>& h, const doubl
   w = sum;
 }
 
-// The terms t = t0..t1 with t > r of WA(r + i ME), i = 0..3, for every r < t1: four rows r and the
-// four right-hand sides (E(c + i, t) interleaved) in vector lanes, each sum still in increasing t.
-void upper_terms_4(int me, int t0, int t1, const double* ac, std::ptrdiff_t ld, const Packed<double>& h,
-                   double* w) {
-  double e4[4 * kRowBlock];
-  for (int u = t0; u <= t1; ++u)
-    for (int i = 0; i < 4; ++i) e4[4 * (u - t0) + i] = ac[i + (u - 1) * ld];
+// The terms t = t0..t1 with t > r of WA(r + i ME), i < 4 quads, for every r < t1: four rows r and four
+// right-hand sides (E(c + i, t) interleaved) in vector lanes, each sum still in increasing t; the later
+// quads reread the four columns of H from cache.
+void upper_terms_quads(int me, int quads, int t0, int t1, const double* ac, std::ptrdiff_t ld,
+                       const Packed<double>& h, double* w) {
+  double e4[kMaxColumns / 4][4 * kRowBlock];
+  for (int qd = 0; qd < quads; ++qd)
+    for (int u = t0; u <= t1; ++u)
+      for (int i = 0; i < 4; ++i) e4[qd][4 * (u - t0) + i] = ac[4 * qd + i + (u - 1) * ld];
   int r = 1;
   for (; r + 3 < t1; r += 4) {
     const double* hk[4];
     for (int k = 0; k < 4; ++k) hk[k] = h.column(r + k) - (r + k);  // H(t, r + k) at hk[k][t]
-    add_terms_4x4(w + (r - 1), me, hk, r, t0, t1, e4);
+    for (int qd = 0; qd < quads; ++qd) add_terms_4x4(w + 4 * qd * me + (r - 1), me, hk, r, t0, t1, e4[qd]);
   }
   for (; r < t1; ++r)
-    for (int i = 0; i < 4; ++i) add_upper_terms(r, t0, t1, h, e4 + i, 4, w[i * me + r - 1]);
+    for (int i = 0; i < 4 * quads; ++i)
+      add_upper_terms(r, t0, t1, h, e4[i / 4] + i % 4, 4, w[i * me + r - 1]);
 }
 
-// WA(r + i ME) = (H_BB E')(r, c + i), r = 1..ME, for the rows c..c+cols-1 of E (cols = 1, 2 or 4), down
-// the columns of H: first the terms t <= r (column t from its diagonal, four columns at a time), then
-// those t > r (column r below its diagonal, E(c + i, t) gathered a block of t at a time); each WA(r)
-// still adds its terms in increasing t.
+// WA(r + i ME) = (H_BB E')(r, c + i), r = 1..ME, for the rows c..c+cols-1 of E (cols = 1, 2, 4 or 8),
+// down the columns of H: first the terms t <= r (column t from its diagonal, four columns at a time),
+// then those t > r (column r below its diagonal, E(c + i, t) gathered a block of t at a time); each
+// WA(r) still adds its terms in increasing t.
 void hessian_times_rows(int me, int cols, const double* ac, std::ptrdiff_t ld, const Packed<double>& h,
                         double* w) {
   for (int r = 0; r < cols * me; ++r) w[r] = 0.0;
+  const int per = std::min(cols, 4);  // right-hand sides per kernel call
   int t = 1;
   for (; t + 3 <= me; t += 4) {  // rows t..t+2 have fewer of the four columns' terms
-    double e[16];
+    double e[4 * kMaxColumns];
     for (int i = 0; i < cols; ++i)
       for (int q = 0; q < 4; ++q) e[4 * i + q] = ac[i + (t + q - 1) * ld];
     for (int r = t; r <= t + 2; ++r) {
@@ -429,17 +433,17 @@ void hessian_times_rows(int me, int cols, const double* ac, std::ptrdiff_t ld, c
       }
     }
     const double* x[4] = {h.column(t) + 3, h.column(t + 1) + 2, h.column(t + 2) + 1, h.column(t + 3)};
-    double* y[4];
+    double* y[kMaxColumns];
     for (int i = 0; i < cols; ++i) y[i] = w + i * me + (t + 2);
-    add_products4(y, cols, x, e, me - t - 2);
+    for (int i = 0; i < cols; i += 4) add_products4(y + i, per, x, e + 4 * i, me - t - 2);
   }
   for (; t <= me; ++t)
     for (int i = 0; i < cols; ++i)
       add_scaled(w + i * me + (t - 1), h.column(t), ac[i + (t - 1) * ld], me - t + 1);
   for (int t0 = 2; t0 <= me; t0 += kRowBlock) {
     const int t1 = std::min(me, t0 + kRowBlock - 1);
-    if (cols == 4) {
-      upper_terms_4(me, t0, t1, ac, ld, h, w);
+    if (cols >= 4) {
+      upper_terms_quads(me, cols / 4, t0, t1, ac, ld, h, w);
       continue;
     }
     for (int i = 0; i < cols; ++i) {  // the block of H is reread from cache for the later rows
@@ -537,8 +541,7 @@ void column_sums(int nq, int me, int c, int cols, int lo, int hi, const Mat1<dou
 // H(c + i, c + j), j < i, waits until column c + j has updated that element, as one column at a time.
 void reduce_columns(int nq, int me, int c, int cols, const Mat1<double>& a, const Packed<double>& h,
                     double* w) {
-  for (int i = 0; i < cols; i += 4)  // H_BB read once per four rows of E: its pass is cached less than E's
-    hessian_times_rows(me, std::min(cols, 4), a.data() + (c - 1 + i), a.ld(), h, w + i * me);
+  hessian_times_rows(me, cols, a.data() + (c - 1), a.ld(), h, w);
   double deferred[kMaxColumns][kMaxColumns] = {};
   for (int lo = me + 1; lo <= nq; lo += kRowBlock) {
     const int hi = std::min(nq, lo + kRowBlock - 1);
