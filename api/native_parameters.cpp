@@ -35,9 +35,9 @@ bool text_is_option(const vek::core::ParameterDefinition& def, const char* text)
 }
 
 vek::engine::Strategy native_strategy(const vek::core::ParameterRecord* records) {
-  const vek::core::ParameterRecord* r =
-      vek::core::find_parameter_in(records, kNativeParameterCount, "Strategy");
-  const bool faithful = r != nullptr && vek::core::equal_ignoring_case(r->value.text.value, "Faithful");
+  constexpr std::int32_t kStrategy = native_index("Strategy");  // by index: this runs at every solve
+  static_assert(kStrategy >= 0, "the native parameters exist");
+  const bool faithful = vek::core::equal_ignoring_case(records[kStrategy].value.text.value, "Faithful");
   return faithful ? vek::engine::Strategy::faithful : vek::engine::Strategy::robust;
 }
 

@@ -66,13 +66,6 @@ void log_line(talvir_solver& s, const talvir_iteration& it) {
 
 }  // namespace
 
-double parameter_number(const talvir_solver& s, const char* name) {
-  const vek::core::ParameterRecord* r =
-      vek::core::find_parameter_in(s.parameters, kNativeParameterCount, name);
-  if (r == nullptr) return 0.0;
-  return r->type == vek::core::kRealParameter ? r->value.real.value : r->value.integer.value;
-}
-
 // The sink may call the getters only (refuse_in_listing turns the rest away).
 void to_sink(talvir_solver& s, const char* text) {
   if (s.listing == nullptr || s.in_listing) return;

@@ -54,7 +54,7 @@ int results_ready(const talvir_solver* s, const char* function, const void* out)
 }
 
 // Copies an array result; with nothing to copy (m = 0) the out-pointer may be null.
-int copy_out(const talvir_solver* s, const char* function, const std::vector<double>& from, double* to) {
+int copy_out(const talvir_solver* s, const char* function, const vek::core::Array<double>& from, double* to) {
   const int status = results_ready(s, function, from.empty() ? static_cast<const void*>(s) : to);
   if (status != TALVIR_OK) return status;
   if (!from.empty()) std::copy(from.begin(), from.end(), to);

@@ -52,22 +52,26 @@ std::string make_rows(int m, const double* lower, const double* upper, RowMap& m
   return "";
 }
 
-void map_structure(RowMap& map, int n, int nnz, const int* rows, const int* cols,
-                   std::vector<std::int32_t>& rows1, std::vector<std::int32_t>& cols1) {
-  map.user_rows.assign(rows, rows + nnz);
-  map.user_cols.assign(cols, cols + nnz);
-  map.jac.assign(std::max<std::size_t>(static_cast<std::size_t>(map.m) * n, 1), 0.0);
-  map.entry_source.clear();
-  rows1.clear();
-  cols1.clear();
+int map_structure(RowMap& map, int n, int nnz, const int* rows, const int* cols, std::int32_t* rows1,
+                  std::int32_t* cols1) {
+  // Made aside first: when memory is short the map stays as it was.
+  std::vector<int> user_rows(rows, rows + nnz), user_cols(cols, cols + nnz), entry_source;
+  std::vector<double> jac(std::max<std::size_t>(static_cast<std::size_t>(map.m) * n, 1), 0.0);
   // Engine entries row by row of the caller, the rows of a range one after the other.
+  for (int k = 0; k < nnz; ++k)
+    for (int r = 0; r < map.count[rows[k]]; ++r) entry_source.push_back(k);
+  map.user_rows.swap(user_rows);
+  map.user_cols.swap(user_cols);
+  map.entry_source.swap(entry_source);
+  map.jac.swap(jac);
+  int e = 0;
   for (int k = 0; k < nnz; ++k) {
-    for (int r = 0; r < map.count[rows[k]]; ++r) {
-      rows1.push_back(map.first[rows[k]] + r + 1);
-      cols1.push_back(cols[k] + 1);
-      map.entry_source.push_back(k);
+    for (int r = 0; r < map.count[rows[k]]; ++r, ++e) {
+      rows1[e] = map.first[rows[k]] + r + 1;
+      cols1[e] = cols[k] + 1;
     }
   }
+  return e;
 }
 
 void to_engine(const RowMap& map, double* c, double* jac) {

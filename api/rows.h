@@ -13,7 +13,8 @@
 //                                          refused (NaN, lower > upper, lower = +inf, upper = -inf)
 // map_structure(map, n, nnz, rows, cols, rows1, cols1)
 //                                          keeps the caller's structure (0-based, already checked) and
-//                                          makes the engine's (1-based) with entry_source
+//                                          writes the engine's (1-based) with entry_source; returns the
+//                                          engine's entries (at most the engine rows times n)
 // to_engine(map, c, jac)                   the engine's values and Jacobian entries from the caller's
 //                                          (either array null: not made)
 // to_caller(map, engine, caller)           per caller's row, the sum of its engine rows' values
@@ -41,8 +42,8 @@ struct RowMap {
 
 std::string make_rows(int m, const double* lower, const double* upper, RowMap& map,
                       std::vector<std::int32_t>& kinds);
-void map_structure(RowMap& map, int n, int nnz, const int* rows, const int* cols,
-                   std::vector<std::int32_t>& rows1, std::vector<std::int32_t>& cols1);
+int map_structure(RowMap& map, int n, int nnz, const int* rows, const int* cols, std::int32_t* rows1,
+                  std::int32_t* cols1);
 void to_engine(const RowMap& map, double* c, double* jac);
 void to_caller(const RowMap& map, const double* engine, double* caller);
 

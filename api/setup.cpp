@@ -102,36 +102,47 @@ double solver_memory_bytes(int n, int m, int equalities) {
   return engine + 8.0 * n * m + 8.0 * (8.0 * n + 6.0 * m);
 }
 
+// The problem data at their defaults (the dense structure), the arrays of the last accepted point and
+// of the results (per caller's row: caller_m of them), all in the solver's two blocks; false when memory
+// is short.
+bool make_solver_arrays(talvir_solver& s, int n, int m, const int* kinds, int caller_m) {
+  const std::size_t un = static_cast<std::size_t>(n), um = static_cast<std::size_t>(caller_m),
+                    dense = un * static_cast<std::size_t>(m);
+  s.reals.reset(new (std::nothrow) double[7 * un + 3 * um]);
+  s.integers.reset(new (std::nothrow) std::int32_t[static_cast<std::size_t>(m) + 2 * dense]);
+  if (!s.reals || !s.integers) return false;
+  double* next = s.reals.get();
+  const auto take = [&next](std::size_t length, double value) {
+    std::fill(next, next + length, value);
+    next += length;
+    return vek::core::Array<double>(next - length, length);
+  };
+  s.lower = take(un, -kNoBound), s.upper = take(un, kNoBound), s.start = take(un, 0.0);
+  s.scales = take(un, 1.0), s.accepted_x = take(un, 0.0), s.accepted_c = take(um, 0.0);
+  s.results.x = take(un, 0.0), s.results.z = take(un, 0.0);
+  s.results.c = take(um, 0.0), s.results.lambda = take(um, 0.0);
+  std::int32_t* const ints = s.integers.get();
+  s.kinds = vek::core::Array<std::int32_t>(ints, static_cast<std::size_t>(m));
+  std::copy(kinds, kinds + m, ints);
+  s.rows1 = vek::core::Array<std::int32_t>(ints + m, dense);
+  s.cols1 = vek::core::Array<std::int32_t>(ints + m + dense, dense);
+  for (std::size_t k = 0; k < dense; ++k) {
+    s.rows1[k] = static_cast<std::int32_t>(k / un + 1);
+    s.cols1[k] = static_cast<std::int32_t>(k % un + 1);
+  }
+  return true;
+}
+
 // The problem data at their defaults and the engine's arrays; false when memory is short.
-bool make_solver(talvir_solver& s, int n, int m, const int* kinds) {
+bool make_solver(talvir_solver& s, int n, int m, const int* kinds, int caller_m) {
   s.n = n;
   s.m = m;
-  s.kinds.assign(kinds, kinds + m);
-  s.lower.assign(n, -kNoBound);
-  s.upper.assign(n, kNoBound);
-  s.start.assign(n, 0.0);
-  s.scales.assign(n, 1.0);
-  s.rows1.resize(static_cast<std::size_t>(n) * m);
-  s.cols1.resize(s.rows1.size());
-  for (int j = 0; j < m; ++j) {
-    for (int i = 0; i < n; ++i) {
-      s.rows1[static_cast<std::size_t>(j) * n + i] = j + 1;
-      s.cols1[static_cast<std::size_t>(j) * n + i] = i + 1;
-    }
-  }
+  if (!make_solver_arrays(s, n, m, kinds, caller_m)) return false;
   const int equalities = equality_count(m, kinds);
   // Room for the robust strategy's elastic subproblem whatever the strategy (it can be chosen later),
   // unless the sizes then pass the 32-bit lengths: the robust strategy then takes no elastic steps.
   const bool elastic = elastic_room(n, m, equalities);
   if (!vek::core::make_engine_arrays(s.run, n, equalities, m, n * m, true, elastic)) return false;
-  s.run.XL.assign(n, 0.0);
-  s.run.XU.assign(n, 0.0);
-  s.accepted_x.assign(n, 0.0);
-  s.accepted_c.assign(m, 0.0);
-  s.results.x.assign(n, 0.0);
-  s.results.z.assign(n, 0.0);
-  s.results.c.assign(m, 0.0);
-  s.results.lambda.assign(m, 0.0);
   s.results.message.reserve(400);
   s.parameters_made = vek::core::fill_parameter_records(s.parameters);
   if (s.parameters_made &&
@@ -183,13 +194,8 @@ int set_hessian_scale(talvir_solver* s, double scale, const char* function) {
   return succeed(s);
 }
 
-}  // namespace
-
-extern "C" {
-
-TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out) {
-  if (out == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
-  *out = nullptr;
+// A new solver for the engine rows `kinds` (checked here) and caller_m rows of the caller, into *out.
+int create_solver(int n, int m, const int* kinds, int caller_m, talvir_solver** out) {
   const int status = check_problem(n, m, kinds);
   if (status != TALVIR_OK) return status;
   // Refused before anything is allocated: an overcommitting system would not fail the allocation.
@@ -199,7 +205,7 @@ TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out
   bool made = false;
   try {
     s = new talvir_solver;  // its unit table allocates too
-    made = make_solver(*s, n, m, kinds);
+    made = make_solver(*s, n, m, kinds, caller_m);
   } catch (...) {
     made = false;
   }
@@ -209,6 +215,16 @@ TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out
   }
   *out = s;
   return TALVIR_OK;
+}
+
+}  // namespace
+
+extern "C" {
+
+TALVIR_API int talvir_create(int n, int m, const int* kinds, talvir_solver** out) {
+  if (out == nullptr) return TALVIR_ERROR_NULL_ARGUMENT;
+  *out = nullptr;
+  return create_solver(n, m, kinds, m, out);
 }
 
 TALVIR_API int talvir_create_ranged(int n, int m, const double* lower, const double* upper,
@@ -228,16 +244,16 @@ TALVIR_API int talvir_create_ranged(int n, int m, const double* lower, const dou
   }
   const std::vector<int> kinds(engine_kinds.begin(), engine_kinds.end());
   talvir_solver* s = nullptr;
-  const int status = talvir_create(n, static_cast<int>(kinds.size()), kinds.data(), &s);
+  const int status = create_solver(n, static_cast<int>(kinds.size()), kinds.data(), m, &s);
   if (status != TALVIR_OK) return status;
   try {
     std::vector<int> rows, cols;  // the caller's dense structure, row by row
     for (int j = 0; j < m; ++j)
       for (int i = 0; i < n; ++i) rows.push_back(j), cols.push_back(i);
-    talvir_api::map_structure(*map, n, m * n, rows.data(), cols.data(), s->rows1, s->cols1);
-    s->accepted_c.assign(m, 0.0);
-    s->results.c.assign(m, 0.0);
-    s->results.lambda.assign(m, 0.0);
+    const int nnz =
+        talvir_api::map_structure(*map, n, m * n, rows.data(), cols.data(), s->rows1.data(), s->cols1.data());
+    s->rows1 = vek::core::Array<std::int32_t>(s->rows1.data(), static_cast<std::size_t>(nnz));
+    s->cols1 = vek::core::Array<std::int32_t>(s->cols1.data(), static_cast<std::size_t>(nnz));
   } catch (...) {
     talvir_free(s);
     return TALVIR_ERROR_NO_MEMORY;
@@ -265,12 +281,13 @@ TALVIR_API int talvir_set_warm_start_from(talvir_solver* s, const talvir_solver*
     return fail(s, TALVIR_ERROR_OUT_OF_ORDER,
                 "talvir_set_warm_start_from: the previous solver has no ended solve to go on from");
   }
-  if (previous->n != s->n || previous->kinds != s->kinds || previous->run.M != s->run.M) {
+  if (previous->n != s->n || previous->run.M != s->run.M ||
+      !std::equal(previous->kinds.begin(), previous->kinds.end(), s->kinds.begin(), s->kinds.end())) {
     return fail(s, TALVIR_ERROR_BAD_SIZE,
                 "talvir_set_warm_start_from: the previous solver has other sizes or constraint kinds");
   }
-  std::copy(previous->run.VF.begin(), previous->run.VF.end(), s->run.VF.begin());  // same sizes
-  s->start = previous->results.x;
+  std::copy(previous->run.VF.begin(), previous->run.VF.end(), s->run.VF.begin());       // same sizes
+  std::copy(previous->results.x.begin(), previous->results.x.end(), s->start.begin());  // same n
   s->start_given = false;
   s->warm_supplied = true;
   return succeed(s);

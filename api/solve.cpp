@@ -85,7 +85,7 @@ void report_line(int row, int column, double given, double estimated, double err
 // "CheckDerivatives": the checker at the start point (moved into its bounds) before a new solve, its
 // findings to the listing sink.
 void check_at_start(talvir_solver& s, const Callbacks& cb) {
-  std::vector<double> x(s.start);
+  std::vector<double> x(s.start.begin(), s.start.end());
   for (int i = 0; i < s.n; ++i) x[i] = std::min(std::max(x[i], s.lower[i]), s.upper[i]);
   const int m = talvir_api::caller_m(s), nnz = talvir_api::caller_nnz(s);
   Combined k{
@@ -121,7 +121,9 @@ int run(talvir_solver& s, const Callbacks& cb, const char* function) {
     return fail(&s, TALVIR_ERROR_OUT_OF_ORDER, "%s: called from one of its own callbacks", function);
   int request = s.request;
   if (s.phase != Phase::awaiting) {
-    if (talvir_api::parameter_number(s, "CheckDerivatives") != 0) check_at_start(s, cb);
+    constexpr std::int32_t kCheck = talvir_api::native_index("CheckDerivatives");  // by index: every solve
+    static_assert(kCheck >= 0, "the native parameters exist");
+    if (s.parameters[kCheck].value.integer.value != 0) check_at_start(s, cb);
     const int status = talvir_step(&s, &request);
     if (status != TALVIR_OK) return status;
   }

@@ -32,11 +32,12 @@ namespace talvir_api {
 
 enum class Phase { idle, awaiting, ended };
 
-// What a finished solve reports.
+// What a finished solve reports; the arrays lie in the solver's block (sized at creation: ending a solve
+// allocates nothing), c and lambda per caller's row.
 struct Results {
   std::int32_t ending = TALVIR_ENDING_NONE;
   std::string message;
-  std::vector<double> x, c, lambda, z;
+  vek::core::Array<double> x, c, lambda, z;
   double f = 0.0;
   double violation = 0.0;
   int iterations = 0;
@@ -51,17 +52,22 @@ struct talvir_solver {
   ~talvir_solver();
 
   int n = 0, m = 0;
-  std::vector<std::int32_t> kinds;           // m: TALVIR_EQUAL, _GREATER_EQUAL, _LESS_EQUAL
-  std::vector<double> lower, upper;          // n each; +-TALVIR_INFINITE_BOUND for none
-  std::vector<double> start;                 // n
-  std::vector<double> scales;                // n, non-zero
-  double objective_scale = 1.0;              // D(N+1), the Hessian initialisation control
-  bool warm_start = false;                   // talvir_set_warm_start: solves go on from the previous one
-  bool warm_supplied = false;                // talvir_set_warm_start_from: the next solve goes on from VF
-  bool start_given = false;                  // talvir_set_start was called since the last solve began
-  double sense = 1.0;                        // -1 when maximising: the engine minimises sense * f
-  std::unique_ptr<talvir_api::RowMap> rows;  // two-sided constraints (talvir_create_ranged), else null
-  std::vector<std::int32_t> rows1, cols1;    // the Jacobian structure, 1-based (the driver's form)
+  // The arrays of the problem data, the last accepted point and the results, carved out of two blocks
+  // (one of doubles, one of 32-bit integers) when the solver is made: nothing is allocated later.
+  std::unique_ptr<double[]> reals;
+  std::unique_ptr<std::int32_t[]> integers;
+  vek::core::Array<std::int32_t> kinds;         // m: TALVIR_EQUAL, _GREATER_EQUAL, _LESS_EQUAL
+  vek::core::Array<double> lower, upper;        // n each; +-TALVIR_INFINITE_BOUND for none
+  vek::core::Array<double> start;               // n
+  vek::core::Array<double> scales;              // n, non-zero
+  double objective_scale = 1.0;                 // D(N+1), the Hessian initialisation control
+  bool warm_start = false;                      // talvir_set_warm_start: solves go on from the previous one
+  bool warm_supplied = false;                   // talvir_set_warm_start_from: the next solve goes on from VF
+  bool start_given = false;                     // talvir_set_start was called since the last solve began
+  double sense = 1.0;                           // -1 when maximising: the engine minimises sense * f
+  std::unique_ptr<talvir_api::RowMap> rows;     // two-sided constraints (talvir_create_ranged), else null
+  vek::core::Array<std::int32_t> rows1, cols1;  // the Jacobian structure, 1-based (the driver's form): nnz
+                                                // entries in room for the dense structure's m n
   vek::core::ParameterRecord parameters[talvir_api::kNativeParameterCount] = {};
   bool parameters_made = false;
   bool controls_stale = true;  // a parameter was stored since the engine controls were last taken
@@ -88,7 +94,8 @@ struct talvir_solver {
   bool in_listing = false;            // the listing sink or the progress callback is running
   bool engine_called = false;         // the engine has run in this solve
   int value_evaluations = 0, derivative_evaluations = 0;
-  std::vector<double> accepted_x, accepted_c;  // the last accepted point with its values
+  vek::core::Array<double> accepted_x,
+      accepted_c;  // the last accepted point with its values (per caller's row)
   double accepted_f = 0.0;
   talvir_api::Results results;
 
@@ -160,8 +167,7 @@ void end_listing(talvir_solver& s);
 // TALVIR_ENDING_NONE. log_summary ends the log with the solve's ending.
 bool report_progress(talvir_solver& s, int iteration);
 void take_progress_controls(talvir_solver& s);
-// The number of a native numeric parameter (0 when it has none); one text to the listing sink.
-double parameter_number(const talvir_solver& s, const char* name);
+// One text to the listing sink.
 void to_sink(talvir_solver& s, const char* text);
 std::int32_t limit_reached(const talvir_solver& s, bool values_next);
 void log_summary(talvir_solver& s);

@@ -62,7 +62,7 @@ void to_engine_terms(talvir_solver& s, bool values, bool derivatives) {
 }
 
 // g - sum_j lambda_j A(., j) from the engine's G and A.
-void lagrangian_gradient(const talvir_solver& s, std::vector<double>& z) {
+void lagrangian_gradient(const talvir_solver& s, const vek::core::Array<double>& z) {
   const vek::core::SolveState& run = s.run;
   for (int i = 0; i < s.n; ++i) {
     double sum = run.G[i];
@@ -121,7 +121,7 @@ void begin_solve(talvir_solver& s) {
   // A warm start goes on from the previous solve's point (unless a start was set since), its Hessian
   // approximation and multipliers, which the engine's arrays still hold.
   const bool warm = (s.warm_start && s.engine_called) || s.warm_supplied;
-  const std::vector<double>& x0 = warm && !s.warm_supplied && !s.start_given ? s.results.x : s.start;
+  const vek::core::Array<double>& x0 = warm && !s.warm_supplied && !s.start_given ? s.results.x : s.start;
   std::copy(x0.begin(), x0.end(), run.X.begin());
   s.start_given = false;
   if (s.warm_supplied) vek::engine::mirax_hessian_supplied(run.engine_state, run.VF.data(), run.N, run.M);

@@ -60,17 +60,20 @@ TALVIR_API int talvir_set_jacobian_structure(talvir_solver* s, int nnz, const in
     int status = check_ranges(s, nnz, rows, cols);
     if (status == TALVIR_OK) status = check_repeats(s, nnz, rows, cols);
     if (status != TALVIR_OK) return status;
-    std::vector<std::int32_t> rows1(nnz), cols1(nnz);
+    // Written into the room of the dense structure (distinct pairs: at most the engine's m n of them).
+    std::int32_t* const rows1 = s->rows1.data();
+    std::int32_t* const cols1 = s->cols1.data();
+    int entries = nnz;
     if (s->rows) {
-      talvir_api::map_structure(*s->rows, s->n, nnz, rows, cols, rows1, cols1);
+      entries = talvir_api::map_structure(*s->rows, s->n, nnz, rows, cols, rows1, cols1);
     } else {
       for (int k = 0; k < nnz; ++k) {
         rows1[k] = rows[k] + 1;
         cols1[k] = cols[k] + 1;
       }
     }
-    s->rows1.swap(rows1);
-    s->cols1.swap(cols1);
+    s->rows1 = vek::core::Array<std::int32_t>(rows1, static_cast<std::size_t>(entries));
+    s->cols1 = vek::core::Array<std::int32_t>(cols1, static_cast<std::size_t>(entries));
     return succeed(s);
   });
 }

@@ -36,7 +36,7 @@ Lengths workspace_lengths(long long N, long long ME, long long M, bool qp_in_mem
 void drop_engine_arrays(SolveState& st) {
   EvaluationRecord& e = st.evaluation;
   e.gradient = e.constraints = e.jacobian = {};
-  st.D = st.CVG = st.VF = st.WQP = st.X = st.G = st.C = st.A = {};
+  st.D = st.CVG = st.VF = st.WQP = st.X = st.G = st.C = st.A = st.XL = st.XU = {};
   st.KTYPE = {};
   st.reals.reset();
   st.integers.reset();
@@ -97,7 +97,7 @@ std::uint64_t engine_memory_bytes(std::int32_t N, std::int32_t ME, std::int32_t 
   const long long n = N, m = M;
   const Lengths l = workspace_lengths(n, ME, m, qp_in_memory, elastic_room);
   const long long doubles = 2 * (n + 1) + (m + 2) + std::max((m + 1) * n, 0LL + nnz) + 2 + l.LWVF + l.LWQP +
-                            3 * n + (m + 1) + (m + 1) * (n + 2);
+                            5 * n + (m + 1) + (m + 1) * (n + 2);
   return 8ull * static_cast<std::uint64_t>(doubles) + 4ull * static_cast<std::uint64_t>(m + 1);
 }
 
@@ -127,7 +127,9 @@ bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::in
                                  n,
                                  n,
                                  m + 1,
-                                 (m + 1) * (static_cast<std::size_t>(st.LCN) + 1)};
+                                 (m + 1) * (static_cast<std::size_t>(st.LCN) + 1),
+                                 n,
+                                 n};
   std::size_t total = 0;
   for (const std::size_t length : lengths) {
     if (length > SIZE_MAX / sizeof(double) - total) return false;  // more than a 32-bit system can address
@@ -150,6 +152,7 @@ bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::in
   e.gradient = take(), e.constraints = take(), e.jacobian = take();
   st.D = take(), st.CVG = take(), st.VF = take(), st.WQP = take();
   st.X = take(), st.G = take(), st.C = take(), st.A = take();
+  st.XL = take(), st.XU = take();
   st.KTYPE = Array<std::int32_t>(st.integers.get(), m + 1);
   return true;
 }

@@ -10,9 +10,9 @@
 //   X, G (N); C (M + 1); A ((M + 1)(LCN + 1)), LCN = N + 1, column j the gradient of constraint j;
 //   KTYPE (M + 1 ints); D (N + 1); CVG (2); VF (LWVF = N(N + 9)/2 + 4M + 1);
 //   WQP (LWQP = (3K + 7)K/2 + 4(N + 1) + 6M); the evaluation record's gradient (N + 1), constraints
-//   (M + 2) and Jacobian values (max((M + 1)N, nnz)).
-// XL and XU (N each) and the Jacobian index arrays (1-based constraint and variable numbers, nnz each)
-// belong to the door. The state moves but does not copy.
+//   (M + 2) and Jacobian values (max((M + 1)N, nnz)); XL and XU (N each), which the door fills.
+// The Jacobian index arrays (1-based constraint and variable numbers, nnz each) belong to the door.
+// The state moves but does not copy.
 #pragma once
 
 #include <cstddef>
@@ -72,7 +72,7 @@ struct SolveState {
   Array<double> X;
   double F = 0.0;
   Array<double> G, C, A;
-  std::vector<double> XL, XU;
+  Array<double> XL, XU;
 
   engine::MxiterState engine_state;  // this solver's own engine record: solves of several solvers may
                                      // alternate (nothing else persists in the engine)

@@ -186,8 +186,6 @@ void read_start(SolveState& st, NLPProblem& problem, std::int32_t* counter) {
   // from the kinds of the first start call.
   std::copy(st.first_kinds.begin(), st.first_kinds.end(), st.KTYPE.begin());
   if (!st.structure_read) {
-    st.XL.assign(st.N, 0.0);
-    st.XU.assign(st.N, 0.0);
     std::int32_t unused = 0;
     problem.GetJacobianStructure(&st.jacobian_rows, &st.jacobian_cols, &unused);
     st.structure_read = true;

@@ -45,7 +45,7 @@ struct SolveState : core::SolveState {
   ListingFile listing;                       // the temporary listing file and how unit 7 was connected to it
   std::vector<std::int32_t> first_kinds;     // KTYPE as mapped at the first start call
   bool arrays_made = false;                  // set by the first start call
-  bool structure_read = false;               // bounds arrays made and Jacobian index arrays obtained
+  bool structure_read = false;               // Jacobian index arrays obtained
 };
 
 std::int32_t solve_call(SolveState& state, NLPProblem& problem, MessageSink* sink, std::int32_t mode,

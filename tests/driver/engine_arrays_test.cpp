@@ -23,8 +23,9 @@ TEST(EngineArrays, DocumentedLengthsZerosAndNoSharedElement) {
     ASSERT_TRUE(vek::core::make_engine_arrays(st, z.n, z.me, z.m, z.nnz, z.in_memory));
     const std::size_t n = z.n, m = z.m, k = n + 1 - z.me;
     vek::core::EvaluationRecord& e = st.evaluation;
-    const std::vector<vek::core::Array<double>> arrays = {
-        e.gradient, e.constraints, e.jacobian, st.D, st.CVG, st.VF, st.WQP, st.X, st.G, st.C, st.A};
+    const std::vector<vek::core::Array<double>> arrays = {e.gradient, e.constraints, e.jacobian, st.D, st.CVG,
+                                                          st.VF,      st.WQP,        st.X,       st.G, st.C,
+                                                          st.A,       st.XL,         st.XU};
     const std::vector<std::size_t> lengths = {n + 1,
                                               m + 2,
                                               std::max((m + 1) * n, std::size_t(z.nnz)),
@@ -36,7 +37,9 @@ TEST(EngineArrays, DocumentedLengthsZerosAndNoSharedElement) {
                                               n,
                                               n,
                                               m + 1,
-                                              (m + 1) * (n + 2)};
+                                              (m + 1) * (n + 2),
+                                              n,
+                                              n};
     std::size_t bytes = 4 * st.KTYPE.size();
     for (std::size_t a = 0; a < arrays.size(); ++a) {
       EXPECT_EQ(arrays[a].size(), lengths[a]) << "array " << a;
