@@ -56,7 +56,10 @@ constexpr int kRowBlock = 256;
 constexpr int kPrefetchAhead = 16;
 
 // The most columns of the reduced Hessian formed in one pass over E (their rows of H_BB E' in WA).
-constexpr int kMaxColumns = 8;
+constexpr int kMaxColumns = 16;
+// Rows of E per block of the reduced Hessian's sums: the block's 2 kMaxColumns sums stay in the
+// first-level cache.
+constexpr int kSumRows = kRowBlock * 8 / kMaxColumns;
 
 // Exchanges variables k < p in the packed symmetric matrix: a symmetric permutation of rows/columns.
 void swap_packed(const Packed<double>& h, int n, int k, int p) {
@@ -413,7 +416,7 @@ void upper_terms_quads(int me, int quads, int t0, int t1, const double* ac, std:
       add_upper_terms(r, t0, t1, h, e4[i / 4] + i % 4, 4, w[i * me + r - 1]);
 }
 
-// WA(r + i ME) = (H_BB E')(r, c + i), r = 1..ME, for the rows c..c+cols-1 of E (cols = 1, 2, 4 or 8),
+// WA(r + i ME) = (H_BB E')(r, c + i), r = 1..ME, for the rows c..c+cols-1 of E (cols = 1, 2 or 4k),
 // down the columns of H: first the terms t <= r (column t from its diagonal, four columns at a time),
 // then those t > r (column r below its diagonal, E(c + i, t) gathered a block of t at a time); each
 // WA(r) still adds its terms in increasing t.
@@ -481,7 +484,8 @@ void reduce_linear_term(int c, int me, const Mat1<double>& a, const Vec1<double>
 }
 
 // The sums of rows lo..hi for columns c..c+cols-1 (s2: E H_BF, s1: E H_BB E' from q >= c; the sums of
-// column c+i at s2 + i kRowBlock and s1 + i kRowBlock, cols <= 8), four columns of E at a time.
+// column c+i at s2 + i kSumRows and s1 + i kSumRows, cols <= kMaxColumns), four columns of E at a
+// time.
 void column_sums(int nq, int me, int c, int cols, int lo, int hi, const Mat1<double>& a,
                  const Packed<double>& h, const double* w, double* s2, double* s1) {
   const int from = std::max(lo, c);
@@ -501,9 +505,9 @@ void column_sums(int nq, int me, int c, int cols, int lo, int hi, const Mat1<dou
   double* yb[kMaxColumns];
   double* ya[2 * kMaxColumns];  // per four columns: their four s2, then their four s1
   for (int i = 0; i < cols; ++i) {
-    yb[i] = s2 + i * kRowBlock;
-    ya[i / 4 * 8 + i % 4] = s2 + i * kRowBlock + off;
-    ya[i / 4 * 8 + 4 + i % 4] = s1 + i * kRowBlock + off;
+    yb[i] = s2 + i * kSumRows;
+    ya[i / 4 * 8 + i % 4] = s2 + i * kSumRows + off;
+    ya[i / 4 * 8 + 4 + i % 4] = s1 + i * kSumRows + off;
   }
   const int per = std::min(cols, 4);  // columns per kernel call
   int t = 1;
@@ -537,28 +541,28 @@ void column_sums(int nq, int me, int c, int cols, int lo, int hi, const Mat1<dou
   }
 }
 
-// Columns c..c+cols-1 (cols = 1, 2, 4 or 8) from one pass over E and H_BB. Column c + i's share of
-// H(c + i, c + j), j < i, waits until column c + j has updated that element, as one column at a time.
+// Columns c..c+cols-1 (cols = 1, 2 or 4k <= kMaxColumns) from one pass over E and H_BB. Column c + i's share
+// of H(c + i, c + j), j < i, waits until column c + j has updated that element, as one column at a time.
 void reduce_columns(int nq, int me, int c, int cols, const Mat1<double>& a, const Packed<double>& h,
                     double* w) {
   hessian_times_rows(me, cols, a.data() + (c - 1), a.ld(), h, w);
   double deferred[kMaxColumns][kMaxColumns] = {};
-  for (int lo = me + 1; lo <= nq; lo += kRowBlock) {
-    const int hi = std::min(nq, lo + kRowBlock - 1);
-    double s2[kMaxColumns * kRowBlock] = {}, s1[kMaxColumns * kRowBlock] = {};
+  for (int lo = me + 1; lo <= nq; lo += kSumRows) {
+    const int hi = std::min(nq, lo + kSumRows - 1);
+    double s2[kMaxColumns * kSumRows] = {}, s1[kMaxColumns * kSumRows] = {};
     column_sums(nq, me, c, cols, lo, hi, a, h, w, s2, s1);
     for (int i = 0; i < cols; ++i) {
-      const double* s2i = s2 + i * kRowBlock;
+      const double* s2i = s2 + i * kSumRows;
       for (int j = 0; j < i; ++j)
         if (c + j >= lo && c + j <= hi) deferred[i][j] = s2i[c + j - lo];
-      apply_column(c + i, lo, hi, c, h, s1 + i * kRowBlock, s2i);
+      apply_column(c + i, lo, hi, c, h, s1 + i * kSumRows, s2i);
     }
   }
   for (int i = 1; i < cols; ++i)
     for (int j = 0; j < i; ++j) h(c + i, c + j) -= deferred[i][j];
 }
 
-// reduce_hessian for any size: per column c (eight, four or two at a time where WA's room of lwa doubles
+// reduce_hessian for any size: per column c (16, 8, 4 or 2 at a time where WA's room of lwa doubles
 // holds as many rows of H_BB E'), the sums s2 (rows q > ME) and s1 (rows q >= c) of a block of rows
 // at a time, down the columns of E.
 void reduce_hessian_blocked(int nq, int me, long long lwa, const Mat1<double>& a, const Vec1<double>& g,
@@ -566,12 +570,11 @@ void reduce_hessian_blocked(int nq, int me, long long lwa, const Mat1<double>& a
   for (int c = me + 1; c <= nq;) {
     if (cancellation_requested()) return;
     int cols = 1;
-    if (c + kMaxColumns - 1 <= nq && 1LL * kMaxColumns * me <= lwa) {
-      cols = kMaxColumns;
-    } else if (c + 3 <= nq && 4LL * me <= lwa) {
-      cols = 4;
-    } else if (c + 1 <= nq && 2LL * me <= lwa) {
-      cols = 2;
+    for (const int wide : {kMaxColumns, 8, 4, 2}) {
+      if (c + wide - 1 <= nq && 1LL * wide * me <= lwa) {
+        cols = wide;
+        break;
+      }
     }
     reduce_columns(nq, me, c, cols, a, h, w);
     for (int i = 0; i < cols; ++i) reduce_linear_term(c + i, me, a, g);

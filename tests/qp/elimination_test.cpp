@@ -158,7 +158,7 @@ TEST(Qpredu, ReducedProblemAgreesWithTheFullOneOnTheEqualities) {
 }
 
 // With room beyond NQ in WA (QPSUB's any-size instance) the exchange steps go several to a pass and the
-// reduced Hessian eight or four columns to a pass; every result must be bitwise that of the narrow
+// reduced Hessian 16, 8 or 4 columns to a pass; every result must be bitwise that of the narrow
 // workspace: dense equalities; sparse ones in tenths, whose eliminations leave rounding residues to clear;
 // equalities that are sums of earlier ones, which must stop at the same step; and reductions with
 // several blocks of rows.
