@@ -7,6 +7,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "api/solver.h"
 #include "core/engine_run.h"
