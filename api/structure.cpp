@@ -27,11 +27,14 @@ int check_ranges(const talvir_solver* s, int nnz, const int* rows, const int* co
 
 // TALVIR_OK, or the refusal of a pair given twice.
 int check_repeats(const talvir_solver* s, int nnz, const int* rows, const int* cols) {
-  std::vector<long long> keys(nnz);
+  constexpr int kOnStack = 256;  // a small structure is sorted without allocating
+  long long small[kOnStack];
+  std::vector<long long> large(nnz > kOnStack ? nnz : 0);
+  long long* const keys = nnz > kOnStack ? large.data() : small;
   for (int k = 0; k < nnz; ++k) keys[k] = static_cast<long long>(rows[k]) * s->n + cols[k];
-  std::sort(keys.begin(), keys.end());
-  const auto repeat = std::adjacent_find(keys.begin(), keys.end());
-  if (repeat == keys.end()) return TALVIR_OK;
+  std::sort(keys, keys + nnz);
+  const long long* const repeat = std::adjacent_find(keys, keys + nnz);
+  if (repeat == keys + nnz) return TALVIR_OK;
   return fail(
       s, TALVIR_ERROR_BAD_VALUE,
       "talvir_set_jacobian_structure: the pair (constraint %lld, variable %lld) is given more than once",

@@ -196,6 +196,24 @@ TEST(Refusals, EveryBadArgumentIsRefusedAndChangesNothing) {
   }
 }
 
+// A pair given twice is found wherever it lies, in structures sorted on the stack and on the heap.
+TEST(Refusals, ARepeatedStructurePairIsFoundAtAnyLength) {
+  for (const int nnz : {3, 256, 257, 900}) {
+    SCOPED_TRACE(nnz);
+    talvir_solver* s = nullptr;
+    ASSERT_EQ(talvir_create(300, 3, std::vector<int>(3, TALVIR_GREATER_EQUAL).data(), &s), TALVIR_OK);
+    std::vector<int> rows(nnz), cols(nnz);
+    for (int k = 0; k < nnz; ++k) rows[k] = k % 3, cols[k] = k / 3;
+    EXPECT_EQ(talvir_set_jacobian_structure(s, nnz, rows.data(), cols.data()), TALVIR_OK);
+    rows[nnz - 1] = rows[0], cols[nnz - 1] = cols[0];
+    EXPECT_EQ(talvir_set_jacobian_structure(s, nnz, rows.data(), cols.data()), TALVIR_ERROR_BAD_VALUE);
+    int kept = 0;
+    EXPECT_EQ(talvir_get_jacobian_nnz(s, &kept), TALVIR_OK);
+    EXPECT_EQ(kept, nnz);  // the refused structure changed nothing
+    talvir_free(s);
+  }
+}
+
 TEST(Refusals, CreationAndNullHandlesAreRefused) {
   const int bad_kind[2] = {0, 2};
   struct Case {
