@@ -4,7 +4,8 @@
 #include <cmath>
 
 // Vectorised whatever the library's flags (its small-array code is built without): the loops are
-// element-wise, so vector code changes no result.
+// element-wise, so vector code changes no result. Never contracted into fused multiply-adds (the AVX-512
+// clone's target has them), which would round a product and its sum once instead of twice.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC optimize("tree-vectorize", "fp-contract=off")
 #endif
