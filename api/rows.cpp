@@ -54,16 +54,16 @@ std::string make_rows(int m, const double* lower, const double* upper, RowMap& m
 
 int map_structure(RowMap& map, int n, int nnz, const int* rows, const int* cols, std::int32_t* rows1,
                   std::int32_t* cols1) {
-  // Made aside first: when memory is short the map stays as it was.
+  // Made aside first: when memory is short the map stays as it was. The caller's Jacobian array keeps
+  // its place (its size depends on m and n only): a caller may hold on to it between solves.
   std::vector<int> user_rows(rows, rows + nnz), user_cols(cols, cols + nnz), entry_source;
-  std::vector<double> jac(std::max<std::size_t>(static_cast<std::size_t>(map.m) * n, 1), 0.0);
   // Engine entries row by row of the caller, the rows of a range one after the other.
   for (int k = 0; k < nnz; ++k)
     for (int r = 0; r < map.count[rows[k]]; ++r) entry_source.push_back(k);
+  map.jac.assign(std::max<std::size_t>(static_cast<std::size_t>(map.m) * n, 1), 0.0);
   map.user_rows.swap(user_rows);
   map.user_cols.swap(user_cols);
   map.entry_source.swap(entry_source);
-  map.jac.swap(jac);
   int e = 0;
   for (int k = 0; k < nnz; ++k) {
     for (int r = 0; r < map.count[rows[k]]; ++r, ++e) {
