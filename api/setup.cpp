@@ -115,18 +115,17 @@ bool make_solver_arrays(talvir_solver& s, int n, int m, const int* kinds, int ca
   double* next = s.reals.get();
   const auto take = [&next](std::size_t length, double value) {
     std::fill(next, next + length, value);
-    next += length;
-    return vek::core::Array<double>(next - length, length);
+    return vek::core::take_array(next, length);
   };
   s.lower = take(un, -kNoBound), s.upper = take(un, kNoBound), s.start = take(un, 0.0);
   s.scales = take(un, 1.0), s.accepted_x = take(un, 0.0), s.accepted_c = take(um, 0.0);
   s.results.x = take(un, 0.0), s.results.z = take(un, 0.0);
   s.results.c = take(um, 0.0), s.results.lambda = take(um, 0.0);
-  std::int32_t* const ints = s.integers.get();
-  s.kinds = vek::core::Array<std::int32_t>(ints, static_cast<std::size_t>(m));
-  std::copy(kinds, kinds + m, ints);
-  s.rows1 = vek::core::Array<std::int32_t>(ints + m, dense);
-  s.cols1 = vek::core::Array<std::int32_t>(ints + m + dense, dense);
+  std::int32_t* next_int = s.integers.get();
+  std::copy(kinds, kinds + m, next_int);
+  s.kinds = vek::core::take_array(next_int, static_cast<std::size_t>(m));
+  s.rows1 = vek::core::take_array(next_int, dense);
+  s.cols1 = vek::core::take_array(next_int, dense);
   for (std::size_t k = 0; k < dense; ++k) {
     s.rows1[k] = static_cast<std::int32_t>(k / un + 1);
     s.cols1[k] = static_cast<std::int32_t>(k % un + 1);

@@ -2,8 +2,8 @@
 #
 # With TALVIR_PGO=ON the build first makes an instrumented copy of libtalvir in a sub-build
 # (<build>/pgo-training), runs bench/loop/pgo_training with it (the bundled problems and hs071 through
-# the C API), and compiles libtalvir from the profile it wrote (<build>/pgo-profiles), with link-time
-# optimisation where the toolchain has it. The profile guides code layout, inlining and branch order;
+# the C API), and compiles libtalvir from the profile it wrote (<build>/pgo-profiles); link-time
+# optimisation is the ordinary optimised build's (api/CMakeLists.txt). The profile guides code layout, inlining and branch order;
 # neither changes a floating-point operation, so results are those of the ordinary build. After changing the library's sources, rebuild the target
 # talvir_pgo_training (or use a fresh build folder) for a profile that matches them; parts of the
 # library the profile no longer matches are compiled as without one.
@@ -48,13 +48,6 @@ function(talvir_apply_pgo target)
     INSTALL_COMMAND ""
     BUILD_ALWAYS OFF)
   add_dependencies(${target} talvir_pgo_training)
-  include(CheckIPOSupported)
-  check_ipo_supported(RESULT lto_supported OUTPUT lto_output LANGUAGES CXX)
-  if(lto_supported)
-    set_property(TARGET ${target} PROPERTY INTERPROCEDURAL_OPTIMIZATION ON)  # about 3% more on small solves
-  else()
-    message(STATUS "TALVIR_PGO: no link-time optimisation here (${lto_output})")
-  endif()
   target_compile_options(${target} PRIVATE -fprofile-use=${profiles} -fprofile-partial-training
                          -fprofile-prefix-path=${CMAKE_BINARY_DIR} -Wno-missing-profile -Wno-coverage-mismatch)
 endfunction()

@@ -143,11 +143,7 @@ bool make_engine_arrays(SolveState& st, std::int32_t N, std::int32_t ME, std::in
   }
   double* next = st.reals.get();
   const std::size_t* length = lengths;
-  const auto take = [&] {
-    const Array<double> a(next, *length);
-    next += *length++;
-    return a;
-  };
+  const auto take = [&] { return take_array(next, *length++); };
   EvaluationRecord& e = st.evaluation;
   e.gradient = take(), e.constraints = take(), e.jacobian = take();
   st.D = take(), st.CVG = take(), st.VF = take(), st.WQP = take();

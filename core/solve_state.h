@@ -41,6 +41,14 @@ class Array {
   std::size_t size_ = 0;
 };
 
+// The next `length` elements of a block being carved into arrays; `next` moves past them.
+template <class T>
+Array<T> take_array(T*& next, std::size_t length) {
+  const Array<T> a(next, length);
+  next += length;
+  return a;
+}
+
 // The values of one evaluation, written by a door and taken into the engine's arrays by
 // transfer_values (core/engine_run.h).
 struct EvaluationRecord {
